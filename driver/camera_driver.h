@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+// Raised when the driver library can not be loaded or lacks an entry; the
+// text is the loader's own.
+class DriverError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The four entries of the camera driver library as the console calls them.
+// Each may raise DriverError when the library or the entry is missing.
+class CameraDriver {
+public:
+    static constexpr std::size_t kFrameBufferSize = 40001;
+
+    virtual ~CameraDriver() = default;
+    virtual void CAM_Init(const char *portName) = 0;
+    virtual std::int32_t CAM_Ping() = 0;
+    virtual std::int32_t CAM_DumpFrame(std::uint8_t *buffer) = 0;
+    virtual void CAM_ClosePort() = 0;
+};

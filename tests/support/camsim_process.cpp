@@ -1,0 +1,1 @@
+#include "camsim_process.h"
