@@ -1,0 +1,255 @@
+#include "camera_tests.h"
+
+#include "decode/frame_dump_decoder.h"
+#include "decode/line_mode_bitmap.h"
+#include "driver/camera_driver.h"
+#include "link/send_command.h"
+#include "link/serial_link.h"
+#include "platform/console_platform.h"
+#include "platform/error_report.h"
+#include "platform/picture_surface.h"
+#include "platform/status_log.h"
+#include "platform/timing.h"
+
+#include <vector>
+
+namespace {
+
+constexpr std::int16_t kModeCommandWaitMs = 50;
+constexpr std::int16_t kPingWaitMs = 50;
+constexpr std::int16_t kDumpWaitMs = 6000; // not used by the dump's own drain loop
+constexpr int kLineModeRequestSettleMs = 250;
+constexpr int kLineModeCycleMs = 75;
+constexpr int kDriverInitSettleMs = 400;
+
+// A plain-language hint for the port errors people meet most.
+const char *HintFor(LinkError::Cause cause)
+{
+    switch (cause) {
+    case LinkError::Cause::PermissionDenied:
+        return "Hint: the user is probably not in the dialout group.";
+    case LinkError::Cause::NoSuchDevice:
+        return "Hint: wrong port, or the adapter is unplugged.";
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+CameraTests::CameraTests(ConsolePlatform &platform) : m_platform(platform) {}
+
+std::string CameraTests::SendCommand(const std::string &command, std::int16_t delay)
+{
+    return ::SendCommand(m_platform, command, delay);
+}
+
+void CameraTests::resetLog(const std::string &message)
+{
+    m_platform.status.reset(message);
+    m_logReset = true;
+}
+
+bool CameraTests::openCameraPort()
+{
+    try {
+        m_platform.com.setPortNumber(kCameraPort);
+        m_platform.com.setReceiveBufferSize(kReceiveBufferSize);
+        m_platform.com.setPortOpen(true);
+        return true;
+    } catch (const LinkError &error) {
+        reportPortError(error);
+        return false;
+    }
+}
+
+void CameraTests::closeCameraPort()
+{
+    try {
+        m_platform.com.setPortOpen(false);
+    } catch (const LinkError &error) {
+        reportPortError(error);
+    }
+}
+
+void CameraTests::closePortAfterFailure()
+{
+    try {
+        m_platform.com.setPortOpen(false);
+    } catch (const LinkError &) {
+        // The failure being reported already says what went wrong.
+    }
+}
+
+// One report per failure: the component's text in the log and in one
+// dialog, the port left closed. The test that met it ends; the console stays.
+void CameraTests::reportPortError(const LinkError &error)
+{
+    const std::string line = std::string("Serial port error: ") + error.what();
+    if (m_logReset)
+        m_platform.status.appendLine(line);
+    else
+        resetLog(line);
+    std::string dialogText = error.what();
+    if (const char *hint = HintFor(error.cause())) {
+        m_platform.status.appendLine(hint);
+        dialogText += std::string("\n") + hint;
+    }
+    closePortAfterFailure();
+    m_platform.status.repaintLog();
+    m_platform.errors.showError(dialogText);
+}
+
+void CameraTests::df_nomral_Click()
+{
+    auto &p = m_platform;
+    m_logReset = false;
+    if (!openCameraPort())
+        return;
+    try {
+        p.sleeper.sleepMs(kOpenSettleMs);
+        resetLog("Starting DF Test using direct connection (RGB)");
+        p.status.appendLine("Opening Comport...");
+        p.status.repaintLog();
+
+        if (SendCommand("", kPingWaitMs) != kFailureMarker)
+            p.status.appendLine("Ping....OK");
+        else
+            p.status.appendLine("Ping....FAILED");
+
+        const std::string reply = SendCommand("DF", kDumpWaitMs);
+        std::int64_t start = 0;
+        std::int64_t end = 0;
+        if (reply != kFailureMarker) {
+            start = p.ticks.ticksMs();
+            p.status.appendLine("Dumping Frame...");
+            p.pic.usePixelUnits();
+            p.pic.clear();
+            DecodeFrameStream(reply, p.pic, p.events);
+            end = p.ticks.ticksMs();
+        } else {
+            p.status.appendLine("Error Dumping Frame");
+        }
+        p.status.appendLine("Time to Process Frame: " + std::to_string(end - start));
+    } catch (...) {
+        closePortAfterFailure();
+        throw;
+    }
+    closeCameraPort();
+}
+
+void CameraTests::df_bin_Click()
+{
+    auto &p = m_platform;
+    m_logReset = false;
+    resetLog("Starting LineMode Test");
+    p.status.repaintWindow();
+    if (!openCameraPort())
+        return;
+    try {
+        p.sleeper.sleepMs(kOpenSettleMs);
+        for (const char *modeCommand : { "PM 1", "LM 1" }) {
+            if (SendCommand(modeCommand, kModeCommandWaitMs) == kFailureMarker) {
+                p.status.appendLine("Error, please retry");
+                closeCameraPort();
+                return;
+            }
+        }
+        p.pic.clear();
+        LineModeFrame();
+    } catch (const LinkError &error) {
+        reportPortError(error);
+        return;
+    } catch (...) {
+        closePortAfterFailure();
+        throw;
+    }
+    closeCameraPort();
+}
+
+// Asks for one line-mode bitmap with "TW", collects it until the camera
+// pauses for 75 ms, logs the capture time and draws it. Link errors are
+// raised to the caller.
+void CameraTests::LineModeFrame()
+{
+    auto &p = m_platform;
+    p.com.setOutput("TW\r");
+    p.sleeper.sleepMs(kLineModeRequestSettleMs);
+    p.status.appendLine("Starting Timer");
+    const SecondsReading t0 = p.seconds.now();
+
+    std::string reply;
+    bool cameraNeverPaused = false;
+    for (;;) {
+        reply += p.com.input();
+        p.sleeper.sleepMs(kLineModeCycleMs);
+        if (p.com.inBufferCount() <= 0)
+            break;
+        if (reply.size() >= kLineModeReceptionLimit) {
+            cameraNeverPaused = true;
+            break;
+        }
+    }
+    if (cameraNeverPaused)
+        p.status.appendLine("Reception stopped: the camera did not pause");
+
+    p.status.appendLine("Stopping Timer");
+    const SecondsReading t1 = p.seconds.now();
+    p.status.repaintWindow();
+    p.status.appendLine("Total time to get frame: " + std::to_string(SecondsBetween(t0, t1)));
+    p.status.repaintWindow();
+
+    DrawLineModeBitmap(reply, p.pic, p.status, p.seconds);
+}
+
+void CameraTests::df_dll_Click()
+{
+    auto &p = m_platform;
+    m_logReset = false;
+    std::vector<std::uint8_t> frame(CameraDriver::kFrameBufferSize, 0);
+
+    resetLog("Starting DLL Test (RGB)");
+    p.status.appendLine("Connecting to COM device");
+    p.status.repaintLog();
+
+    bool portInitialised = false;
+    try {
+        p.driver.CAM_Init("COM1");
+        portInitialised = true;
+        p.sleeper.sleepMs(kDriverInitSettleMs);
+
+        if (p.driver.CAM_Ping() == 1)
+            p.status.appendLine("Ping....OK");
+        else
+            p.status.appendLine("Ping....FAILED...Trying DF anyway");
+        p.status.repaintLog();
+
+        p.status.appendText("Starting Timer & Dumping Frame....");
+        p.status.repaintLog();
+        const std::int64_t t0 = p.ticks.ticksMs();
+        const std::int32_t dumped = p.driver.CAM_DumpFrame(frame.data());
+        const std::int64_t t1 = p.ticks.ticksMs();
+        p.status.appendLine(dumped == 1 ? "OK" : "FAILED");
+        p.status.repaintLog();
+
+        p.pic.usePixelUnits();
+        const std::int64_t t2 = p.ticks.ticksMs();
+        DecodeFrameBuffer(frame.data(), p.pic, p.status);
+        const std::int64_t t3 = p.ticks.ticksMs();
+        p.status.appendLine("Total Ticks to Get Frame: " + std::to_string(t1 - t0));
+        p.status.appendLine("Total Ticks to Process Frame: " + std::to_string(t3 - t2));
+
+        p.driver.CAM_ClosePort();
+    } catch (const DriverError &error) {
+        p.status.appendLine(std::string("Driver library error: ") + error.what());
+        p.status.repaintLog();
+        if (portInitialised) {
+            try {
+                p.driver.CAM_ClosePort();
+            } catch (const DriverError &) {
+                // Already reported: the library lacks what the console needs.
+            }
+        }
+        p.errors.showError(error.what());
+    }
+}

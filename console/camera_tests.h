@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct ConsolePlatform;
+class LinkError;
+
+// The console's three tests, run by the buttons of the window, and the
+// procedures they share. Each test runs from start to end on the calling
+// thread and reports through the status log.
+class CameraTests {
+public:
+    static constexpr int kCameraPort = 1;
+    static constexpr int kReceiveBufferSize = 32764;
+    static constexpr int kOpenSettleMs = 100;
+    // A line-mode capture ends at this many bytes even if the camera never pauses.
+    static constexpr std::size_t kLineModeReceptionLimit = 32767;
+
+    explicit CameraTests(ConsolePlatform &platform);
+
+    // "DF --> Normal (RGB)": a color frame dump over the console's own link.
+    void df_nomral_Click();
+    // "DF --> Binary": a one-bit line-mode bitmap.
+    void df_bin_Click();
+    // "DF --> DLL (RGB)": a color frame dump through the driver library.
+    void df_dll_Click();
+
+    std::string SendCommand(const std::string &command, std::int16_t delay);
+    void LineModeFrame();
+
+private:
+    void resetLog(const std::string &message);
+    bool openCameraPort();
+    void closeCameraPort();
+    void closePortAfterFailure();
+    void reportPortError(const LinkError &error);
+
+    ConsolePlatform &m_platform;
+    bool m_logReset = false;
+};

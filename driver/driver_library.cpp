@@ -1,0 +1,69 @@
+#include "driver_library.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+
+extern "C" {
+using InitEntry = std::int32_t (*)(const char *);
+using PingEntry = std::int32_t (*)();
+using DumpFrameEntry = std::int32_t (*)(std::uint8_t *);
+using ClosePortEntry = std::int32_t (*)();
+}
+
+std::string DriverLibrary::DefaultPath()
+{
+    if (const char *path = std::getenv("CAMCONSOLE_DRIVER"); path && *path)
+        return std::filesystem::absolute(path).lexically_normal().string();
+    std::error_code error;
+    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::filesystem::path bin = error ? std::filesystem::current_path() : executable.parent_path();
+    return (bin / ".." / "lib" / "camconsole" / "libtarqis.so").lexically_normal().string();
+}
+
+DriverLibrary::DriverLibrary(std::string path) : m_path(std::move(path)) {}
+
+void *DriverLibrary::entry(const char *name, void *&cache)
+{
+    if (cache)
+        return cache;
+    if (!m_handle) {
+        // By absolute path, so the search does not depend on whose code calls dlopen.
+        m_handle = dlopen(m_path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!m_handle) {
+            const char *text = dlerror();
+            throw DriverError(text ? text : "cannot load " + m_path);
+        }
+    }
+    dlerror();
+    void *address = dlsym(m_handle, name);
+    if (!address) {
+        const char *text = dlerror();
+        throw DriverError(text ? text : std::string("undefined symbol: ") + name);
+    }
+    cache = address;
+    return address;
+}
+
+void DriverLibrary::CAM_Init(const char *portName)
+{
+    reinterpret_cast<InitEntry>(entry("CAM_Init", m_init))(portName);
+}
+
+std::int32_t DriverLibrary::CAM_Ping()
+{
+    return reinterpret_cast<PingEntry>(entry("CAM_Ping", m_ping))();
+}
+
+std::int32_t DriverLibrary::CAM_DumpFrame(std::uint8_t *buffer)
+{
+    return reinterpret_cast<DumpFrameEntry>(entry("CAM_DumpFrame", m_dumpFrame))(buffer);
+}
+
+void DriverLibrary::CAM_ClosePort()
+{
+    reinterpret_cast<ClosePortEntry>(entry("CAM_ClosePort", m_closePort))();
+}

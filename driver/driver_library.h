@@ -1,0 +1,36 @@
+#pragma once
+
+#include "camera_driver.h"
+
+#include <string>
+
+// The camera driver library, loaded from a file on the first call of one of
+// its entries and kept loaded until the program ends. Each entry is looked
+// up when it is first called. A library that can not be loaded, or an entry
+// it lacks, raises DriverError with the loader's text; the next call tries
+// again, so a library put in place meanwhile is picked up.
+class DriverLibrary final : public CameraDriver {
+public:
+    // $CAMCONSOLE_DRIVER when set, else ../lib/camconsole/libtarqis.so
+    // beside the running executable, as an absolute path.
+    static std::string DefaultPath();
+
+    explicit DriverLibrary(std::string path = DefaultPath());
+
+    void CAM_Init(const char *portName) override;
+    std::int32_t CAM_Ping() override;
+    std::int32_t CAM_DumpFrame(std::uint8_t *buffer) override;
+    void CAM_ClosePort() override;
+
+    const std::string &path() const { return m_path; }
+
+private:
+    void *entry(const char *name, void *&cache);
+
+    std::string m_path;
+    void *m_handle = nullptr;
+    void *m_init = nullptr;
+    void *m_ping = nullptr;
+    void *m_dumpFrame = nullptr;
+    void *m_closePort = nullptr;
+};

@@ -1,0 +1,159 @@
+#include "qt_serial_link.h"
+
+#include "port_device.h"
+
+namespace {
+
+LinkError::Cause CauseOf(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::PermissionError:
+        return LinkError::Cause::PermissionDenied;
+    case QSerialPort::DeviceNotFoundError:
+        return LinkError::Cause::NoSuchDevice;
+    case QSerialPort::ReadError:
+    case QSerialPort::ResourceError:
+        return LinkError::Cause::ReadFailed;
+    case QSerialPort::WriteError:
+        return LinkError::Cause::WriteFailed;
+    default:
+        return LinkError::Cause::Other;
+    }
+}
+
+bool EndsTheLink(QSerialPort::SerialPortError error)
+{
+    return error == QSerialPort::ReadError || error == QSerialPort::ResourceError;
+}
+
+} // namespace
+
+QtSerialLink::QtSerialLink()
+{
+    // Remember the first fatal error seen while events run (the drain loop
+    // processes events); the next operation closes the port and raises it.
+    QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port, [this](QSerialPort::SerialPortError error) {
+        if (EndsTheLink(error) && m_port.isOpen() && !m_lost)
+            m_lost.emplace(LinkError::Cause::ReadFailed, m_port.errorString().toStdString());
+    });
+}
+
+void QtSerialLink::requireClosed() const
+{
+    if (m_port.isOpen())
+        throw LinkError(LinkError::Cause::AlreadyOpen, "Port already open");
+}
+
+void QtSerialLink::requireOpen() const
+{
+    if (!m_port.isOpen())
+        throw LinkError(LinkError::Cause::NotOpen, "Port is closed");
+}
+
+void QtSerialLink::setPortNumber(int port)
+{
+    requireClosed();
+    m_portNumber = port;
+}
+
+void QtSerialLink::setReceiveBufferSize(int bytes)
+{
+    requireClosed();
+    m_receiveBufferSize = bytes;
+}
+
+bool QtSerialLink::portOpen() const
+{
+    return m_port.isOpen();
+}
+
+void QtSerialLink::failAndClose(LinkError::Cause cause)
+{
+    const std::string text = m_port.errorString().toStdString();
+    if (m_port.isOpen())
+        m_port.close();
+    m_port.clearError();
+    throw LinkError(cause, text);
+}
+
+void QtSerialLink::setPortOpen(bool open)
+{
+    if (!open) {
+        if (m_port.isOpen())
+            m_port.close();
+        m_port.clearError();
+        m_lost.reset();
+        return;
+    }
+
+    requireClosed();
+    m_lost.reset();
+    m_port.clearError();
+    m_port.setPortName(QString::fromStdString(PortDevicePath(m_portNumber)));
+    m_port.setReadBufferSize(m_receiveBufferSize);
+    if (!m_port.open(QIODevice::ReadWrite))
+        failAndClose(CauseOf(m_port.error()));
+    if (!m_port.setBaudRate(kBaudRate) || !m_port.setDataBits(QSerialPort::Data8)
+        || !m_port.setParity(QSerialPort::NoParity) || !m_port.setStopBits(QSerialPort::OneStop)
+        || !m_port.setFlowControl(QSerialPort::NoFlowControl))
+        failAndClose(CauseOf(m_port.error()));
+    // Whatever the device sent while nobody listened is not a reply.
+    m_port.clear(QSerialPort::AllDirections);
+    m_port.clearError();
+}
+
+void QtSerialLink::raiseIfLost()
+{
+    if (!m_lost)
+        return;
+    const LinkError error = *m_lost;
+    m_lost.reset();
+    if (m_port.isOpen())
+        m_port.close();
+    m_port.clearError();
+    throw error;
+}
+
+void QtSerialLink::setOutput(const std::string &bytes)
+{
+    raiseIfLost();
+    requireOpen();
+    const QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    if (m_port.write(data) != data.size())
+        failAndClose(LinkError::Cause::WriteFailed);
+    // QSerialPort writes from the event loop; the console may sleep without
+    // one, so hand the bytes to the device now.
+    m_port.flush();
+    if (m_port.error() == QSerialPort::WriteError || m_port.error() == QSerialPort::ResourceError)
+        failAndClose(LinkError::Cause::WriteFailed);
+}
+
+void QtSerialLink::pullReceived()
+{
+    raiseIfLost();
+    requireOpen();
+    // waitForReadyRead(0) reads what the device has now and returns at once;
+    // it stops returning true when nothing more is there or the receive
+    // buffer is full.
+    for (int round = 0; round < 64 && m_port.waitForReadyRead(0); ++round) {
+    }
+    const QSerialPort::SerialPortError error = m_port.error();
+    if (EndsTheLink(error))
+        failAndClose(LinkError::Cause::ReadFailed);
+    if (error != QSerialPort::NoError)
+        m_port.clearError(); // a timeout from the zero wait is not an error here
+    raiseIfLost();
+}
+
+std::string QtSerialLink::input()
+{
+    pullReceived();
+    const QByteArray data = m_port.readAll();
+    return std::string(data.constData(), static_cast<std::size_t>(data.size()));
+}
+
+int QtSerialLink::inBufferCount()
+{
+    pullReceived();
+    return static_cast<int>(m_port.bytesAvailable());
+}
