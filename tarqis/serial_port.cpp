@@ -1,0 +1,160 @@
+#include "serial_port.h"
+
+#include <cerrno>
+#include <chrono>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace tarqis {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Milliseconds left until deadline, never negative.
+int remainingMs(Clock::time_point deadline)
+{
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+// Waits for events on fd until they occur or timeoutMs pass, resuming after
+// signals. Returns the revents, 0 on timeout, -1 on error.
+int waitFor(int fd, short events, int timeoutMs)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        pollfd pfd{fd, events, 0};
+        const int ready = ::poll(&pfd, 1, remainingMs(deadline));
+        if (ready > 0)
+            return pfd.revents;
+        if (ready == 0)
+            return 0;
+        if (errno != EINTR)
+            return -1;
+    }
+}
+
+} // namespace
+
+bool SerialPort::open(const std::string &device)
+{
+    close();
+    // O_NONBLOCK keeps open() from waiting for carrier and read() from ever
+    // blocking; all waits go through poll() with a timeout.
+    fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0)
+        return false;
+    if (!configure()) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool SerialPort::configure() noexcept
+{
+    termios tio{};
+    if (::tcgetattr(fd_, &tio) != 0)
+        return false;
+
+    // Raw: no input or output processing, no echo, no canonical lines, no
+    // signals, so every byte value (0, 3, 13, 17, 19 ...) passes unchanged.
+    ::cfmakeraw(&tio);
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    if (::cfsetispeed(&tio, B115200) != 0 || ::cfsetospeed(&tio, B115200) != 0)
+        return false;
+    if (::tcsetattr(fd_, TCSANOW, &tio) != 0)
+        return false;
+
+    // tcsetattr succeeds when any one change was applied; check that the ones
+    // the camera depends on took effect.
+    termios applied{};
+    if (::tcgetattr(fd_, &applied) != 0)
+        return false;
+    if (::cfgetospeed(&applied) != B115200 || (applied.c_cflag & CSIZE) != CS8
+        || (applied.c_cflag & (PARENB | CSTOPB | CRTSCTS)) != 0
+        || (applied.c_iflag & (IXON | IXOFF)) != 0 || (applied.c_lflag & ICANON) != 0)
+        return false;
+
+    return ::tcflush(fd_, TCIOFLUSH) == 0;
+}
+
+void SerialPort::close() noexcept
+{
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+bool SerialPort::discardInput() noexcept
+{
+    return fd_ >= 0 && ::tcflush(fd_, TCIFLUSH) == 0;
+}
+
+bool SerialPort::writeAll(const void *data, std::size_t size, int timeoutMs) noexcept
+{
+    if (fd_ < 0)
+        return false;
+    const auto *bytes = static_cast<const std::uint8_t *>(data);
+    while (size > 0) {
+        const ssize_t written = ::write(fd_, bytes, size);
+        if (written > 0) {
+            bytes += written;
+            size -= static_cast<std::size_t>(written);
+            continue;
+        }
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return false;
+        const int revents = waitFor(fd_, POLLOUT, timeoutMs);
+        if (revents <= 0 || (revents & (POLLERR | POLLHUP | POLLNVAL)))
+            return false;
+    }
+    return true;
+}
+
+long SerialPort::readSome(std::uint8_t *buffer, std::size_t capacity, int timeoutMs) noexcept
+{
+    if (fd_ < 0)
+        return -1;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    bool polledReadable = false;
+    for (;;) {
+        const ssize_t got = ::read(fd_, buffer, capacity);
+        if (got > 0)
+            return static_cast<long>(got);
+        if (got == 0) {
+            // Nothing read although poll() reported input: end of file, the
+            // other end has gone.
+            if (capacity == 0)
+                return 0;
+            if (polledReadable)
+                return -1;
+        } else if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
+            return -1;
+        }
+        const int wait = remainingMs(deadline);
+        if (wait == 0)
+            return 0;
+        const int revents = waitFor(fd_, POLLIN, wait);
+        if (revents < 0)
+            return -1;
+        if (revents == 0)
+            return 0;
+        if ((revents & POLLIN) == 0 && (revents & (POLLERR | POLLHUP | POLLNVAL)))
+            return -1;
+        polledReadable = true;
+    }
+}
+
+} // namespace tarqis
