@@ -1,0 +1,80 @@
+#include "decode/frame_dump_decoder.h"
+
+namespace {
+
+constexpr unsigned char kFrameStart = 1;
+constexpr unsigned char kColumnStart = 2;
+constexpr unsigned char kFrameEnd = 3;
+
+inline void PaintPixel(PictureSurface &pic, std::int64_t x, std::int64_t y, unsigned red, unsigned green,
+                       unsigned blue)
+{
+    const ColorValue color = MakeColor(red, green, blue);
+    pic.setPixel(x, y, color);
+    pic.setPixel(x + 1, y, color);
+}
+
+} // namespace
+
+void DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump &events)
+{
+    const std::size_t length = reply.size();
+    const auto byteAt = [reply](std::size_t position) { // position counts from 1
+        return static_cast<unsigned char>(reply[position - 1]);
+    };
+
+    std::int64_t x = 0;
+    std::int64_t y = 0;
+    bool inFrame = false;
+    std::size_t position = 1;
+
+    while (position < length) {
+        events.processPending();
+        const unsigned char b = byteAt(position);
+        if (b == kColumnStart) {
+            y = 0;
+            x += 2;
+            ++position;
+        } else if (b == kFrameStart) {
+            y = 0;
+            x = 0;
+            inFrame = true;
+            ++position;
+        } else if (b == kFrameEnd) {
+            inFrame = false; // the extra step below passes the marker
+        } else if (inFrame) {
+            if (position + 2 > length)
+                return; // frame cut short: green or blue missing
+            PaintPixel(pic, x, y, b, byteAt(position + 1), byteAt(position + 2));
+            ++y;
+            position += 3;
+        }
+        if (!inFrame)
+            ++position;
+    }
+}
+
+void DecodeFrameBuffer(const std::uint8_t *buffer, PictureSurface &pic, StatusLog &log)
+{
+    std::int64_t x = 0;
+    std::int64_t y = 0;
+    bool inFrame = false;
+
+    for (std::size_t i = 1; i <= kLastFrameBufferIndex; ++i) {
+        const std::uint8_t b = buffer[i];
+        if (b == kFrameStart) {
+            pic.clear();
+            inFrame = true;
+        } else if (b == kColumnStart) {
+            y = 0;
+            x += 2;
+        } else if (b == kFrameEnd) {
+            log.appendText("Image Dump Complete");
+            return;
+        } else if (inFrame) {
+            PaintPixel(pic, x, y, b, buffer[i + 1], buffer[i + 2]);
+            ++y;
+            i += 2;
+        }
+    }
+}

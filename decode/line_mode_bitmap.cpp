@@ -1,0 +1,68 @@
+#include "decode/line_mode_bitmap.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+constexpr unsigned char kMarker = 170; // 10101010
+constexpr std::int64_t kRowPixels = 80;
+
+} // namespace
+
+std::string GetBinary(int value)
+{
+    if (value < 0 || value > 255)
+        return {};
+    std::string bits(8, '0');
+    for (int i = 7; i >= 0; --i) {
+        if (value % 2 != 0)
+            bits[static_cast<std::size_t>(i)] = '1';
+        value /= 2;
+    }
+    return bits;
+}
+
+void DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLog &log, SecondsClock &clock)
+{
+    pic.usePixelUnits();
+
+    const std::size_t start = reply.find("ACK");
+    if (start == std::string_view::npos)
+        return;
+
+    const SecondsReading t2 = clock.now();
+
+    // Only whether a marker has been seen matters, so a flag stands for the
+    // marker count: it cannot overflow however long the reply is.
+    bool bitmapStarted = false;
+    bool previousWasMarker = false;
+    std::int64_t x = 0;
+    std::int64_t y = 0;
+
+    // The walk stops before the reply's last character.
+    for (std::size_t index = start; index + 1 < reply.size(); ++index) {
+        const auto byte = static_cast<unsigned char>(reply[index]);
+        if (byte == kMarker) {
+            // Same test as GetBinary(byte) == "10101010", without building text.
+            bitmapStarted = true;
+            if (previousWasMarker)
+                break;
+            previousWasMarker = true;
+        } else if (bitmapStarted) {
+            previousWasMarker = false;
+            for (int bit = 7; bit >= 0; --bit) {
+                const ColorValue color = ((byte >> bit) & 1u) != 0 ? kBlue : kBlack;
+                pic.setPixel(x, y, color);
+                pic.setPixel(x, y + 1, color);
+                if (++x == kRowPixels) {
+                    x = 0;
+                    y += 2;
+                }
+            }
+        }
+    }
+
+    const SecondsReading t3 = clock.now();
+    log.appendLine("Time to display frame: " + std::to_string(SecondsBetween(t2, t3)));
+}

@@ -1,0 +1,186 @@
+#include "decode/line_mode_bitmap.h"
+#include "support/fakes.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Pixel = RecordingSurface::Pixel;
+
+std::string Bytes(std::initializer_list<int> values)
+{
+    std::string s;
+    for (int v : values)
+        s.push_back(static_cast<char>(v));
+    return s;
+}
+
+// The sixteen calls one data byte makes in row 0 starting at column x0.
+std::vector<Pixel> RowCalls(int byte, std::int64_t x0 = 0, std::int64_t y = 0)
+{
+    std::vector<Pixel> calls;
+    for (int bit = 7; bit >= 0; --bit) {
+        const ColorValue color = (byte >> bit) & 1 ? kBlue : kBlack;
+        const std::int64_t x = x0 + (7 - bit);
+        calls.push_back({ x, y, color });
+        calls.push_back({ x, y + 1, color });
+    }
+    return calls;
+}
+
+// A seconds clock on FakeTime that lets stepMs of virtual time pass after
+// every reading, as if the drawing took that long.
+class SteppingClock final : public SecondsClock {
+public:
+    SteppingClock(FakeTime &time, int stepMs) : time_(time), stepMs_(stepMs) {}
+    SecondsReading now() override
+    {
+        const SecondsReading reading = time_.now();
+        time_.sleepMs(stepMs_);
+        return reading;
+    }
+
+private:
+    FakeTime &time_;
+    int stepMs_;
+};
+
+struct Walk {
+    RecordingSurface pic;
+    FakeStatusLog log;
+    FakeTime time;
+
+    void run(const std::string &reply) { DrawLineModeBitmap(reply, pic, log, time); }
+};
+
+TEST(GetBinary, EightDigitsMostSignificantFirstOrEmptyOutOfRange)
+{
+    EXPECT_EQ(GetBinary(0), "00000000");
+    EXPECT_EQ(GetBinary(1), "00000001");
+    EXPECT_EQ(GetBinary(170), "10101010");
+    EXPECT_EQ(GetBinary(255), "11111111");
+    EXPECT_EQ(GetBinary(256), "");
+    EXPECT_EQ(GetBinary(-1), "");
+}
+
+TEST(LineModeBitmap, WithoutAckNothingIsDrawnOrLogged)
+{
+    Walk w;
+    w.log.text = "before";
+    w.run(Bytes({ 170, 255, 170, 170, 0 }) + "ACk");
+    EXPECT_TRUE(w.pic.untouched());
+    EXPECT_EQ(w.pic.unitSwitches, 1); // the switch comes before the search
+    EXPECT_EQ(w.log.text, "before");
+}
+
+TEST(LineModeBitmap, OneDataByteBetweenMarkers)
+{
+    for (const std::string tail : { "", "\xFF\xFF\x0F" }) {
+        Walk w;
+        w.run("ACK" + Bytes({ 170, 128, 170, 170, 0 }) + tail);
+        EXPECT_EQ(w.pic.calls, RowCalls(128)) << "tail " << tail.size();
+        EXPECT_TRUE(w.pic.pixelUnits);
+        EXPECT_EQ(w.pic.clears, 0);
+        EXPECT_EQ(w.log.lines(), std::vector<std::string> { "Time to display frame: 0" });
+    }
+}
+
+TEST(LineModeBitmap, EverythingBeforeTheFirstMarkerAfterAckIsIgnored)
+{
+    Walk w;
+    w.run(Bytes({ 170, 255, 15 }) + "ACK\r" + Bytes({ 255, 1, 0, 128 }) + Bytes({ 170, 128, 170, 170, 0 }));
+    EXPECT_EQ(w.pic.calls, RowCalls(128));
+}
+
+TEST(LineModeBitmap, SingleMarkerIsSkippedAndDataByte170IsAMarker)
+{
+    {
+        // A lone marker between data bytes draws nothing; the next byte
+        // continues the row.
+        Walk w;
+        w.run("ACK" + Bytes({ 170, 1, 170, 2, 170, 170, 0 }));
+        std::vector<Pixel> expected = RowCalls(1);
+        const std::vector<Pixel> second = RowCalls(2, 8);
+        expected.insert(expected.end(), second.begin(), second.end());
+        EXPECT_EQ(w.pic.calls, expected);
+    }
+    {
+        // Data 170 after a marker makes two adjacent markers: the walk ends.
+        Walk w;
+        w.run("ACK" + Bytes({ 170, 5, 170, 170, 7, 170, 170, 0 }));
+        EXPECT_EQ(w.pic.calls, RowCalls(5));
+    }
+}
+
+TEST(LineModeBitmap, RowsWrapAfterEightyPixelsTwoSurfaceRowsDown)
+{
+    Walk w;
+    std::string reply = "ACK" + Bytes({ 170 });
+    reply.append(10, '\xFF');
+    reply += Bytes({ 0x80, 170, 170, 0 });
+    w.run(reply);
+    ASSERT_EQ(w.pic.calls.size(), 11u * 16u);
+    EXPECT_EQ(w.pic.calls[159], (Pixel { 79, 1, kBlue }));
+    const std::vector<Pixel> wrapped(w.pic.calls.begin() + 160, w.pic.calls.end());
+    EXPECT_EQ(wrapped, RowCalls(0x80, 0, 2));
+}
+
+TEST(LineModeBitmap, LastCharacterIsNeverExamined)
+{
+    {
+        Walk w;
+        w.run("ACK" + Bytes({ 170, 255 }));
+        EXPECT_TRUE(w.pic.calls.empty());
+        EXPECT_EQ(w.log.lines(), std::vector<std::string> { "Time to display frame: 0" });
+    }
+    {
+        Walk w;
+        w.run("ACK" + Bytes({ 170, 255, 0 }));
+        EXPECT_EQ(w.pic.calls, RowCalls(255));
+    }
+}
+
+TEST(LineModeBitmap, LogsTheSecondsTheDrawingTook)
+{
+    RecordingSurface pic;
+    FakeStatusLog log;
+    FakeTime time;
+    time.nowMs = 10'000'000 + 400; // 10,000.4 s reads as 10,000
+    SteppingClock clock(time, 2'200); // 10,002.6 s reads as 10,003
+    log.reset("Start");
+    DrawLineModeBitmap("ACK" + Bytes({ 170, 1, 170, 170, 0 }), pic, log, clock);
+    EXPECT_EQ(log.text, "Start\r\nTime to display frame: 3\r\n");
+}
+
+TEST(LineModeBitmap, DrawingAcrossMidnightCountsForward)
+{
+    RecordingSurface pic;
+    FakeStatusLog log;
+    FakeTime time;
+    time.nowMs = 5 * 86'400'000LL - 1'000; // 23:59:59 on day 4
+    SteppingClock clock(time, 2'500);
+    DrawLineModeBitmap("ACK" + Bytes({ 170, 1, 170, 170, 0 }), pic, log, clock);
+    EXPECT_EQ(log.text, "Time to display frame: 3\r\n");
+}
+
+TEST(LineModeBitmap, LongReplyWithManyMarkersHasNoSixteenBitLimit)
+{
+    // 40,000 data bytes each behind a lone marker: 80,000+ characters and
+    // 40,000 markers.
+    std::string reply = "ACK";
+    for (int i = 0; i < 40000; ++i)
+        reply += Bytes({ 170, 0x0F });
+    reply += Bytes({ 170, 170, 0 });
+    Walk w;
+    w.run(reply);
+    ASSERT_EQ(w.pic.calls.size(), 40000u * 16u);
+    // 320,000 pixels: the last is column 79 of bitmap row 3,999.
+    EXPECT_EQ(w.pic.calls.back(), (Pixel { 79, 7999, kBlue }));
+    EXPECT_EQ(w.log.lines(), std::vector<std::string> { "Time to display frame: 0" });
+}
+
+} // namespace
