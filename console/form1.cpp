@@ -1,0 +1,150 @@
+#include "form1.h"
+
+#include "picture_box.h"
+#include "status_box.h"
+#include "wrapping_button.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+
+namespace {
+
+// Frame titles: "MS Sans Serif" 8.25 pt bold, or the closest the system has.
+QFont FrameTitleFont()
+{
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSizeF(8.25);
+    font.setBold(true);
+    return font;
+}
+
+// The window's default font, set explicitly on a frame's children so that
+// the frame's bold title font does not spread to them.
+QFont ControlFont()
+{
+    QFont font = QApplication::font();
+    font.setBold(false);
+    font.setPointSizeF(font.pointSizeF());
+    font.setFamily(font.family());
+    return font;
+}
+
+QGroupBox *MakeFrame(const QString &caption, QWidget *parent, const QRect &geometry)
+{
+    auto *frame = new QGroupBox(caption, parent);
+    frame->setFont(FrameTitleFont());
+    frame->setGeometry(geometry);
+    frame->setFocusPolicy(Qt::NoFocus);
+    return frame;
+}
+
+WrappingButton *MakeButton(const QString &caption, QWidget *parent, const QRect &geometry)
+{
+    auto *button = new WrappingButton(caption, parent);
+    button->setFont(ControlFont());
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+Form1::Form1(QWidget *parent)
+    : Form1(std::make_unique<QtSerialLink>(), std::make_unique<DriverLibrary>(), parent)
+{
+}
+
+Form1::Form1(std::unique_ptr<SerialLink> com, std::unique_ptr<CameraDriver> driver, QWidget *parent)
+    : QWidget(parent), m_com(std::move(com)), m_driver(std::move(driver))
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Form1"));
+    resize(kClientWidth, kClientHeight);
+    buildControls();
+    m_log = std::make_unique<WidgetStatusLog>(*status, *this);
+    m_messageBoxes = std::make_unique<MessageBoxReporter>(this);
+    m_errors = m_messageBoxes.get();
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildControls()
+{
+    Frame1 = MakeFrame(QStringLiteral("Dumped Image"), this, QRect(0, 8, 161, 153));
+    Pic = new PictureBox(Frame1);
+    Pic->setGeometry(8, 16, 137, 121);
+
+    Frame2 = MakeFrame(QStringLiteral("Select Test"), this, QRect(168, 8, 201, 153));
+    Frame3 = MakeFrame(QStringLiteral("Status/Results"), this, QRect(0, 168, 369, 121));
+    status = new StatusBox(Frame3);
+    status->setFont(ControlFont());
+    status->setGeometry(8, 16, 353, 97);
+
+    df_dll = MakeButton(QStringLiteral("DF --> DLL (RGB)"), Frame2, QRect(16, 16, 81, 41));
+    df_nomral = MakeButton(QStringLiteral("DF --> Normal (RGB)"), Frame2, QRect(16, 72, 81, 41));
+    df_bin = MakeButton(QStringLiteral("DF --> Binary"), Frame2, QRect(112, 16, 81, 41));
+
+    const std::pair<QObject *, const char *> names[] = {
+        { Frame1, "Frame1" }, { Pic, "Pic" }, { Frame2, "Frame2" }, { Frame3, "Frame3" },
+        { status, "status" }, { df_dll, "df_dll" }, { df_nomral, "df_nomral" }, { df_bin, "df_bin" },
+    };
+    for (const auto &[object, name] : names)
+        object->setObjectName(QString::fromLatin1(name));
+
+    // Tab order: the picture first (it has the focus at start), then the
+    // log, then the buttons.
+    setTabOrder(Pic, status);
+    setTabOrder(status, df_dll);
+    setTabOrder(df_dll, df_nomral);
+    setTabOrder(df_nomral, df_bin);
+    Pic->setFocus(Qt::OtherFocusReason);
+
+    connect(df_nomral, &QPushButton::clicked, this, &Form1::df_nomral_Click);
+    connect(df_bin, &QPushButton::clicked, this, &Form1::df_bin_Click);
+    connect(df_dll, &QPushButton::clicked, this, &Form1::df_dll_Click);
+}
+
+void Form1::setErrorReporter(ErrorReporter *reporter)
+{
+    m_errors = reporter ? reporter : m_messageBoxes.get();
+}
+
+void Form1::runTest(const std::function<void(CameraTests &)> &test)
+{
+    if (!m_session.tryStart())
+        return; // a test is running: the click is ignored
+    ConsolePlatform platform { *m_log, *Pic, *m_com, m_sleeper, m_ticks, m_seconds, m_events, *m_errors, *m_driver };
+    CameraTests tests(platform);
+    try {
+        test(tests);
+    } catch (const TestCancelled &) {
+        // The window is closing; the test has closed its port on the way out.
+    }
+    m_session.finish();
+    if (m_session.closeRequested())
+        close();
+}
+
+void Form1::df_nomral_Click()
+{
+    runTest([](CameraTests &tests) { tests.df_nomral_Click(); });
+}
+
+void Form1::df_bin_Click()
+{
+    runTest([](CameraTests &tests) { tests.df_bin_Click(); });
+}
+
+void Form1::df_dll_Click()
+{
+    runTest([](CameraTests &tests) { tests.df_dll_Click(); });
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    if (m_session.requestClose())
+        event->accept();
+    else
+        event->ignore(); // closes once the running test has ended
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "camera_tests.h"
+#include "driver/driver_library.h"
+#include "link/qt_serial_link.h"
+#include "message_box_reporter.h"
+#include "platform/console_platform.h"
+#include "platform/system_timing.h"
+#include "qt_event_pump.h"
+#include "test_session.h"
+#include "widget_status_log.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class PictureBox;
+class QGroupBox;
+class StatusBox;
+class WrappingButton;
+
+// The console's only window: the picture under "Dumped Image", the three
+// test buttons under "Select Test" and the log under "Status/Results".
+// Owns the serial link Com for the life of the program.
+class Form1 final : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int kClientWidth = 375;
+    static constexpr int kClientHeight = 295;
+
+    explicit Form1(QWidget *parent = nullptr);
+    // A window built on another link or driver (used by tests).
+    Form1(std::unique_ptr<SerialLink> com, std::unique_ptr<CameraDriver> driver, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    QGroupBox *Frame1 = nullptr;
+    PictureBox *Pic = nullptr;
+    QGroupBox *Frame2 = nullptr;
+    QGroupBox *Frame3 = nullptr;
+    StatusBox *status = nullptr;
+    WrappingButton *df_dll = nullptr;
+    WrappingButton *df_nomral = nullptr;
+    WrappingButton *df_bin = nullptr;
+
+    SerialLink &Com() { return *m_com; }
+    const TestSession &session() const { return m_session; }
+    // Where errors are shown; tests replace the message box.
+    void setErrorReporter(ErrorReporter *reporter);
+
+public slots:
+    void df_nomral_Click();
+    void df_bin_Click();
+    void df_dll_Click();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void runTest(const std::function<void(CameraTests &)> &test);
+
+    std::unique_ptr<SerialLink> m_com;
+    std::unique_ptr<CameraDriver> m_driver;
+    TestSession m_session;
+    std::unique_ptr<WidgetStatusLog> m_log;
+    std::unique_ptr<MessageBoxReporter> m_messageBoxes;
+    ErrorReporter *m_errors = nullptr;
+    ThreadSleeper m_sleeper;
+    MonotonicTickClock m_ticks;
+    LocalSecondsClock m_seconds;
+    QtEventPump m_events { m_session };
+};

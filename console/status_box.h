@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QPlainTextEdit>
+
+#include <string>
+
+// The multi-line log box "status". Its text is handled with CR LF line ends
+// (the box itself shows and hands back LF only, so text typed by the user is
+// converted back). Whenever the text changes, status_Change puts the caret
+// behind the last character so that the newest line stays in view.
+class StatusBox final : public QPlainTextEdit {
+    Q_OBJECT
+
+public:
+    explicit StatusBox(QWidget *parent = nullptr);
+
+    // The box's current text with CR LF line ends.
+    std::string logText() const;
+    void setLogText(const std::string &text);
+
+private slots:
+    void status_Change();
+};
+
+// Line-end conversions between the log's CR LF text and the box's LF text.
+QString ToBoxText(const std::string &logText);
+std::string ToLogText(const QString &boxText);
