@@ -10,23 +10,30 @@
 
 namespace {
 
+// Small sans-serif faces with the metrics of the classic dialog font, best
+// first; the last resort is whatever sans-serif face the system has.
+const QStringList kDialogFamilies = { QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                                      QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans"),
+                                      QStringLiteral("Sans Serif") };
+
 // Frame titles: "MS Sans Serif" 8.25 pt bold, or the closest the system has.
 QFont FrameTitleFont()
 {
-    QFont font(QStringLiteral("MS Sans Serif"));
+    QFont font;
+    font.setFamilies(QStringList { QStringLiteral("MS Sans Serif") } + kDialogFamilies);
     font.setPointSizeF(8.25);
     font.setBold(true);
     return font;
 }
 
-// The window's default font, set explicitly on a frame's children so that
-// the frame's bold title font does not spread to them.
+// The window's default font: 8 pt regular. It is set explicitly on every
+// control so that a frame's bold title font does not spread to its children.
 QFont ControlFont()
 {
-    QFont font = QApplication::font();
+    QFont font;
+    font.setFamilies(kDialogFamilies);
+    font.setPointSizeF(8);
     font.setBold(false);
-    font.setPointSizeF(font.pointSizeF());
-    font.setFamily(font.family());
     return font;
 }
 
@@ -61,6 +68,7 @@ Form1::Form1(std::unique_ptr<SerialLink> com, std::unique_ptr<CameraDriver> driv
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
     resize(kClientWidth, kClientHeight);
+    setFont(ControlFont());
     buildControls();
     m_log = std::make_unique<WidgetStatusLog>(*status, *this);
     m_messageBoxes = std::make_unique<MessageBoxReporter>(this);
