@@ -1,1 +1,201 @@
 #include "camsim_process.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+std::string MakeTempDir()
+{
+    const char *base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/camsim-XXXXXX";
+    if (!::mkdtemp(pattern.data()))
+        throw std::runtime_error(std::string("CamsimProcess: mkdtemp failed: ") + std::strerror(errno));
+    return pattern;
+}
+
+std::string ReadFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+} // namespace
+
+CamsimProcess::CamsimProcess(std::vector<std::string> args)
+{
+    dir_ = MakeTempDir();
+    try {
+        std::vector<std::string> argv = {CAMSIM_EXECUTABLE, "--link", linkPath(),
+                                         "--log", dir_ + "/commands.log"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char *> cargv;
+        for (std::string &a : argv)
+            cargv.push_back(a.data());
+        cargv.push_back(nullptr);
+
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0)
+            throw std::runtime_error(std::string("CamsimProcess: pipe failed: ") + std::strerror(errno));
+        stdoutFd_ = fds[0];
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+        const std::string errPath = dir_ + "/stderr.txt";
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        // camsim must see the default dispositions of the stop signals even
+        // when the test runner ignores or blocks them.
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        sigset_t none, defaults;
+        sigemptyset(&none);
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGTERM);
+        sigaddset(&defaults, SIGINT);
+        sigaddset(&defaults, SIGPIPE);
+        posix_spawnattr_setsigmask(&attr, &none);
+        posix_spawnattr_setsigdefault(&attr, &defaults);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+        const int rc = ::posix_spawn(&pid_, CAMSIM_EXECUTABLE, &actions, &attr, cargv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attr);
+        ::close(fds[1]);
+        if (rc != 0) {
+            pid_ = -1;
+            throw std::runtime_error(std::string("CamsimProcess: cannot start " CAMSIM_EXECUTABLE ": ") +
+                                     std::strerror(rc));
+        }
+
+        devicePath_ = readLine(5000ms);
+        if (devicePath_.empty()) {
+            const int status = stop();
+            throw std::runtime_error("CamsimProcess: camsim did not report its device (exit status " +
+                                     std::to_string(status) + "); stderr: " + stderrText());
+        }
+    } catch (...) {
+        stop();
+        if (stdoutFd_ >= 0)
+            ::close(stdoutFd_);
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+        throw;
+    }
+}
+
+CamsimProcess::~CamsimProcess()
+{
+    stop();
+    if (stdoutFd_ >= 0)
+        ::close(stdoutFd_);
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+}
+
+std::string CamsimProcess::readLine(std::chrono::milliseconds timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        if (const auto nl = stdoutBuffer_.find('\n'); nl != std::string::npos) {
+            std::string line = stdoutBuffer_.substr(0, nl);
+            stdoutBuffer_.erase(0, nl + 1);
+            return line;
+        }
+        if (stdoutFd_ < 0)
+            return {};
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            return {};
+        pollfd pfd{stdoutFd_, POLLIN, 0};
+        const int n = ::poll(&pfd, 1, static_cast<int>(left.count()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return {};
+        char buf[512];
+        const ssize_t got = ::read(stdoutFd_, buf, sizeof buf);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) { // camsim closed its stdout: it has ended
+            ::close(stdoutFd_);
+            stdoutFd_ = -1;
+            continue;
+        }
+        stdoutBuffer_.append(buf, static_cast<std::size_t>(got));
+    }
+}
+
+std::string CamsimProcess::nextDevicePath(std::chrono::milliseconds timeout)
+{
+    return readLine(timeout);
+}
+
+std::vector<std::string> CamsimProcess::receivedCommands() const
+{
+    std::vector<std::string> commands;
+    const std::string text = ReadFile(dir_ + "/commands.log");
+    std::size_t start = 0;
+    for (std::size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
+        commands.push_back(text.substr(start, nl - start));
+    return commands; // a line still being written (no '\n' yet) is left out
+}
+
+bool CamsimProcess::waitForCommands(std::size_t n, std::chrono::milliseconds timeout) const
+{
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        if (receivedCommands().size() >= n)
+            return true;
+        if (Clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(5ms);
+    }
+}
+
+int CamsimProcess::stop()
+{
+    if (pid_ <= 0 || exited_)
+        return exitStatus_;
+    ::kill(pid_, SIGTERM);
+    int status = 0;
+    const auto deadline = Clock::now() + 3000ms;
+    pid_t done = 0;
+    while ((done = ::waitpid(pid_, &status, WNOHANG)) == 0 && Clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+    if (done == 0) {
+        ::kill(pid_, SIGKILL);
+        while ((done = ::waitpid(pid_, &status, 0)) < 0 && errno == EINTR) {
+        }
+    }
+    exited_ = true;
+    exitStatus_ = (done == pid_ && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
+    return exitStatus_;
+}
+
+std::string CamsimProcess::stderrText() const
+{
+    return ReadFile(dir_ + "/stderr.txt");
+}

@@ -1,0 +1,154 @@
+#include "sim/camsim_options.h"
+
+#include <cstdlib>
+#include <sstream>
+
+namespace camsim {
+
+namespace {
+
+FaultRule ParseFaultRule(const std::string &value)
+{
+    FaultRule rule;
+    std::string modeName = value;
+    if (const auto eq = value.find('='); eq != std::string::npos) {
+        const std::string cmd = value.substr(0, eq);
+        rule.kind = ParseCommandKind(cmd);
+        if (!rule.kind)
+            throw UsageError("unknown command '" + cmd + "' in --fault (use PING, PM, LM, DF or TW)");
+        modeName = value.substr(eq + 1);
+    }
+    const auto mode = ParseFaultMode(modeName);
+    if (!mode)
+        throw UsageError("unknown fault mode '" + modeName + "' (see --list)");
+    rule.mode = *mode;
+    return rule;
+}
+
+int ParseCount(const std::string &value)
+{
+    if (value.empty() || value.size() > 9 || value.find_first_not_of("0123456789") != std::string::npos)
+        throw UsageError("--fault-times needs a whole number, not '" + value + "'");
+    return std::atoi(value.c_str());
+}
+
+} // namespace
+
+Options ParseOptions(const std::vector<std::string> &args)
+{
+    Options options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::optional<std::string> value;
+        if (name.rfind("--", 0) == 0) {
+            if (const auto eq = name.find('='); eq != std::string::npos) {
+                value = name.substr(eq + 1);
+                name = name.substr(0, eq);
+            }
+        }
+        auto takeValue = [&]() -> std::string {
+            if (value)
+                return *value;
+            if (i + 1 >= args.size())
+                throw UsageError("option " + name + " needs a value");
+            return args[++i];
+        };
+        auto noValue = [&] {
+            if (value)
+                throw UsageError("option " + name + " takes no value");
+        };
+
+        if (name == "--help" || name == "-h") {
+            noValue();
+            options.help = true;
+        } else if (name == "--list") {
+            noValue();
+            options.list = true;
+        } else if (name == "--fast") {
+            noValue();
+            options.fast = true;
+        } else if (name == "--link") {
+            options.linkPath = takeValue();
+            if (options.linkPath.empty())
+                throw UsageError("--link needs a path");
+        } else if (name == "--log") {
+            options.logPath = takeValue();
+            if (options.logPath.empty())
+                throw UsageError("--log needs a path");
+        } else if (name == "--pattern") {
+            const std::string p = takeValue();
+            const auto pattern = ParsePattern(p);
+            if (!pattern)
+                throw UsageError("unknown pattern '" + p + "' (see --list)");
+            options.pattern = *pattern;
+        } else if (name == "--fault") {
+            options.faults.push_back(ParseFaultRule(takeValue()));
+        } else if (name == "--fault-times") {
+            options.faultTimes = ParseCount(takeValue());
+        } else {
+            throw UsageError("unknown argument '" + args[i] + "' (see --help)");
+        }
+    }
+    return options;
+}
+
+std::string ListText()
+{
+    std::ostringstream out;
+    out << "Patterns (--pattern NAME):\n";
+    for (Pattern p : AllPatterns())
+        out << "  " << PatternName(p) << (p == Pattern::Bars ? " (default)" : "") << ": "
+            << PatternDescription(p) << "\n";
+    out << "Fault modes (--fault MODE or --fault CMD=MODE, CMD one of PING PM LM DF TW):\n";
+    for (FaultMode m : AllFaultModes())
+        out << "  " << FaultModeName(m) << ": " << FaultModeDescription(m) << "\n";
+    return out.str();
+}
+
+std::string HelpText()
+{
+    std::ostringstream out;
+    out << "Usage: camsim [options]\n"
+           "\n"
+           "A simulated serial color camera on a pseudo-terminal. camsim prints the pty's\n"
+           "slave device path as the first line on stdout (another line each time a\n"
+           "'hangup' fault makes it open a fresh pty) and answers camera commands on it\n"
+           "at 115200 baud pace until SIGTERM or SIGINT (exit status 0).\n"
+           "\n"
+           "Commands (bytes up to CR; LF ignored; exact and case-sensitive):\n"
+           "  (empty)      ping                    -> \"ACK\\r:\"\n"
+           "  PM 0, PM 1   power mode              -> \"ACK\\r:\"\n"
+           "  LM 0, LM 1   leave / enter line mode -> \"ACK\\r:\"\n"
+           "  DF           frame dump              -> \"ACK\\r\" + frame + \"\\r:\" (34,408 bytes)\n"
+           "  TW           line-mode bitmap        -> \"ACK\\r\" + 170 + 143x10 bytes + 170 170 + \"\\r:\"\n"
+           "               (outside line mode      -> \"NCK\\r:\")\n"
+           "  anything else                        -> \"NCK\\r:\"\n"
+           "A new command abandons the rest of a reply still being sent.\n"
+           "\n"
+           "Options:\n"
+           "  --link PATH       place a symlink at PATH to the slave device (replaces an\n"
+           "                    existing symlink; re-pointed after a hangup; removed at exit)\n"
+           "  --log FILE        append every received command to FILE, one a line\n"
+           "                    (a ping is an empty line)\n"
+           "  --pattern NAME    frame dump picture: bars (default), gradient, checker, markers\n"
+           "  --fault MODE      apply fault MODE to every accepted command\n"
+           "  --fault CMD=MODE  apply fault MODE to command CMD: PING, PM, LM, DF or TW\n"
+           "                    (repeatable; the first matching rule applies; faults never\n"
+           "                    apply to commands answered with NCK)\n"
+           "  --fault-times N   each fault rule applies to its first N matching commands only\n"
+           "                    (default: always)\n"
+           "  --fast            send replies as fast as the pty accepts them\n"
+           "  --list            list the patterns and fault modes\n"
+           "  --help            show this help\n"
+           "\n";
+    out << ListText();
+    out << "\n"
+           "Example:\n"
+           "  camsim --link /tmp/camport --pattern checker --fault DF=pause &\n"
+           "  CAMCONSOLE_PORT1=/tmp/camport camconsole\n"
+           "\n"
+           "Bad arguments print a one-line error and exit with status 2.\n";
+    return out.str();
+}
+
+} // namespace camsim

@@ -1,0 +1,38 @@
+#pragma once
+
+// camsim's command line.
+
+#include "sim/camsim_reply.h"
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace camsim {
+
+struct Options {
+    std::string linkPath;              // --link PATH: symlink to the pty slave
+    std::string logPath;               // --log FILE: received commands, one a line
+    Pattern pattern = Pattern::Bars;   // --pattern NAME
+    std::vector<FaultRule> faults;     // --fault MODE | --fault CMD=MODE, in order
+    std::optional<int> faultTimes;     // --fault-times N
+    bool fast = false;                 // --fast: no wire pacing
+    bool help = false;                 // --help
+    bool list = false;                 // --list
+};
+
+// A bad command line; what() is a one-line message for the user.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Parses the arguments after the program name. Options take their value as
+// the next argument or after '=' ("--pattern=checker").
+Options ParseOptions(const std::vector<std::string> &args);
+
+std::string HelpText();
+std::string ListText();
+
+} // namespace camsim

@@ -1,0 +1,383 @@
+#include "sim/camsim_server.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace camsim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void OnStopSignal(int)
+{
+    g_stop = 1;
+}
+
+std::string Errno(const char *what)
+{
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+// Most bytes written at once when paced; after a stall (a full pty or a late
+// wake-up) at most this much catches up, so the stream stays steady.
+constexpr double kMaxBurst = 256.0;
+// How often a paced reply wakes up to write the bytes due.
+constexpr auto kPaceTick = 2ms;
+// Before a hangup, how long to wait for the console to read what was sent.
+constexpr auto kHangupDrainLimit = 500ms;
+
+} // namespace
+
+bool Pty::open(std::string &error)
+{
+    close();
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0) {
+        error = Errno("posix_openpt");
+        return false;
+    }
+    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
+        error = Errno("grantpt/unlockpt");
+        close();
+        return false;
+    }
+    char name[256];
+    if (::ptsname_r(master_, name, sizeof name) != 0) {
+        error = Errno("ptsname_r");
+        close();
+        return false;
+    }
+    slavePath_ = name;
+    slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave_ < 0) {
+        error = Errno("open pty slave");
+        close();
+        return false;
+    }
+    termios tio{};
+    if (::tcgetattr(slave_, &tio) != 0) {
+        error = Errno("tcgetattr");
+        close();
+        return false;
+    }
+    ::cfmakeraw(&tio);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | PARENB | CSIZE | CRTSCTS);
+    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    ::cfsetispeed(&tio, B115200);
+    ::cfsetospeed(&tio, B115200);
+    if (::tcsetattr(slave_, TCSANOW, &tio) != 0) {
+        error = Errno("tcsetattr");
+        close();
+        return false;
+    }
+    const int flags = ::fcntl(master_, F_GETFL);
+    if (flags < 0 || ::fcntl(master_, F_SETFL, flags | O_NONBLOCK) != 0) {
+        error = Errno("fcntl O_NONBLOCK");
+        close();
+        return false;
+    }
+    return true;
+}
+
+void Pty::close()
+{
+    if (master_ >= 0)
+        ::close(master_);
+    if (slave_ >= 0)
+        ::close(slave_);
+    master_ = slave_ = -1;
+}
+
+bool PlaceSymlink(const std::string &linkPath, const std::string &target, std::string &error)
+{
+    struct stat st {};
+    if (::lstat(linkPath.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
+        error = linkPath + " exists and is not a symlink";
+        return false;
+    }
+    const std::string tmp = linkPath + ".camsim-" + std::to_string(::getpid());
+    ::unlink(tmp.c_str());
+    if (::symlink(target.c_str(), tmp.c_str()) != 0) {
+        error = Errno(("symlink " + tmp).c_str());
+        return false;
+    }
+    if (::rename(tmp.c_str(), linkPath.c_str()) != 0) {
+        error = Errno(("rename to " + linkPath).c_str());
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+class Simulator {
+public:
+    explicit Simulator(const Options &options)
+        : options_(options), camera_(options.pattern, options.faults, options.faultTimes)
+    {
+    }
+
+    ~Simulator()
+    {
+        if (logFd_ >= 0)
+            ::close(logFd_);
+        removeLink();
+    }
+
+    int run()
+    {
+        std::string error;
+        if (!options_.logPath.empty()) {
+            logFd_ = ::open(options_.logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+            if (logFd_ < 0) {
+                std::fprintf(stderr, "camsim: cannot open log %s: %s\n", options_.logPath.c_str(),
+                             std::strerror(errno));
+                return 1;
+            }
+        }
+        if (!openPty(error)) {
+            std::fprintf(stderr, "camsim: %s\n", error.c_str());
+            return 1;
+        }
+
+        sigset_t waitMask;
+        ::sigprocmask(SIG_SETMASK, nullptr, &waitMask);
+        ::sigdelset(&waitMask, SIGTERM);
+        ::sigdelset(&waitMask, SIGINT);
+
+        while (!g_stop) {
+            pollfd pfd{pty_.master(), POLLIN, 0};
+            std::optional<Clock::duration> timeout;
+            if (active_) {
+                const auto now = Clock::now();
+                if (pausedUntil_)
+                    timeout = std::max(Clock::duration::zero(), *pausedUntil_ - now);
+                else if (options_.fast)
+                    pfd.events |= POLLOUT;
+                else
+                    timeout = kPaceTick;
+            }
+            timespec ts{};
+            if (timeout) {
+                const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(*timeout).count();
+                ts.tv_sec = static_cast<time_t>(ns / 1000000000);
+                ts.tv_nsec = static_cast<long>(ns % 1000000000);
+            }
+            const int n = ::ppoll(&pfd, 1, timeout ? &ts : nullptr, &waitMask);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                std::fprintf(stderr, "camsim: %s\n", Errno("ppoll").c_str());
+                return 1;
+            }
+            if (pfd.revents & POLLIN)
+                readCommands();
+            else if (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+                // Not expected while camsim holds the slave open; start afresh
+                // rather than spin on a dead master.
+                if (!reopenPty(error)) {
+                    std::fprintf(stderr, "camsim: %s\n", error.c_str());
+                    return 1;
+                }
+                continue;
+            }
+            if (!pump(error)) {
+                std::fprintf(stderr, "camsim: %s\n", error.c_str());
+                return 1;
+            }
+        }
+        return 0;
+    }
+
+private:
+    bool openPty(std::string &error)
+    {
+        if (!pty_.open(error))
+            return false;
+        // The link first, so that it is in place once the path is printed.
+        if (!options_.linkPath.empty()) {
+            if (!PlaceSymlink(options_.linkPath, pty_.slavePath(), error))
+                return false;
+            linkPlaced_ = true;
+        }
+        std::printf("%s\n", pty_.slavePath().c_str());
+        std::fflush(stdout);
+        return true;
+    }
+
+    bool reopenPty(std::string &error)
+    {
+        pty_.close();
+        active_ = false;
+        assembler_ = CommandAssembler{};
+        return openPty(error);
+    }
+
+    void removeLink()
+    {
+        if (!linkPlaced_)
+            return;
+        char buf[512];
+        const ssize_t n = ::readlink(options_.linkPath.c_str(), buf, sizeof buf - 1);
+        if (n >= 0 && std::string(buf, static_cast<std::size_t>(n)) == pty_.slavePath())
+            ::unlink(options_.linkPath.c_str());
+        linkPlaced_ = false;
+    }
+
+    void readCommands()
+    {
+        char buf[4096];
+        for (;;) {
+            const ssize_t n = ::read(pty_.master(), buf, sizeof buf);
+            if (n <= 0)
+                return; // EAGAIN: all read; EIO: nobody else there (harmless)
+            for (std::string &command : assembler_.feed(std::string_view(buf, static_cast<std::size_t>(n))))
+                startReply(command);
+        }
+    }
+
+    void startReply(const std::string &command)
+    {
+        if (logFd_ >= 0) {
+            const std::string line = command + "\n";
+            [[maybe_unused]] const ssize_t w = ::write(logFd_, line.data(), line.size());
+        }
+        // A new command abandons whatever is left of the previous reply.
+        plan_ = camera_.handle(command);
+        sent_ = 0;
+        active_ = plan_.total > 0;
+        pausedUntil_.reset();
+        credit_ = 1.0; // the first byte goes out at once
+        lastPace_ = Clock::now();
+    }
+
+    // Writes the bytes due now. False on a fatal error.
+    bool pump(std::string &error)
+    {
+        if (!active_)
+            return true;
+        const auto now = Clock::now();
+        if (pausedUntil_) {
+            if (now < *pausedUntil_)
+                return true;
+            pausedUntil_.reset();
+            credit_ = 1.0;
+            lastPace_ = now;
+        }
+
+        std::size_t limit = plan_.total;
+        if (plan_.pauseAt != ReplyPlan::kNever && sent_ < plan_.pauseAt)
+            limit = std::min(limit, plan_.pauseAt);
+        if (plan_.hangupAt != ReplyPlan::kNever)
+            limit = std::min(limit, plan_.hangupAt);
+
+        std::size_t want = limit - sent_;
+        if (!options_.fast) {
+            credit_ += std::chrono::duration<double>(now - lastPace_).count() * kBytesPerSecond;
+            credit_ = std::min(credit_, kMaxBurst);
+            lastPace_ = now;
+            want = std::min(want, static_cast<std::size_t>(credit_));
+        }
+
+        while (want > 0) {
+            const std::string chunk = plan_.bytes(sent_, std::min<std::size_t>(want, 4096));
+            const ssize_t n = ::write(pty_.master(), chunk.data(), chunk.size());
+            if (n < 0) {
+                if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+                    break; // the pty is full; keep reading commands meanwhile
+                if (errno == EIO)
+                    break;
+                error = Errno("write pty");
+                return false;
+            }
+            sent_ += static_cast<std::size_t>(n);
+            want -= static_cast<std::size_t>(n);
+            if (!options_.fast)
+                credit_ -= static_cast<double>(n);
+        }
+
+        if (sent_ == plan_.hangupAt)
+            return hangup(error);
+        if (plan_.pauseAt != ReplyPlan::kNever && sent_ == plan_.pauseAt) {
+            plan_.pauseAt = ReplyPlan::kNever;
+            pausedUntil_ = Clock::now() + std::chrono::milliseconds(kPauseMs);
+        }
+        if (sent_ >= plan_.total)
+            active_ = false;
+        return true;
+    }
+
+    // Closes the pty in the middle of a reply, after giving the console a
+    // moment to read what was already sent, then opens a fresh one.
+    bool hangup(std::string &error)
+    {
+        const auto deadline = Clock::now() + kHangupDrainLimit;
+        int quiet = 0;
+        while (Clock::now() < deadline && quiet < 2 && !g_stop) {
+            int pending = 0;
+            if (::ioctl(pty_.slave(), TIOCINQ, &pending) != 0)
+                break;
+            quiet = pending == 0 ? quiet + 1 : 0;
+            ::usleep(5000);
+        }
+        return reopenPty(error);
+    }
+
+    Options options_;
+    Camera camera_;
+    CommandAssembler assembler_;
+    Pty pty_;
+    int logFd_ = -1;
+    bool linkPlaced_ = false;
+
+    ReplyPlan plan_;
+    std::size_t sent_ = 0;
+    bool active_ = false;
+    std::optional<Clock::time_point> pausedUntil_;
+    double credit_ = 0.0;
+    Clock::time_point lastPace_{};
+};
+
+} // namespace
+
+int RunCamsim(const Options &options)
+{
+    struct sigaction sa {};
+    sa.sa_handler = OnStopSignal;
+    ::sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::sigaction(SIGINT, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    // The stop signals are only delivered inside ppoll, so none is lost
+    // between checking the flag and waiting.
+    sigset_t block;
+    ::sigemptyset(&block);
+    ::sigaddset(&block, SIGTERM);
+    ::sigaddset(&block, SIGINT);
+    ::sigprocmask(SIG_BLOCK, &block, nullptr);
+
+    Simulator simulator(options);
+    return simulator.run();
+}
+
+} // namespace camsim
