@@ -70,6 +70,7 @@ bool QtSerialLink::portOpen() const
 void QtSerialLink::failAndClose(LinkError::Cause cause)
 {
     const std::string text = m_port.errorString().toStdString();
+    m_lost.reset(); // this failure is the one raised now
     if (m_port.isOpen())
         m_port.close();
     m_port.clearError();

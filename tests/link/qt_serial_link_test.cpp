@@ -1,0 +1,120 @@
+#include "link/qt_serial_link.h"
+
+#include "support/pty_pair.h"
+#include "support/qt_app.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+namespace {
+
+void Settle()
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+}
+
+class QtSerialLinkTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureQtApp();
+        setenv("CAMCONSOLE_PORT1", camera.devicePath().c_str(), 1);
+        link.setPortNumber(1);
+        link.setReceiveBufferSize(32764);
+    }
+    void TearDown() override { unsetenv("CAMCONSOLE_PORT1"); }
+
+    PtyPair camera;
+    QtSerialLink link;
+};
+
+TEST_F(QtSerialLinkTest, ReadsWhatArrivedWhileTheThreadSlept)
+{
+    link.setPortOpen(true);
+    EXPECT_EQ(link.input(), "");
+    EXPECT_EQ(link.inBufferCount(), 0);
+
+    camera.send(std::string("AC\0K", 4));
+    Settle(); // no event loop runs meanwhile
+    EXPECT_EQ(link.inBufferCount(), 4);
+    camera.send("\xAA\xFF");
+    Settle();
+    EXPECT_EQ(link.input(), std::string("AC\0K\xAA\xFF", 6));
+    camera.send("next");
+    Settle();
+    EXPECT_EQ(link.input(), "next") << "consecutive reads: nothing lost, nothing repeated";
+    EXPECT_EQ(link.inBufferCount(), 0);
+}
+
+TEST_F(QtSerialLinkTest, WritesEveryByteAtOnce)
+{
+    link.setPortOpen(true);
+    link.setOutput(std::string("DF\r\0\xAA", 5));
+    EXPECT_EQ(camera.receive(), std::string("DF\r\0\xAA", 5));
+}
+
+TEST_F(QtSerialLinkTest, OpensThroughASymlinkAndDropsStaleInput)
+{
+    const auto link_path = std::filesystem::temp_directory_path() / ("camconsole-link-" + std::to_string(getpid()));
+    std::filesystem::remove(link_path);
+    std::filesystem::create_symlink(camera.devicePath(), link_path);
+    setenv("CAMCONSOLE_PORT1", link_path.c_str(), 1);
+
+    camera.send("stale");
+    Settle();
+    link.setPortOpen(true);
+    EXPECT_EQ(link.input(), "");
+    camera.send("ACK");
+    Settle();
+    EXPECT_EQ(link.input(), "ACK");
+    link.setPortOpen(false);
+    std::filesystem::remove(link_path);
+}
+
+TEST_F(QtSerialLinkTest, SettingsOnlyWhileClosedAndOpenOnlyOnce)
+{
+    link.setPortOpen(true);
+    EXPECT_THROW(link.setPortNumber(1), LinkError);
+    EXPECT_THROW(link.setReceiveBufferSize(100), LinkError);
+    EXPECT_THROW(link.setPortOpen(true), LinkError);
+    link.setPortOpen(false);
+    link.setPortOpen(false); // closing a closed port is not an error
+    EXPECT_FALSE(link.portOpen());
+    EXPECT_THROW(link.input(), LinkError);
+    link.setPortOpen(true); // and it opens again
+    EXPECT_TRUE(link.portOpen());
+}
+
+TEST_F(QtSerialLinkTest, MissingDeviceRaisesWithTheComponentsText)
+{
+    setenv("CAMCONSOLE_PORT1", "/nonexistent/camconsole-port", 1);
+    try {
+        link.setPortOpen(true);
+        FAIL() << "opening a missing device must raise";
+    } catch (const LinkError &error) {
+        EXPECT_EQ(error.cause(), LinkError::Cause::NoSuchDevice);
+        EXPECT_STRNE(error.what(), "");
+    }
+    EXPECT_FALSE(link.portOpen());
+}
+
+TEST_F(QtSerialLinkTest, AHangUpEndsTheLinkOnce)
+{
+    link.setPortOpen(true);
+    camera.hangUp();
+    Settle();
+    EXPECT_THROW(link.input(), LinkError);
+    EXPECT_FALSE(link.portOpen()) << "the port is closed after the first error";
+    try {
+        link.input();
+        FAIL();
+    } catch (const LinkError &error) {
+        EXPECT_EQ(error.cause(), LinkError::Cause::NotOpen);
+    }
+}
+
+} // namespace

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "fakes.h"
+#include "platform/console_platform.h"
+
+// A complete set of fakes wired into a ConsolePlatform.
+struct FakePlatform {
+    FakeStatusLog status;
+    RecordingSurface pic;
+    FakeSerialLink com;
+    FakeTime time;
+    FakeEventPump events;
+    FakeErrorReporter errors;
+    FakeCameraDriver driver;
+    ConsolePlatform platform { status, pic, com, time, time, time, events, errors, driver };
+};
