@@ -213,6 +213,7 @@ void CameraTests::df_dll_Click()
     p.status.repaintLog();
 
     bool portInitialised = false;
+    bool lineOpen = false; // "Starting Timer & Dumping Frame...." awaits its result
     try {
         p.driver.CAM_Init("COM1");
         portInitialised = true;
@@ -225,11 +226,13 @@ void CameraTests::df_dll_Click()
         p.status.repaintLog();
 
         p.status.appendText("Starting Timer & Dumping Frame....");
+        lineOpen = true;
         p.status.repaintLog();
         const std::int64_t t0 = p.ticks.ticksMs();
         const std::int32_t dumped = p.driver.CAM_DumpFrame(frame.data());
         const std::int64_t t1 = p.ticks.ticksMs();
         p.status.appendLine(dumped == 1 ? "OK" : "FAILED");
+        lineOpen = false;
         p.status.repaintLog();
 
         p.pic.usePixelUnits();
@@ -241,6 +244,8 @@ void CameraTests::df_dll_Click()
 
         p.driver.CAM_ClosePort();
     } catch (const DriverError &error) {
+        if (lineOpen)
+            p.status.appendLine(""); // the error gets a line of its own
         p.status.appendLine(std::string("Driver library error: ") + error.what());
         p.status.repaintLog();
         if (portInitialised) {
