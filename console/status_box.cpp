@@ -48,4 +48,5 @@ void StatusBox::status_Change()
         setTextCursor(cursor);
     }
     ensureCursorVisible();
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }

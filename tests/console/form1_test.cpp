@@ -1,0 +1,192 @@
+#include "console/form1.h"
+
+#include "console/picture_box.h"
+#include "console/status_box.h"
+#include "console/test_session.h"
+#include "console/wrapping_button.h"
+#include "support/fake_platform.h"
+#include "support/qt_app.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class Form1Test : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureQtApp();
+        auto link = std::make_unique<FakeSerialLink>();
+        auto driver = std::make_unique<FakeCameraDriver>();
+        com = link.get();
+        this->driver = driver.get();
+        form = std::make_unique<Form1>(std::move(link), std::move(driver));
+        form->setErrorReporter(&errors);
+        log = std::make_unique<WidgetStatusLog>(*form->status, *form);
+    }
+
+    FakeSerialLink *com = nullptr;
+    FakeCameraDriver *driver = nullptr;
+    FakeErrorReporter errors;
+    std::unique_ptr<Form1> form;
+    std::unique_ptr<WidgetStatusLog> log;
+};
+
+TEST_F(Form1Test, ControlsStandWhereTheLayoutPutsThem)
+{
+    EXPECT_EQ(form->windowTitle(), "Form1");
+    EXPECT_EQ(form->size(), QSize(375, 295));
+
+    struct Expected {
+        QWidget *widget;
+        QWidget *container;
+        QRect geometry;
+        QString caption;
+    };
+    const Expected expected[] = {
+        { form->Frame1, form.get(), QRect(0, 8, 161, 153), "Dumped Image" },
+        { form->Pic, form->Frame1, QRect(8, 16, 137, 121), {} },
+        { form->Frame2, form.get(), QRect(168, 8, 201, 153), "Select Test" },
+        { form->Frame3, form.get(), QRect(0, 168, 369, 121), "Status/Results" },
+        { form->status, form->Frame3, QRect(8, 16, 353, 97), {} },
+        { form->df_dll, form->Frame2, QRect(16, 16, 81, 41), "DF --> DLL (RGB)" },
+        { form->df_nomral, form->Frame2, QRect(16, 72, 81, 41), "DF --> Normal (RGB)" },
+        { form->df_bin, form->Frame2, QRect(112, 16, 81, 41), "DF --> Binary" },
+    };
+    for (const auto &e : expected) {
+        SCOPED_TRACE(e.widget->objectName().toStdString());
+        EXPECT_EQ(e.widget->parentWidget(), e.container);
+        EXPECT_EQ(e.widget->geometry(), e.geometry);
+        if (auto *frame = qobject_cast<QGroupBox *>(e.widget)) {
+            EXPECT_EQ(frame->title(), e.caption);
+            EXPECT_TRUE(frame->font().bold());
+            EXPECT_DOUBLE_EQ(frame->font().pointSizeF(), 8.25);
+        } else if (auto *button = qobject_cast<QPushButton *>(e.widget)) {
+            EXPECT_EQ(button->text(), e.caption);
+            EXPECT_FALSE(button->font().bold()) << "the frame's bold title must not spread";
+        }
+    }
+    EXPECT_FALSE(form->status->font().bold());
+
+    // Resizing the window moves nothing.
+    form->resize(700, 500);
+    EXPECT_EQ(form->df_bin->geometry(), QRect(112, 16, 81, 41));
+    EXPECT_EQ(form->Frame3->geometry(), QRect(0, 168, 369, 121));
+}
+
+TEST_F(Form1Test, TabOrderStartsAtThePictureWhichHasTheFocus)
+{
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    EXPECT_EQ(QApplication::focusWidget(), form->Pic);
+
+    QWidget *w = form->Pic;
+    std::vector<QString> order;
+    for (int i = 0; i < 5; ++i) {
+        order.push_back(w->objectName());
+        w = w->nextInFocusChain();
+        while (w->focusPolicy() == Qt::NoFocus)
+            w = w->nextInFocusChain();
+    }
+    EXPECT_EQ(order, std::vector<QString>({ "Pic", "status", "df_dll", "df_nomral", "df_bin" }));
+}
+
+TEST_F(Form1Test, LogResetsAppendsAndKeepsCrLf)
+{
+    log->reset("A");
+    log->appendLine("B");
+    log->appendLine("C");
+    EXPECT_EQ(form->status->logText(), "A\r\nB\r\nC\r\n");
+
+    log->reset("Start");
+    log->appendText("Starting Timer & Dumping Frame....");
+    log->appendLine("OK");
+    EXPECT_EQ(form->status->logText(), "Start\r\nStarting Timer & Dumping Frame....OK\r\n");
+}
+
+TEST_F(Form1Test, CaretFollowsTheEndAndTypedTextStaysThroughAppends)
+{
+    form->show();
+    for (int i = 0; i < 30; ++i)
+        log->appendLine("line " + std::to_string(i));
+    QApplication::processEvents();
+    EXPECT_EQ(form->status->textCursor().position(), form->status->toPlainText().size());
+    auto *bar = form->status->verticalScrollBar();
+    EXPECT_EQ(bar->value(), bar->maximum()) << "the newest line is in view";
+
+    log->reset("A");
+    form->status->setFocus();
+    QTest::keyClicks(form->status, "typed");
+    QTest::keyClick(form->status, Qt::Key_Return);
+    log->appendLine("B");
+    EXPECT_EQ(form->status->logText(), "A\r\ntyped\r\nB\r\n");
+    log->reset("C");
+    EXPECT_EQ(form->status->logText(), "C\r\n");
+}
+
+TEST_F(Form1Test, PictureClipsAtItsDrawableArea)
+{
+    PictureBox &pic = *form->Pic;
+    pic.usePixelUnits();
+    pic.clear();
+    const QRgb background = pic.backgroundColor().rgb();
+    pic.setPixel(132, 116, MakeColor(255, 0, 0));
+    pic.setPixel(133, 10, MakeColor(0, 255, 0));
+    pic.setPixel(10, 117, MakeColor(0, 255, 0));
+    pic.setPixel(-1, 0, MakeColor(0, 255, 0));
+    EXPECT_EQ(pic.image().size(), QSize(133, 117));
+    EXPECT_EQ(pic.image().pixel(132, 116), qRgb(255, 0, 0));
+    EXPECT_EQ(pic.image().pixel(132, 10), background);
+    EXPECT_EQ(pic.image().pixel(10, 116), background);
+    EXPECT_EQ(pic.frameWidth(), 2);
+    EXPECT_EQ(pic.contentsRect().size(), QSize(133, 117));
+
+    pic.setPixel(1, 2, MakeColor(0, 0, 255)); // the blue component is the high byte
+    EXPECT_EQ(pic.image().pixel(1, 2), qRgb(0, 0, 255));
+    pic.clear();
+    EXPECT_EQ(pic.image().pixel(132, 116), background);
+}
+
+TEST_F(Form1Test, ClicksDuringATestAreIgnoredAndCloseWaitsForTheEnd)
+{
+    form->show();
+    int nestedRuns = 0;
+    bool closedDuringTest = true;
+    // While the driver test runs, click every button and ask to close.
+    driver->duringDump = [&] {
+        const auto callsBefore = driver->calls.size();
+        form->df_dll->click();
+        form->df_nomral->click();
+        form->df_bin->click();
+        nestedRuns = static_cast<int>(driver->calls.size() - callsBefore) + com->opens;
+        EXPECT_FALSE(form->close());
+        closedDuringTest = !form->isVisible();
+    };
+    form->df_dll->click();
+    EXPECT_EQ(nestedRuns, 0);
+    EXPECT_FALSE(closedDuringTest);
+    EXPECT_EQ(driver->calls.back(), "CAM_ClosePort");
+    EXPECT_FALSE(form->isVisible()) << "the deferred close happens once the test ended";
+}
+
+TEST_F(Form1Test, MissingPortLeavesTheConsoleUsable)
+{
+    com->failOpen = LinkError(LinkError::Cause::NoSuchDevice, "No such file or directory");
+    form->df_nomral->click();
+    EXPECT_EQ(errors.shown.size(), 1u);
+    EXPECT_EQ(form->status->logText().rfind("Serial port error: No such file or directory\r\n", 0), 0u);
+    EXPECT_FALSE(com->open);
+    EXPECT_FALSE(form->session().running());
+
+    com->answerNext("ACK\r:");
+    form->df_nomral->click(); // the next click works
+    EXPECT_EQ(form->status->logText().rfind("Starting DF Test using direct connection (RGB)\r\n", 0), 0u);
+}
+
+} // namespace
