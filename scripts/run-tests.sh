@@ -1,0 +1,7 @@
+#!/bin/sh
+# Sets up, builds and runs every test. The widget tests run headless.
+set -eu
+cd "$(dirname "$0")/.."
+./scripts/setup.sh
+./scripts/build.sh -DCAMCONSOLE_WERROR=ON
+ctest --test-dir build --output-on-failure -j2
