@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -138,6 +139,7 @@ public:
 
     ~Simulator()
     {
+        unwatchSlave();
         if (logFd_ >= 0)
             ::close(logFd_);
         removeLink();
@@ -165,7 +167,8 @@ public:
         ::sigdelset(&waitMask, SIGINT);
 
         while (!g_stop) {
-            pollfd pfd{pty_.master(), POLLIN, 0};
+            pollfd fds[2] = {{pty_.master(), POLLIN, 0}, {watchFd_, POLLIN, 0}};
+            pollfd &pfd = fds[0];
             std::optional<Clock::duration> timeout;
             if (active_) {
                 const auto now = Clock::now();
@@ -182,13 +185,17 @@ public:
                 ts.tv_sec = static_cast<time_t>(ns / 1000000000);
                 ts.tv_nsec = static_cast<long>(ns % 1000000000);
             }
-            const int n = ::ppoll(&pfd, 1, timeout ? &ts : nullptr, &waitMask);
+            const int n = ::ppoll(fds, watchFd_ >= 0 ? 2 : 1, timeout ? &ts : nullptr, &waitMask);
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
                 std::fprintf(stderr, "camsim: %s\n", Errno("ppoll").c_str());
                 return 1;
             }
+            // Opens and closes first: a console opens the device before it
+            // writes its first command.
+            if (watchFd_ >= 0 && (fds[1].revents & POLLIN))
+                readOpensAndCloses();
             if (pfd.revents & POLLIN)
                 readCommands();
             else if (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) {
@@ -213,6 +220,7 @@ private:
     {
         if (!pty_.open(error))
             return false;
+        watchSlave();
         // The link first, so that it is in place once the path is printed.
         if (!options_.linkPath.empty()) {
             if (!PlaceSymlink(options_.linkPath, pty_.slavePath(), error))
@@ -226,6 +234,7 @@ private:
 
     bool reopenPty(std::string &error)
     {
+        unwatchSlave();
         pty_.close();
         active_ = false;
         assembler_ = CommandAssembler{};
@@ -241,6 +250,62 @@ private:
         if (n >= 0 && std::string(buf, static_cast<std::size_t>(n)) == pty_.slavePath())
             ::unlink(options_.linkPath.c_str());
         linkPlaced_ = false;
+    }
+
+    // Consoles come and go while camsim keeps the slave open itself, so the
+    // pty alone never shows it. inotify reports every open and close of the
+    // slave device. When the last console closes it, camsim drops the rest
+    // of the reply in progress and flushes what the console left unread, so
+    // the next connection starts clean (a real port that is closed loses
+    // what arrives, too). While no console is there, reply bytes are
+    // dropped. Without inotify, a console is assumed present.
+    void watchSlave()
+    {
+        consoles_ = 0;
+        watchKnown_ = false;
+        watchFd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (watchFd_ < 0)
+            return;
+        if (::inotify_add_watch(watchFd_, pty_.slavePath().c_str(), IN_OPEN | IN_CLOSE) < 0) {
+            unwatchSlave();
+            return;
+        }
+        watchKnown_ = true;
+    }
+
+    void unwatchSlave()
+    {
+        if (watchFd_ >= 0)
+            ::close(watchFd_);
+        watchFd_ = -1;
+        watchKnown_ = false;
+    }
+
+    bool consolePresent() const { return !watchKnown_ || consoles_ > 0; }
+
+    void readOpensAndCloses()
+    {
+        alignas(inotify_event) char buf[4096];
+        for (;;) {
+            const ssize_t n = ::read(watchFd_, buf, sizeof buf);
+            if (n <= 0)
+                return;
+            for (ssize_t at = 0; at < n;) {
+                const auto *ev = reinterpret_cast<const inotify_event *>(buf + at);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
+                if (ev->mask & IN_Q_OVERFLOW) {
+                    watchKnown_ = false; // lost count: assume someone is there
+                } else if (ev->mask & IN_OPEN) {
+                    ++consoles_;
+                } else if ((ev->mask & IN_CLOSE) && consoles_ > 0) {
+                    if (--consoles_ == 0 && watchKnown_) {
+                        active_ = false;
+                        pausedUntil_.reset();
+                        ::tcflush(pty_.slave(), TCIFLUSH);
+                    }
+                }
+            }
+        }
     }
 
     void readCommands()
@@ -298,6 +363,13 @@ private:
             want = std::min(want, static_cast<std::size_t>(credit_));
         }
 
+        if (!consolePresent()) {
+            // Nobody listens: the bytes go out into the void, at pace.
+            sent_ += want;
+            if (!options_.fast)
+                credit_ -= static_cast<double>(want);
+            want = 0;
+        }
         while (want > 0) {
             const std::string chunk = plan_.bytes(sent_, std::min<std::size_t>(want, 4096));
             const ssize_t n = ::write(pty_.master(), chunk.data(), chunk.size());
@@ -332,7 +404,7 @@ private:
     {
         const auto deadline = Clock::now() + kHangupDrainLimit;
         int quiet = 0;
-        while (Clock::now() < deadline && quiet < 2 && !g_stop) {
+        while (consolePresent() && Clock::now() < deadline && quiet < 2 && !g_stop) {
             int pending = 0;
             if (::ioctl(pty_.slave(), TIOCINQ, &pending) != 0)
                 break;
@@ -348,6 +420,9 @@ private:
     Pty pty_;
     int logFd_ = -1;
     bool linkPlaced_ = false;
+    int watchFd_ = -1;
+    bool watchKnown_ = false; // consoles_ is reliable
+    int consoles_ = 0;        // open file descriptions of the slave, besides camsim's
 
     ReplyPlan plan_;
     std::size_t sent_ = 0;
