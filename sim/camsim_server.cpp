@@ -89,6 +89,7 @@ bool Pty::open(std::string &error)
         close();
         return false;
     }
+    settings_ = tio;
     const int flags = ::fcntl(master_, F_GETFL);
     if (flags < 0 || ::fcntl(master_, F_SETFL, flags | O_NONBLOCK) != 0) {
         error = Errno("fcntl O_NONBLOCK");
@@ -96,6 +97,14 @@ bool Pty::open(std::string &error)
         return false;
     }
     return true;
+}
+
+void Pty::restoreSettings()
+{
+    if (slave_ < 0)
+        return;
+    ::ioctl(slave_, TIOCNXCL);
+    ::tcsetattr(slave_, TCSANOW, &settings_);
 }
 
 void Pty::close()
@@ -302,6 +311,7 @@ private:
                         active_ = false;
                         pausedUntil_.reset();
                         ::tcflush(pty_.slave(), TCIFLUSH);
+                        pty_.restoreSettings();
                     }
                 }
             }

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include <termios.h>
+
 namespace camsim {
 
 // Wire pace of 115200 baud, 8N1: 10 bits per byte.
@@ -25,6 +27,11 @@ public:
     // Closes master and slave: whoever has the slave open sees a hangup.
     void close();
 
+    // Back to camsim's own settings after a console left: raw 115200 8N1,
+    // and not exclusive (a console that set TIOCEXCL and died would
+    // otherwise lock the next one out).
+    void restoreSettings();
+
     int master() const { return master_; }
     int slave() const { return slave_; }
     const std::string &slavePath() const { return slavePath_; }
@@ -33,6 +40,7 @@ private:
     int master_ = -1;
     int slave_ = -1;
     std::string slavePath_;
+    termios settings_{};
 };
 
 // Points a symlink at `linkPath` to `target`, replacing an existing symlink

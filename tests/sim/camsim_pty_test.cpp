@@ -18,6 +18,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -39,17 +40,20 @@ struct Received {
 // One connection to the camera's device, raw, as a console opens it.
 class PtyClient {
 public:
-    explicit PtyClient(const std::string &path)
+    explicit PtyClient(const std::string &path, bool makeRaw = true)
     {
         fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd_ < 0)
             throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
+        if (!makeRaw)
+            return;
         termios tio{};
         ::tcgetattr(fd_, &tio);
         ::cfmakeraw(&tio);
         ::tcsetattr(fd_, TCSANOW, &tio);
     }
     ~PtyClient() { ::close(fd_); }
+    int fd() const { return fd_; }
 
     void send(const std::string &bytes)
     {
@@ -227,6 +231,29 @@ TEST(CamsimPty, SeveralConnectionsInARowEachStartClean)
         EXPECT_TRUE(Same(port.transact("", 5), std::string(camsim::kAckReply)));
         EXPECT_EQ(cam.receivedCommands().size(), 10u);
     }
+}
+
+TEST(CamsimPty, SettingsLeftByAConsoleDoNotReachTheNext)
+{
+    CamsimProcess cam({"--fast"});
+    {
+        PtyClient careless(cam.linkPath());
+        termios tio{};
+        ASSERT_EQ(::tcgetattr(careless.fd(), &tio), 0);
+        tio.c_lflag |= ECHO | ICANON;
+        ASSERT_EQ(::tcsetattr(careless.fd(), TCSANOW, &tio), 0);
+        ASSERT_EQ(::ioctl(careless.fd(), TIOCEXCL), 0);
+    }
+    std::this_thread::sleep_for(50ms); // camsim notices the close
+    PtyClient plain(cam.linkPath(), /*makeRaw=*/false);
+    termios tio{};
+    ASSERT_EQ(::tcgetattr(plain.fd(), &tio), 0);
+    EXPECT_EQ(tio.c_lflag & (ECHO | ICANON), 0u);
+    EXPECT_EQ(::cfgetospeed(&tio), speed_t(B115200));
+    int exclusive = -1;
+    ASSERT_EQ(::ioctl(plain.fd(), TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+    EXPECT_EQ(plain.transact("", 5), camsim::kAckReply);
 }
 
 TEST(CamsimPty, HangupMidReplyThenReconnectThroughTheLink)
