@@ -153,8 +153,9 @@ std::string_view FaultModeName(FaultMode mode);
 std::string_view FaultModeDescription(FaultMode mode);
 std::optional<FaultMode> ParseFaultMode(std::string_view name);
 
-// One --fault option: a mode for one command kind, or for all when kind is
-// empty. times: how many matching commands it affects (empty = all).
+// One --fault option: a mode for one command kind, or for all accepted
+// commands when kind is empty. --fault-times limits each rule to its first
+// N matching commands (Camera's faultTimes).
 struct FaultRule {
     std::optional<CommandKind> kind;
     FaultMode mode = FaultMode::Silent;
