@@ -1,0 +1,69 @@
+#include "console/test_session.h"
+#include "link/port_device.h"
+#include "platform/system_timing.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+TEST(SecondsClock, RoundsHalfToEvenAndCountsAcrossMidnight)
+{
+    EXPECT_EQ(RoundSecondsHalfToEven(10.49), 10);
+    EXPECT_EQ(RoundSecondsHalfToEven(10.5), 10);
+    EXPECT_EQ(RoundSecondsHalfToEven(11.5), 12);
+    EXPECT_EQ(RoundSecondsHalfToEven(11.51), 12);
+    EXPECT_EQ(RoundSecondsHalfToEven(0.0), 0);
+
+    EXPECT_EQ(SecondsBetween({ 100, 86399 }, { 101, 2 }), 3) << "a run across midnight";
+    EXPECT_EQ(SecondsBetween({ 100, 10 }, { 100, 12 }), 2);
+    EXPECT_EQ(SecondsBetween({ 100, 86400 }, { 101, 0 }), 0) << "23:59:59.6 rounds up to 86400";
+
+    LocalSecondsClock clock;
+    const SecondsReading a = clock.now();
+    const SecondsReading b = clock.now();
+    EXPECT_GE(a.seconds, 0);
+    EXPECT_LE(a.seconds, 86400);
+    EXPECT_GE(SecondsBetween(a, b), 0);
+    EXPECT_LE(SecondsBetween(a, b), 1);
+}
+
+TEST(PortDevice, EnvironmentNamesTheDeviceElseTheNthSerialPort)
+{
+    unsetenv("CAMCONSOLE_PORT3");
+    EXPECT_EQ(PortDevicePath(3), "/dev/ttyS2");
+    setenv("CAMCONSOLE_PORT3", "/tmp/cam", 1);
+    EXPECT_EQ(PortDevicePath(3), "/tmp/cam");
+    setenv("CAMCONSOLE_PORT3", "", 1);
+    EXPECT_EQ(PortDevicePath(3), "/dev/ttyS2");
+    unsetenv("CAMCONSOLE_PORT3");
+
+    EXPECT_EQ(PortNumberFromName("COM1"), 1);
+    EXPECT_EQ(PortNumberFromName("com12"), 12);
+    EXPECT_EQ(PortNumberFromName("COM"), 0);
+    EXPECT_EQ(PortNumberFromName("COM1x"), 0);
+    EXPECT_EQ(PortNumberFromName("LPT1"), 0);
+    EXPECT_EQ(PortNumberFromName("CO"), 0);
+    EXPECT_EQ(PortNumberFromName(nullptr), 0);
+    EXPECT_EQ(PortNumberFromName("COM99999999999"), 0);
+}
+
+TEST(TestSessionState, OneTestAtATimeAndCloseWaitsForIt)
+{
+    TestSession session;
+    EXPECT_TRUE(session.requestClose()) << "idle: closes at once";
+
+    TestSession running;
+    ASSERT_TRUE(running.tryStart());
+    EXPECT_FALSE(running.tryStart()) << "a second test is not started inside the first";
+    EXPECT_FALSE(running.cancelRequested());
+    EXPECT_FALSE(running.requestClose());
+    EXPECT_TRUE(running.cancelRequested());
+    running.finish();
+    EXPECT_FALSE(running.cancelRequested());
+    EXPECT_TRUE(running.closeRequested());
+    EXPECT_FALSE(running.tryStart()) << "no new test once the window is closing";
+}
+
+} // namespace
