@@ -10,6 +10,8 @@
 #include "support/fakes.h"
 #include "support/qt_app.h"
 
+#include <QTimer>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -199,6 +201,21 @@ TEST_F(ConsoleCamsimTest, MissingDeviceAndMissingDriverLeaveTheConsoleUsable)
     EXPECT_EQ(errors.shown.size(), 2u);
     EXPECT_EQ(LogLines(withoutDriver).back().rfind("Driver library error: ", 0), 0u);
     EXPECT_FALSE(withoutDriver.session().running());
+}
+
+TEST_F(ConsoleCamsimTest, ClosingDuringADumpEndsTheTestThenTheWindow)
+{
+    CamsimProcess camera; // real pace: the dump takes about 3 s
+    auto form = openConsole(camera);
+    QTimer::singleShot(300, form.get(), [&] { form->close(); });
+
+    form->df_nomral->click();
+
+    // The test ended at its next event-processing point, inside the reception.
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(form->Com().portOpen());
+    EXPECT_FALSE(form->session().running());
+    EXPECT_EQ(Label(LogLines(*form).back()), "Sending Command & Starting Frame Dump Timer...");
 }
 
 } // namespace
