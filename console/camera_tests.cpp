@@ -30,6 +30,8 @@ const char *HintFor(LinkError::Cause cause)
         return "Hint: the user is probably not in the dialout group.";
     case LinkError::Cause::NoSuchDevice:
         return "Hint: wrong port, or the adapter is unplugged.";
+    case LinkError::Cause::Busy:
+        return "Hint: another program is using the port.";
     default:
         return nullptr;
     }

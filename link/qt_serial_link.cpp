@@ -4,8 +4,13 @@
 
 namespace {
 
-LinkError::Cause CauseOf(QSerialPort::SerialPortError error)
+LinkError::Cause CauseOf(QSerialPort::SerialPortError error, const QString &text)
 {
+    // A device held by another program shows up as a permission error on
+    // its lock file, or as "busy".
+    if (text.contains(QLatin1String("lock"), Qt::CaseInsensitive)
+        || text.contains(QLatin1String("busy"), Qt::CaseInsensitive))
+        return LinkError::Cause::Busy;
     switch (error) {
     case QSerialPort::PermissionError:
         return LinkError::Cause::PermissionDenied;
@@ -93,11 +98,11 @@ void QtSerialLink::setPortOpen(bool open)
     m_port.setPortName(QString::fromStdString(PortDevicePath(m_portNumber)));
     m_port.setReadBufferSize(m_receiveBufferSize);
     if (!m_port.open(QIODevice::ReadWrite))
-        failAndClose(CauseOf(m_port.error()));
+        failAndClose(CauseOf(m_port.error(), m_port.errorString()));
     if (!m_port.setBaudRate(kBaudRate) || !m_port.setDataBits(QSerialPort::Data8)
         || !m_port.setParity(QSerialPort::NoParity) || !m_port.setStopBits(QSerialPort::OneStop)
         || !m_port.setFlowControl(QSerialPort::NoFlowControl))
-        failAndClose(CauseOf(m_port.error()));
+        failAndClose(CauseOf(m_port.error(), m_port.errorString()));
     // Whatever the device sent while nobody listened is not a reply.
     m_port.clear(QSerialPort::AllDirections);
     m_port.clearError();

@@ -7,7 +7,7 @@
 // error text.
 class LinkError : public std::runtime_error {
 public:
-    enum class Cause { Other, PermissionDenied, NoSuchDevice, AlreadyOpen, NotOpen, ReadFailed, WriteFailed };
+    enum class Cause { Other, PermissionDenied, NoSuchDevice, Busy, AlreadyOpen, NotOpen, ReadFailed, WriteFailed };
 
     LinkError(Cause cause, const std::string &text) : std::runtime_error(text), m_cause(cause) {}
     Cause cause() const { return m_cause; }

@@ -102,6 +102,19 @@ TEST_F(QtSerialLinkTest, MissingDeviceRaisesWithTheComponentsText)
     EXPECT_FALSE(link.portOpen());
 }
 
+TEST_F(QtSerialLinkTest, DeviceInUseIsReportedBusy)
+{
+    link.setPortOpen(true);
+    QtSerialLink second;
+    try {
+        second.setPortOpen(true);
+        FAIL() << "a device in use must not open twice";
+    } catch (const LinkError &error) {
+        EXPECT_EQ(error.cause(), LinkError::Cause::Busy) << error.what();
+    }
+    EXPECT_FALSE(second.portOpen());
+}
+
 TEST_F(QtSerialLinkTest, AHangUpEndsTheLinkOnce)
 {
     link.setPortOpen(true);
