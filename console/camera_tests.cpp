@@ -3,6 +3,7 @@
 #include "decode/frame_dump_decoder.h"
 #include "decode/line_mode_bitmap.h"
 #include "driver/camera_driver.h"
+#include "link/receive_until_pause.h"
 #include "link/send_command.h"
 #include "link/serial_link.h"
 #include "platform/console_platform.h"
@@ -180,19 +181,9 @@ void CameraTests::LineModeFrame()
     p.status.appendLine("Starting Timer");
     const SecondsReading t0 = p.seconds.now();
 
-    std::string reply;
-    bool cameraNeverPaused = false;
-    for (;;) {
-        reply += p.com.input();
-        p.sleeper.sleepMs(kLineModeCycleMs);
-        if (p.com.inBufferCount() <= 0)
-            break;
-        if (reply.size() >= kLineModeReceptionLimit) {
-            cameraNeverPaused = true;
-            break;
-        }
-    }
-    if (cameraNeverPaused)
+    const PausedReception received =
+        ReceiveUntilPause(p.com, p.sleeper, kLineModeCycleMs, kLineModeReceptionLimit);
+    if (received.cameraNeverPaused)
         p.status.appendLine("Reception stopped: the camera did not pause");
 
     p.status.appendLine("Stopping Timer");
@@ -201,7 +192,7 @@ void CameraTests::LineModeFrame()
     p.status.appendLine("Total time to get frame: " + std::to_string(SecondsBetween(t0, t1)));
     p.status.repaintWindow();
 
-    DrawLineModeBitmap(reply, p.pic, p.status, p.seconds);
+    DrawLineModeBitmap(received.reply, p.pic, p.status, p.seconds);
 }
 
 void CameraTests::df_dll_Click()

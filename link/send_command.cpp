@@ -4,6 +4,7 @@
 #include "platform/event_pump.h"
 #include "platform/status_log.h"
 #include "platform/timing.h"
+#include "receive_until_pause.h"
 #include "serial_link.h"
 
 namespace {
@@ -23,26 +24,15 @@ std::string DrainFrameDump(ConsolePlatform &p)
     p.status.repaintLog();
     const std::int64_t start = p.ticks.ticksMs();
 
-    std::string reply;
-    bool cameraNeverPaused = false;
-    for (;;) {
-        p.events.processPending();
-        reply += p.com.input();
-        p.sleeper.sleepMs(kDrainCycleMs);
-        if (p.com.inBufferCount() <= 0)
-            break;
-        if (reply.size() >= kDumpReceptionLimit) {
-            cameraNeverPaused = true;
-            break;
-        }
-    }
+    PausedReception received = ReceiveUntilPause(p.com, p.sleeper, kDrainCycleMs, kDumpReceptionLimit,
+                                                 [&p] { p.events.processPending(); });
 
     const std::int64_t elapsed = p.ticks.ticksMs() - start;
-    if (cameraNeverPaused)
+    if (received.cameraNeverPaused)
         p.status.appendLine("Reception stopped: the camera did not pause");
     p.status.appendLine("Total Time To Get Frame:" + std::to_string(elapsed));
     p.status.repaintLog();
-    return reply;
+    return std::move(received.reply);
 }
 
 } // namespace
