@@ -1,0 +1,123 @@
+#!/bin/sh
+# Builds the .deb from a built tree (default: build/) and checks it as an
+# installation would see it: package metadata and dependencies, the file
+# list, the layout extracted into a scratch root, no unresolved libraries
+# and no RPATH in the installed binaries, the driver library's exports, and
+# a run of the extracted console's driver test against camsim on a virtual
+# X server (skipped when Xvfb or xdotool is missing).
+set -eu
+cd "$(dirname "$0")/.."
+build=$(cd "${1:-build}" && pwd)
+
+work=$(mktemp -d)
+cleanup() {
+    for pid in ${console_pid:-} ${camsim_pid:-} ${xvfb_pid:-}; do
+        kill "$pid" 2>/dev/null || true
+    done
+    [ -n "${CHECK_PACKAGE_KEEP:-}" ] && echo "check-package: kept $work" || rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+
+fail() {
+    echo "check-package: FAIL: $*" >&2
+    exit 1
+}
+
+echo "check-package: building the .deb"
+(cd "$build" && cpack -G DEB -B "$work/out") >"$work/cpack.log" 2>&1 ||
+    { cat "$work/cpack.log" >&2; fail "cpack failed"; }
+deb=$(ls "$work"/out/camconsole_*.deb)
+echo "check-package: $(basename "$deb"), $(wc -c <"$deb") bytes"
+
+# Metadata: name, section, and the Qt libraries found by dpkg-shlibdeps.
+dpkg-deb -I "$deb" >"$work/info"
+for field in "Package: camconsole" "Section: electronics" "Maintainer: " "Description: "; do
+    grep -q "^ *$field" "$work/info" || fail "control field '$field' missing"
+done
+depends=$(sed -n 's/^ *Depends: //p' "$work/info")
+for library in libc6 libstdc++6 libqt6widgets6 libqt6serialport6; do
+    echo "$depends" | grep -q "$library" || fail "Depends lacks $library: $depends"
+done
+
+# File list: exactly these files, under /usr.
+dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort >"$work/files"
+cat >"$work/expected" <<'LIST'
+./usr/bin/camconsole
+./usr/bin/camsim
+./usr/include/tarqis/tarqis.h
+./usr/lib/camconsole/libtarqis.so
+./usr/share/applications/camconsole.desktop
+./usr/share/icons/hicolor/scalable/apps/camconsole.svg
+LIST
+diff -u "$work/expected" "$work/files" || fail "unexpected file list"
+
+root="$work/root"
+dpkg -x "$deb" "$root"
+
+# Installed binaries: every library resolves from the system, none through
+# an RPATH or RUNPATH.
+for binary in usr/bin/camconsole usr/bin/camsim usr/lib/camconsole/libtarqis.so; do
+    if ldd "$root/$binary" | grep -q "not found"; then
+        ldd "$root/$binary" >&2
+        fail "$binary: unresolved libraries"
+    fi
+    if readelf -d "$root/$binary" | grep -Eq "RPATH|RUNPATH"; then
+        fail "$binary has an RPATH or RUNPATH"
+    fi
+done
+
+# The driver library exports the four CAM_ entries and nothing else of its own.
+exports=$(nm -D --defined-only "$root/usr/lib/camconsole/libtarqis.so" | awk '{ print $3 }' | sort | tr '\n' ' ')
+[ "$exports" = "CAM_ClosePort CAM_DumpFrame CAM_Init CAM_Ping " ] || fail "libtarqis.so exports: $exports"
+
+if command -v desktop-file-validate >/dev/null 2>&1; then
+    desktop-file-validate "$root/usr/share/applications/camconsole.desktop" || fail "desktop entry"
+fi
+grep -q "^Exec=camconsole$" "$root/usr/share/applications/camconsole.desktop" || fail "desktop entry Exec"
+grep -q "<svg" "$root/usr/share/icons/hicolor/scalable/apps/camconsole.svg" || fail "icon is not an SVG"
+
+"$root/usr/bin/camsim" --help >/dev/null || fail "camsim --help"
+
+if ! command -v Xvfb >/dev/null 2>&1 || ! command -v xdotool >/dev/null 2>&1; then
+    echo "check-package: no Xvfb or xdotool, the run of the extracted console is skipped"
+    echo "check-package: OK"
+    exit 0
+fi
+
+# The extracted console, clicked on "DF --> DLL (RGB)", must load the
+# extracted driver (found beside its own executable, with no
+# CAMCONSOLE_DRIVER) and the driver must ping the camera and dump a frame.
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(cat "$work/display")"
+
+"$root/usr/bin/camsim" --link "$work/port1" --log "$work/commands" --fast >/dev/null &
+camsim_pid=$!
+for _ in $(seq 50); do [ -e "$work/port1" ] && break; sleep 0.1; done
+[ -e "$work/port1" ] || fail "camsim did not start"
+
+unset CAMCONSOLE_DRIVER
+CAMCONSOLE_PORT1="$work/port1" QT_QPA_PLATFORM=xcb LD_DEBUG=files LD_DEBUG_OUTPUT="$work/ld" \
+    "$root/usr/bin/camconsole" 2>"$work/console.log" &
+console_pid=$!
+for _ in $(seq 100); do
+    xdotool search --name '^Form1$' >/dev/null 2>&1 && break
+    sleep 0.1
+done
+window=$(xdotool search --name '^Form1$' | head -n 1) || fail "the console's window did not appear"
+sleep 0.5
+xdotool mousemove --window "$window" 224 44 click 1
+for _ in $(seq 100); do
+    grep -q "^DF$" "$work/commands" 2>/dev/null && break
+    sleep 0.1
+done
+grep -q "^DF$" "$work/commands" 2>/dev/null || fail "the driver test sent no DF (camsim log: $(cat "$work/commands" 2>/dev/null))"
+grep -hq "file=$root/usr/lib/camconsole/libtarqis.so .*dynamically loaded by $root/usr/bin/camconsole" "$work"/ld.* ||
+    fail "the console did not load $root/usr/lib/camconsole/libtarqis.so"
+kill "$console_pid" 2>/dev/null || true
+wait "$console_pid" 2>/dev/null || true
+console_pid=
+
+echo "check-package: OK"
