@@ -82,6 +82,7 @@ void Form1::buildControls()
     Frame1 = MakeFrame(QStringLiteral("Dumped Image"), this, QRect(0, 8, 161, 153));
     Pic = new PictureBox(Frame1);
     Pic->setGeometry(8, 16, 137, 121);
+    Pic->setMenuAllowed([this] { return !m_session.running(); });
 
     Frame2 = MakeFrame(QStringLiteral("Select Test"), this, QRect(168, 8, 201, 153));
     Frame3 = MakeFrame(QStringLiteral("Status/Results"), this, QRect(0, 168, 369, 121));

@@ -1,6 +1,14 @@
 #include "picture_box.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
+#include <QSettings>
 
 PictureBox::PictureBox(QWidget *parent)
     : QFrame(parent), m_image(kWidth, kHeight, QImage::Format_RGB32)
@@ -54,4 +62,75 @@ void PictureBox::paintEvent(QPaintEvent *event)
     QFrame::paintEvent(event);
     QPainter painter(this);
     painter.drawImage(kBorder, kBorder, m_image);
+}
+
+void PictureBox::setMenuAllowed(std::function<bool()> allowed)
+{
+    m_menuAllowed = std::move(allowed);
+}
+
+bool PictureBox::menuAllowed() const
+{
+    return !m_menuAllowed || m_menuAllowed();
+}
+
+std::unique_ptr<QMenu> PictureBox::makeContextMenu()
+{
+    if (!menuAllowed())
+        return nullptr;
+    auto menu = std::make_unique<QMenu>(this);
+    connect(menu->addAction(tr("Copy Picture")), &QAction::triggered, this, &PictureBox::copyPicture);
+    connect(menu->addAction(tr("Save Picture As...")), &QAction::triggered, this, &PictureBox::savePictureAs);
+    return menu;
+}
+
+void PictureBox::contextMenuEvent(QContextMenuEvent *event)
+{
+    // Accepted either way, so that no other widget offers a menu instead.
+    event->accept();
+    std::unique_ptr<QMenu> menu = makeContextMenu();
+    if (!menu)
+        return;
+    // popup() rather than exec(): the menu does not run an event loop of its
+    // own; it deletes itself once closed.
+    QMenu *shown = menu.release();
+    shown->setAttribute(Qt::WA_DeleteOnClose);
+    shown->popup(event->globalPos());
+}
+
+void PictureBox::copyPicture() const
+{
+    QGuiApplication::clipboard()->setImage(m_image);
+}
+
+bool PictureBox::savePicture(const QString &path, QString *error) const
+{
+    QImageWriter writer(path, "png");
+    if (writer.write(m_image))
+        return true;
+    if (error)
+        *error = writer.errorString();
+    return false;
+}
+
+void PictureBox::savePictureAs()
+{
+    if (!menuAllowed())
+        return;
+    // QFileDialog keeps its history and layout in Qt's own settings file
+    // (~/.config/QtProject.conf). The console keeps no state, and saving a
+    // picture writes that picture only: point the settings where no file
+    // can be created. Nothing else in the console uses QSettings.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
+    QFileDialog dialog(window(), tr("Save Picture As"), QString(), tr("PNG images (*.png)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    dialog.selectFile(QStringLiteral("picture.png"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+    QString error;
+    if (!savePicture(path, &error))
+        QMessageBox::warning(window(), tr("Save Picture"),
+                             tr("The picture could not be saved to %1:\n%2").arg(path, error));
 }

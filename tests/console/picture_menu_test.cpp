@@ -1,0 +1,154 @@
+#include "console/form1.h"
+
+#include "console/picture_box.h"
+#include "console/wrapping_button.h"
+#include "support/fake_platform.h"
+#include "support/qt_app.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList ActionTexts(const QMenu &menu)
+{
+    QStringList texts;
+    for (const QAction *action : menu.actions())
+        texts << action->text();
+    return texts;
+}
+
+// Right-clicks the picture the way the window system does; returns the menu
+// that popped up, if any.
+QMenu *RightClick(PictureBox &pic)
+{
+    const QPoint at(20, 20);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, pic.mapToGlobal(at));
+    QApplication::sendEvent(&pic, &event);
+    return qobject_cast<QMenu *>(QApplication::activePopupWidget());
+}
+
+class PictureMenuTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureQtApp();
+        auto link = std::make_unique<FakeSerialLink>();
+        auto driver = std::make_unique<FakeCameraDriver>();
+        this->driver = driver.get();
+        form = std::make_unique<Form1>(std::move(link), std::move(driver));
+        form->setErrorReporter(&errors);
+        form->show();
+        pic = form->Pic;
+        pic->usePixelUnits();
+        // A picture with distinct colors in its corners and a gradient.
+        for (int x = 0; x < PictureBox::kWidth; ++x)
+            for (int y = 0; y < PictureBox::kHeight; ++y)
+                pic->setPixel(x, y, MakeColor(x, y, (x * y) % 256));
+        pic->setPixel(0, 0, MakeColor(255, 0, 0));
+        pic->setPixel(132, 116, MakeColor(0, 0, 255));
+    }
+
+    void TearDown() override
+    {
+        if (QWidget *popup = QApplication::activePopupWidget())
+            popup->close();
+    }
+
+    FakeCameraDriver *driver = nullptr;
+    FakeErrorReporter errors;
+    std::unique_ptr<Form1> form;
+    PictureBox *pic = nullptr;
+};
+
+TEST_F(PictureMenuTest, IdleRightClickOffersCopyAndSave)
+{
+    const QStringList expected { QStringLiteral("Copy Picture"), QStringLiteral("Save Picture As...") };
+    const std::unique_ptr<QMenu> menu = pic->makeContextMenu();
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(ActionTexts(*menu), expected);
+
+    QMenu *popup = RightClick(*pic);
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(ActionTexts(*popup), expected);
+    popup->close();
+}
+
+TEST_F(PictureMenuTest, NoMenuWhileATestRunsAndBackAfterIt)
+{
+    bool menuDuringTest = true;
+    bool popupDuringTest = true;
+    driver->duringDump = [&] {
+        ASSERT_TRUE(form->session().running());
+        menuDuringTest = pic->makeContextMenu() != nullptr;
+        popupDuringTest = RightClick(*pic) != nullptr;
+        // Neither a late "Save Picture As..." opens a dialog now (one would
+        // block here until closed).
+        pic->savePictureAs();
+    };
+    form->df_dll->click();
+    EXPECT_EQ(driver->calls.back(), "CAM_ClosePort") << "the test ran to its end";
+    EXPECT_FALSE(menuDuringTest);
+    EXPECT_FALSE(popupDuringTest);
+
+    EXPECT_FALSE(form->session().running());
+    EXPECT_TRUE(pic->makeContextMenu());
+}
+
+TEST_F(PictureMenuTest, SaveWritesAPngOfExactlyThePicture)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // Whatever the name's suffix, the file is a PNG.
+    for (const QString &name : { QStringLiteral("picture.png"), QStringLiteral("picture.data") }) {
+        const QString path = dir.filePath(name);
+        QString error;
+        ASSERT_TRUE(pic->savePicture(path, &error)) << error.toStdString();
+
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.read(8), QByteArray("\x89PNG\r\n\x1a\n", 8));
+
+        QImage saved;
+        ASSERT_TRUE(saved.load(path, "png"));
+        EXPECT_EQ(saved.size(), QSize(133, 117));
+        EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32), pic->image());
+    }
+    // Saving again overwrites the earlier file.
+    pic->setPixel(5, 5, MakeColor(1, 2, 3));
+    ASSERT_TRUE(pic->savePicture(dir.filePath("picture.png")));
+    QImage saved(dir.filePath("picture.png"));
+    EXPECT_EQ(saved.pixel(5, 5), qRgb(1, 2, 3));
+}
+
+TEST_F(PictureMenuTest, FailedSaveGivesTheReasonAndWritesNothing)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QString error;
+    EXPECT_FALSE(pic->savePicture(dir.filePath("missing/picture.png"), &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+
+    // A directory in the file's place.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("taken.png"));
+    error.clear();
+    EXPECT_FALSE(pic->savePicture(dir.filePath("taken.png"), &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST_F(PictureMenuTest, CopyPutsThePictureOnTheClipboard)
+{
+    pic->copyPicture();
+    const QImage copied = QGuiApplication::clipboard()->image();
+    EXPECT_EQ(copied.convertToFormat(QImage::Format_RGB32), pic->image());
+}
+
+} // namespace
