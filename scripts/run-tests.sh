@@ -5,3 +5,5 @@ cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 ./scripts/build.sh -DCAMCONSOLE_WERROR=ON
 ctest --test-dir build --output-on-failure -j2
+# The .deb: built from build/ and checked in a scratch root.
+./scripts/check-package.sh build

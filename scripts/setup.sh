@@ -7,7 +7,7 @@ PACKAGES="build-essential cmake pkg-config git
 qt6-base-dev qt6-serialport-dev libgl-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 clang libclang-rt-14-dev
-xvfb xauth x11-apps imagemagick fonts-liberation fonts-dejavu-core
+xvfb xauth x11-apps xdotool imagemagick fonts-liberation fonts-dejavu-core
 file dpkg-dev"
 
 missing=""
