@@ -1,0 +1,63 @@
+#!/bin/sh
+# Takes the README's screenshots: runs the console from a built tree
+# (default: build/) on a virtual X server against camsim, clicks each test
+# button with xdotool and saves the window after the test as a small PNG
+# under docs/. Needs Xvfb, xdotool and ImageMagick (scripts/setup.sh).
+# Extra arguments go to camsim, for example --pattern checker.
+set -eu
+cd "$(dirname "$0")/.."
+build=build
+if [ $# -gt 0 ] && [ -d "$1" ]; then
+    build=$1
+    shift
+fi
+
+work=$(mktemp -d)
+cleanup() {
+    for pid in ${console_pid:-} ${camsim_pid:-} ${xvfb_pid:-}; do
+        kill "$pid" 2>/dev/null || true
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+
+# No window manager: the window's client area stands at 0,0 of the screen.
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "screenshots: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(cat "$work/display")"
+
+"$build/bin/camsim" --link "$work/port1" "$@" >/dev/null &
+camsim_pid=$!
+for _ in $(seq 50); do [ -e "$work/port1" ] && break; sleep 0.1; done
+
+CAMCONSOLE_PORT1="$work/port1" QT_QPA_PLATFORM=xcb "$build/bin/camconsole" 2>"$work/console.log" &
+console_pid=$!
+window=
+for _ in $(seq 100); do
+    window=$(xdotool search --name '^Form1$' 2>/dev/null | head -n 1) && [ -n "$window" ] && break
+    sleep 0.1
+done
+[ -n "$window" ] || { echo "screenshots: the console's window did not appear" >&2; exit 1; }
+sleep 1
+
+mkdir -p docs
+# shot <name> <x> <y> <seconds>: clicks the button centred at x,y (window
+# coordinates), waits for the test to end, moves the pointer off the window
+# and saves the window.
+shot() {
+    xdotool mousemove --window "$window" "$2" "$3" click 1
+    sleep "$4"
+    xdotool mousemove 700 550
+    sleep 0.3
+    import -window root -crop 375x295+0+0 +repage "$work/$1.png"
+    convert "$work/$1.png" -strip -define png:compression-level=9 -define png:compression-filter=5 \
+        "docs/$1.png"
+    echo "screenshots: docs/$1.png, $(wc -c <"docs/$1.png") bytes"
+}
+
+# A frame dump takes about 3.1 s at 115200 baud.
+shot screenshot-dll 224 44 5
+shot screenshot-binary 320 44 4
+shot screenshot-normal 224 100 5
