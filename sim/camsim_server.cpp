@@ -126,7 +126,8 @@ bool PlaceSymlink(const std::string &linkPath, const std::string &target, std::s
     const std::string tmp = linkPath + ".camsim-" + std::to_string(::getpid());
     ::unlink(tmp.c_str());
     if (::symlink(target.c_str(), tmp.c_str()) != 0) {
-        error = Errno(("symlink " + tmp).c_str());
+        // The temporary name is camsim's own business: name the user's path.
+        error = Errno(("cannot place the link " + linkPath).c_str());
         return false;
     }
     if (::rename(tmp.c_str(), linkPath.c_str()) != 0) {
