@@ -89,6 +89,7 @@ void Form1::buildControls()
     status = new StatusBox(Frame3);
     status->setFont(ControlFont());
     status->setGeometry(8, 16, 353, 97);
+    status->setMenuAllowed([this] { return !m_session.running(); });
 
     df_dll = MakeButton(QStringLiteral("DF --> DLL (RGB)"), Frame2, QRect(16, 16, 81, 41));
     df_nomral = MakeButton(QStringLiteral("DF --> Normal (RGB)"), Frame2, QRect(16, 72, 81, 41));

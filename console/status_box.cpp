@@ -1,5 +1,6 @@
 #include "status_box.h"
 
+#include <QContextMenuEvent>
 #include <QScrollBar>
 #include <QTextCursor>
 
@@ -49,4 +50,13 @@ void StatusBox::status_Change()
     }
     ensureCursorVisible();
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+void StatusBox::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (m_menuAllowed && !m_menuAllowed()) {
+        event->ignore();
+        return;
+    }
+    QPlainTextEdit::contextMenuEvent(event);
 }

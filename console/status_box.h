@@ -2,6 +2,7 @@
 
 #include <QPlainTextEdit>
 
+#include <functional>
 #include <string>
 
 // The multi-line log box "status". Its text is handled with CR LF line ends
@@ -18,8 +19,19 @@ public:
     std::string logText() const;
     void setLogText(const std::string &text);
 
+    // The box's own copy/select-all menu opens only while allowed() is true;
+    // the window forbids it while a test runs, since a menu opened from a
+    // test's event processing would hold up the reception.
+    void setMenuAllowed(std::function<bool()> allowed) { m_menuAllowed = std::move(allowed); }
+
+protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
 private slots:
     void status_Change();
+
+private:
+    std::function<bool()> m_menuAllowed;
 };
 
 // Line-end conversions between the log's CR LF text and the box's LF text.

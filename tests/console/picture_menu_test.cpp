@@ -1,6 +1,7 @@
 #include "console/form1.h"
 
 #include "console/picture_box.h"
+#include "console/status_box.h"
 #include "console/wrapping_button.h"
 #include "support/fake_platform.h"
 #include "support/qt_app.h"
@@ -85,6 +86,7 @@ TEST_F(PictureMenuTest, NoMenuWhileATestRunsAndBackAfterIt)
 {
     bool menuDuringTest = true;
     bool popupDuringTest = true;
+    bool logMenuDuringTest = true;
     driver->duringDump = [&] {
         ASSERT_TRUE(form->session().running());
         menuDuringTest = pic->makeContextMenu() != nullptr;
@@ -92,11 +94,17 @@ TEST_F(PictureMenuTest, NoMenuWhileATestRunsAndBackAfterIt)
         // Neither a late "Save Picture As..." opens a dialog now (one would
         // block here until closed).
         pic->savePictureAs();
+        // The log's own menu stays shut too (it would run its own event loop).
+        const QPoint at(5, 5);
+        QContextMenuEvent logEvent(QContextMenuEvent::Mouse, at, form->status->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(form->status->viewport(), &logEvent);
+        logMenuDuringTest = QApplication::activePopupWidget() != nullptr;
     };
     form->df_dll->click();
     EXPECT_EQ(driver->calls.back(), "CAM_ClosePort") << "the test ran to its end";
     EXPECT_FALSE(menuDuringTest);
     EXPECT_FALSE(popupDuringTest);
+    EXPECT_FALSE(logMenuDuringTest);
 
     EXPECT_FALSE(form->session().running());
     EXPECT_TRUE(pic->makeContextMenu());
