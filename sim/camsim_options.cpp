@@ -140,7 +140,7 @@ std::string HelpText()
            "                    apply to commands answered with NCK)\n"
            "  --fault-times N   each fault rule applies to its first N matching commands only\n"
            "                    (default: always)\n"
-           "  --fast            send replies as fast as the pty accepts them\n"
+           "  --fast            no wire pacing: send replies as fast as the console reads\n"
            "  --list            list the patterns and fault modes\n"
            "  --help            show this help\n"
            "\n";

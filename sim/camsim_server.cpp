@@ -40,8 +40,19 @@ std::string Errno(const char *what)
 constexpr double kMaxBurst = 256.0;
 // How often a paced reply wakes up to write the bytes due.
 constexpr auto kPaceTick = 2ms;
+// How often a --fast reply wakes up to top up the pty.
+constexpr auto kFastTick = 1ms;
+// Most bytes written but not yet read by the console. The pty would hold
+// far more (some 64 KiB in buffers that TCIFLUSH does not reach); keeping
+// the backlog within the line discipline's 4 KiB lets camsim discard it
+// at once when the console goes, so the next connection starts clean.
+constexpr int kMaxUnread = 3072;
 // Before a hangup, how long to wait for the console to read what was sent.
 constexpr auto kHangupDrainLimit = 500ms;
+// After the last console closes, unread bytes are discarded until none has
+// come for kDiscardQuietMs, for at most kDiscardLimit.
+constexpr int kDiscardQuietMs = 2;
+constexpr auto kDiscardLimit = 200ms;
 
 } // namespace
 
@@ -65,7 +76,9 @@ bool Pty::open(std::string &error)
         return false;
     }
     slavePath_ = name;
-    slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    // Non-blocking: camsim reads its own slave only to discard what a
+    // departed console left unread.
+    slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (slave_ < 0) {
         error = Errno("open pty slave");
         close();
@@ -97,6 +110,25 @@ bool Pty::open(std::string &error)
         return false;
     }
     return true;
+}
+
+void Pty::discardUnread()
+{
+    if (slave_ < 0)
+        return;
+    // TCIFLUSH empties only the line discipline's buffer; what waits in the
+    // pty's own buffers flows in after it. So read the slave dry as well,
+    // until nothing has come for a moment (bounded).
+    ::tcflush(slave_, TCIFLUSH);
+    const auto deadline = Clock::now() + kDiscardLimit;
+    char scratch[4096];
+    while (Clock::now() < deadline) {
+        pollfd pfd{slave_, POLLIN, 0};
+        if (::poll(&pfd, 1, kDiscardQuietMs) <= 0)
+            break;
+        if (::read(slave_, scratch, sizeof scratch) <= 0)
+            break;
+    }
 }
 
 void Pty::restoreSettings()
@@ -184,10 +216,8 @@ public:
                 const auto now = Clock::now();
                 if (pausedUntil_)
                     timeout = std::max(Clock::duration::zero(), *pausedUntil_ - now);
-                else if (options_.fast)
-                    pfd.events |= POLLOUT;
                 else
-                    timeout = kPaceTick;
+                    timeout = options_.fast ? kFastTick : kPaceTick;
             }
             timespec ts{};
             if (timeout) {
@@ -311,7 +341,7 @@ private:
                     if (--consoles_ == 0 && watchKnown_) {
                         active_ = false;
                         pausedUntil_.reset();
-                        ::tcflush(pty_.slave(), TCIFLUSH);
+                        pty_.discardUnread();
                         pty_.restoreSettings();
                     }
                 }
@@ -367,6 +397,11 @@ private:
             limit = std::min(limit, plan_.hangupAt);
 
         std::size_t want = limit - sent_;
+        if (consolePresent()) {
+            int unread = 0;
+            if (::ioctl(pty_.slave(), TIOCINQ, &unread) == 0)
+                want = std::min<std::size_t>(want, unread >= kMaxUnread ? 0 : kMaxUnread - unread);
+        }
         if (!options_.fast) {
             credit_ += std::chrono::duration<double>(now - lastPace_).count() * kBytesPerSecond;
             credit_ = std::min(credit_, kMaxBurst);

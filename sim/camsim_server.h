@@ -27,6 +27,9 @@ public:
     // Closes master and slave: whoever has the slave open sees a hangup.
     void close();
 
+    // Discards the bytes written to the pty that nobody read (call only
+    // when no console has the slave open).
+    void discardUnread();
     // Back to camsim's own settings after a console left: raw 115200 8N1,
     // and not exclusive (a console that set TIOCEXCL and died would
     // otherwise lock the next one out).

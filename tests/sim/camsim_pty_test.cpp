@@ -197,7 +197,8 @@ TEST(CamsimPty, KeepsReadingCommandsWhileNobodyDrainsAnEndlessReply)
     port.send("PM 1\r");
     ASSERT_TRUE(cam.waitForCommands(2, 2000ms));
     Received r = port.read(SIZE_MAX, 300ms, 10000ms);
-    EXPECT_GT(r.data.size(), 4096u); // what the full pty held
+    EXPECT_GT(r.data.size(), 1000u);  // the backlog camsim let build up...
+    EXPECT_LT(r.data.size(), 16384u); // ...is kept small
     EXPECT_TRUE(r.data.ends_with("ACK\r:"));
 
     // Drained, the stream runs on past any frame's length, without an end.
