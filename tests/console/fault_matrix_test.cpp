@@ -129,17 +129,6 @@ const Cell kCells[] = {
         "Time to Process Frame: 0" },
       0,
       true },
-    // A ping answered with "ACK" and then endless talk: the ping passes, but
-    // what the camera still sent stands in front of the dump's "ACK", so the
-    // dump is refused. The console sends the next command without flushing,
-    // as the exchange always does; the point is that nothing hangs.
-    { "Direct_PING_endless",
-      Button::Direct,
-      { "PING=endless" },
-      { "Starting DF Test using direct connection (RGB)", "Opening Comport...", "Ping....OK",
-        "Sending Command & Starting Frame Dump Timer...", "Total Time To Get Frame:#", "Error Dumping Frame",
-        "Time to Process Frame: 0" } },
-
     // Line mode, faults on "TW".
     { "LineMode_TW_silent", Button::LineMode, { "TW=silent" }, kLineModeNoAck },
     { "LineMode_TW_nck", Button::LineMode, { "TW=nck" }, kLineModeNoAck },
