@@ -1,14 +1,22 @@
-#!/bin/sh
+#!/bin/bash
 # Sets up, builds and runs every test. The widget tests run headless. Then
-# the same suite built with AddressSanitizer and UBSan (build-asan/) and
-# each fuzz target for a short time (build-fuzz/, clang).
-set -eu
+# the .deb is built and checked, the same suite runs again built with
+# AddressSanitizer and UBSan (build-asan/), and each fuzz target runs for a
+# short time (build-fuzz/, clang). Ends with one summary line.
+set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 ./scripts/build.sh -DCAMCONSOLE_WERROR=ON
-ctest --test-dir build --output-on-failure -j2
+
+results=$(mktemp)
+trap 'rm -f "$results"' EXIT
+ctest --test-dir build --output-on-failure -j2 | tee -a "$results"
 # The .deb: built from build/ and checked in a scratch root.
 ./scripts/check-package.sh build
 # Reliability: the sanitized suite, then the fuzz targets.
-./scripts/run-sanitized-tests.sh
+./scripts/run-sanitized-tests.sh | tee -a "$results"
 ./scripts/run-fuzzers.sh
+
+# Every ctest run above ended in "N% tests passed, F tests failed out of T".
+awk '/tests passed, [0-9]+ tests failed out of/ { failed += $4; total += $NF }
+     END { printf "camconsole: %d passed, %d failed\n", total - failed, failed }' "$results"
