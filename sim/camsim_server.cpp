@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -47,6 +48,8 @@ constexpr auto kFastTick = 1ms;
 // the backlog within the line discipline's 4 KiB lets camsim discard it
 // at once when the console goes, so the next connection starts clean.
 constexpr int kMaxUnread = 3072;
+// After the last console closed, the next reply starts no sooner than this.
+constexpr auto kSettle = 10ms;
 // Before a hangup, how long to wait for the console to read what was sent.
 constexpr auto kHangupDrainLimit = 500ms;
 // After the last console closes, unread bytes are discarded until none has
@@ -116,9 +119,10 @@ void Pty::discardUnread()
 {
     if (slave_ < 0)
         return;
-    // TCIFLUSH empties only the line discipline's buffer; what waits in the
-    // pty's own buffers flows in after it. So read the slave dry as well,
-    // until nothing has come for a moment (bounded).
+    // Flushing does not reliably reach what still waits in the pty's own
+    // buffers: that flows in once the line discipline has room. So flush,
+    // then read the slave dry until nothing has come for a moment (bounded).
+    ::tcflush(master_, TCOFLUSH);
     ::tcflush(slave_, TCIFLUSH);
     const auto deadline = Clock::now() + kDiscardLimit;
     char scratch[4096];
@@ -343,6 +347,7 @@ private:
                         pausedUntil_.reset();
                         pty_.discardUnread();
                         pty_.restoreSettings();
+                        settleUntil_ = Clock::now() + kSettle;
                     }
                 }
             }
@@ -366,6 +371,16 @@ private:
         if (logFd_ >= 0) {
             const std::string line = command + "\n";
             [[maybe_unused]] const ssize_t w = ::write(logFd_, line.data(), line.size());
+        }
+        if (settleUntil_) {
+            // The first command after a console left: the pty can hand out
+            // bytes of the dropped reply a moment after the flush (under
+            // load, some ms). Let them come, then discard them once more.
+            const auto wait = *settleUntil_ - Clock::now();
+            if (wait > Clock::duration::zero())
+                std::this_thread::sleep_for(wait);
+            pty_.discardUnread();
+            settleUntil_.reset();
         }
         // A new command abandons whatever is left of the previous reply.
         plan_ = camera_.handle(command);
@@ -474,6 +489,7 @@ private:
     std::size_t sent_ = 0;
     bool active_ = false;
     std::optional<Clock::time_point> pausedUntil_;
+    std::optional<Clock::time_point> settleUntil_; // see startReply()
     double credit_ = 0.0;
     Clock::time_point lastPace_{};
 };

@@ -212,25 +212,27 @@ TEST(CamsimPty, KeepsReadingCommandsWhileNobodyDrainsAnEndlessReply)
 
 TEST(CamsimPty, SeveralConnectionsInARowEachStartClean)
 {
-    // Each connection leaves a dump half read; what it left must not reach
-    // the next one, as with a real port that was closed.
-    for (const char *pace : {"--fast", "--pattern=bars"}) {
-        SCOPED_TRACE(pace);
-        CamsimProcess cam({pace, "--pattern", "markers"});
+    // At wire pace each connection leaves a dump half read; what it left
+    // must not reach the next one, as with a real port that was closed.
+    // With --fast the connections read everything.
+    for (const bool fast : {true, false}) {
+        SCOPED_TRACE(fast ? "--fast" : "paced");
+        CamsimProcess cam({fast ? "--fast" : "--pattern=bars", "--pattern", "markers"});
         for (int i = 0; i < 4; ++i) {
             SCOPED_TRACE(i);
             PtyClient port(cam.linkPath());
             EXPECT_TRUE(Same(port.transact("", 5), std::string(camsim::kAckReply)));
-            if (i == 0) {
+            if (fast) {
                 EXPECT_TRUE(Same(port.transact("DF", camsim::kDumpReplySize),
                                  camsim::DumpReply(camsim::Pattern::Markers)));
+            } else {
+                port.send("DF\r");
+                EXPECT_GE(port.read(1000, 500ms).data.size(), 1000u);
             }
-            port.send("DF\r");
-            EXPECT_GE(port.read(1000, 500ms).data.size(), 1000u);
         }
         PtyClient port(cam.linkPath());
         EXPECT_TRUE(Same(port.transact("", 5), std::string(camsim::kAckReply)));
-        EXPECT_EQ(cam.receivedCommands().size(), 10u);
+        EXPECT_EQ(cam.receivedCommands().size(), 9u);
     }
 }
 
