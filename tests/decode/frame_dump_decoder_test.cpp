@@ -13,13 +13,6 @@ namespace {
 
 using Pixel = RecordingSurface::Pixel;
 
-std::string Bytes(std::initializer_list<int> values)
-{
-    std::string s;
-    for (int v : values)
-        s.push_back(static_cast<char>(v));
-    return s;
-}
 
 const ColorValue kFirst = MakeColor(10, 20, 30);
 const ColorValue kSecond = MakeColor(40, 50, 60);

@@ -11,13 +11,6 @@ namespace {
 
 using Pixel = RecordingSurface::Pixel;
 
-std::string Bytes(std::initializer_list<int> values)
-{
-    std::string s;
-    for (int v : values)
-        s.push_back(static_cast<char>(v));
-    return s;
-}
 
 // The sixteen calls one data byte makes in row 0 starting at column x0.
 std::vector<Pixel> RowCalls(int byte, std::int64_t x0 = 0, std::int64_t y = 0)

@@ -12,9 +12,19 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
+
+// A byte string from byte values, for replies with markers and NULs.
+inline std::string Bytes(std::initializer_list<int> values)
+{
+    std::string s;
+    for (int v : values)
+        s.push_back(static_cast<char>(v));
+    return s;
+}
 
 // A status log that keeps its text in memory and counts repaints.
 class FakeStatusLog final : public StatusLog {
