@@ -5,7 +5,8 @@
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
-./scripts/build.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j2 --target camconsole camsim tarqis
 
 workdir=$(mktemp -d)
 cleanup() {
