@@ -7,7 +7,7 @@
 #include "console/wrapping_button.h"
 #include "sim/camsim_reply.h"
 #include "support/camsim_process.h"
-#include "support/fakes.h"
+#include "support/window_on_fakes.h"
 #include "support/qt_app.h"
 
 #include <QTimer>
@@ -19,13 +19,6 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-
-Lines LogLines(const Form1 &form)
-{
-    FakeStatusLog parsed;
-    parsed.text = form.status->logText();
-    return parsed.lines();
-}
 
 // Drops the number after a timing label, which depends on the machine.
 std::string Label(const std::string &line)

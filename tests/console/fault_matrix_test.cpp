@@ -7,7 +7,7 @@
 #include "console/status_box.h"
 #include "console/wrapping_button.h"
 #include "support/camsim_process.h"
-#include "support/fakes.h"
+#include "support/window_on_fakes.h"
 #include "support/qt_app.h"
 
 #include <QEventLoop>
@@ -201,13 +201,6 @@ const Cell kCells[] = {
       0,
       true },
 };
-
-Lines LogLines(const Form1 &form)
-{
-    FakeStatusLog parsed;
-    parsed.text = form.status->logText();
-    return parsed.lines();
-}
 
 // Brings the actual lines to the form of the expected ones: a timing number
 // becomes '#', the rest after a '*' is dropped.

@@ -4,8 +4,7 @@
 #include "console/status_box.h"
 #include "console/test_session.h"
 #include "console/wrapping_button.h"
-#include "support/fake_platform.h"
-#include "support/qt_app.h"
+#include "support/window_on_fakes.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -16,25 +15,9 @@
 
 namespace {
 
-class Form1Test : public ::testing::Test {
+class Form1Test : public ::testing::Test, protected WindowOnFakes {
 protected:
-    void SetUp() override
-    {
-        EnsureQtApp();
-        auto link = std::make_unique<FakeSerialLink>();
-        auto driver = std::make_unique<FakeCameraDriver>();
-        com = link.get();
-        this->driver = driver.get();
-        form = std::make_unique<Form1>(std::move(link), std::move(driver));
-        form->setErrorReporter(&errors);
-        log = std::make_unique<WidgetStatusLog>(*form->status, *form);
-    }
-
-    FakeSerialLink *com = nullptr;
-    FakeCameraDriver *driver = nullptr;
-    FakeErrorReporter errors;
-    std::unique_ptr<Form1> form;
-    std::unique_ptr<WidgetStatusLog> log;
+    std::unique_ptr<WidgetStatusLog> log = std::make_unique<WidgetStatusLog>(*form->status, *form);
 };
 
 TEST_F(Form1Test, ControlsStandWhereTheLayoutPutsThem)

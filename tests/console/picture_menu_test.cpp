@@ -3,7 +3,7 @@
 #include "console/picture_box.h"
 #include "console/status_box.h"
 #include "console/wrapping_button.h"
-#include "support/fake_platform.h"
+#include "support/window_on_fakes.h"
 #include "support/qt_app.h"
 
 #include <QApplication>
@@ -36,16 +36,10 @@ QMenu *RightClick(PictureBox &pic)
     return qobject_cast<QMenu *>(QApplication::activePopupWidget());
 }
 
-class PictureMenuTest : public ::testing::Test {
+class PictureMenuTest : public ::testing::Test, protected WindowOnFakes {
 protected:
     void SetUp() override
     {
-        EnsureQtApp();
-        auto link = std::make_unique<FakeSerialLink>();
-        auto driver = std::make_unique<FakeCameraDriver>();
-        this->driver = driver.get();
-        form = std::make_unique<Form1>(std::move(link), std::move(driver));
-        form->setErrorReporter(&errors);
         form->show();
         pic = form->Pic;
         pic->usePixelUnits();
@@ -63,9 +57,6 @@ protected:
             popup->close();
     }
 
-    FakeCameraDriver *driver = nullptr;
-    FakeErrorReporter errors;
-    std::unique_ptr<Form1> form;
     PictureBox *pic = nullptr;
 };
 

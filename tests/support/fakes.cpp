@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-std::vector<std::string> FakeStatusLog::lines() const
+std::vector<std::string> SplitLogLines(const std::string &text)
 {
     std::vector<std::string> result;
     std::size_t start = 0;

@@ -26,6 +26,9 @@ inline std::string Bytes(std::initializer_list<int> values)
     return s;
 }
 
+// A log text split at CR LF; a last line without CR LF is included.
+std::vector<std::string> SplitLogLines(const std::string &text);
+
 // A status log that keeps its text in memory and counts repaints.
 class FakeStatusLog final : public StatusLog {
 public:
@@ -35,8 +38,7 @@ public:
     void repaintLog() override { ++logRepaints; }
     void repaintWindow() override { ++windowRepaints; }
 
-    // The log split at CR LF; a last line without CR LF is included.
-    std::vector<std::string> lines() const;
+    std::vector<std::string> lines() const { return SplitLogLines(text); }
 
     std::string text;
     int logRepaints = 0;
