@@ -6,6 +6,7 @@
 #include "console/form1.h"
 #include "console/status_box.h"
 #include "console/wrapping_button.h"
+#include "sim/camsim_reply.h"
 
 #include <QApplication>
 
@@ -18,9 +19,8 @@
 
 namespace {
 
-// A full frame-dump reply: "ACK\r", frame start, 80 columns of a column
-// marker and 143 RGB triples, end marker, "\r:".
-constexpr double kDumpReplyBytes = 4 + 1 + 80 * (1 + 143 * 3) + 1 + 2;
+// A full frame-dump reply, as the camera sends it.
+constexpr double kDumpReplyBytes = camsim::kDumpReplySize;
 constexpr double kWireBytesPerSecond = 11520.0; // 115200 baud, 10 bits a byte
 constexpr double kWireTimeMs = kDumpReplyBytes / kWireBytesPerSecond * 1000.0;
 

@@ -3,6 +3,7 @@
 // figures are the decoders' own cost.
 #include "decode/frame_dump_decoder.h"
 #include "decode/line_mode_bitmap.h"
+#include "sim/camsim_reply.h"
 
 #include <benchmark/benchmark.h>
 
@@ -40,40 +41,17 @@ public:
     SecondsReading now() override { return {}; }
 };
 
-// "ACK\r", frame start, 80 columns of 143 pixels (components 16..240, so
-// never a marker), end marker, "\r:": 34,408 bytes.
+// Full-size inputs exactly as the simulated camera sends them: a 34,408-byte
+// frame dump (80 columns of 143 pixels, components 16..240) and a 143-row
+// line-mode bitmap.
 std::string FullFrameReply()
 {
-    std::string reply = "ACK\r";
-    reply.push_back('\x01');
-    for (int column = 0; column < 80; ++column) {
-        reply.push_back('\x02');
-        for (int row = 0; row < 143; ++row) {
-            reply.push_back(static_cast<char>(16 + (column * 7 + row) % 225));
-            reply.push_back(static_cast<char>(16 + (column + row * 3) % 225));
-            reply.push_back(static_cast<char>(240 - (column + row) % 225));
-        }
-    }
-    reply.push_back('\x03');
-    reply += "\r:";
-    return reply;
+    return camsim::DumpReply(camsim::Pattern::Gradient);
 }
 
-// "ACK\r", marker, 143 rows of ten data bytes (none 170), marker, marker, "\r:".
 std::string FullBitmapReply()
 {
-    std::string reply = "ACK\r";
-    reply.push_back(static_cast<char>(170));
-    for (int i = 0; i < 1430; ++i) {
-        int byte = (i * 37 + 11) % 256;
-        if (byte == 170)
-            byte = 171;
-        reply.push_back(static_cast<char>(byte));
-    }
-    reply.push_back(static_cast<char>(170));
-    reply.push_back(static_cast<char>(170));
-    reply += "\r:";
-    return reply;
+    return camsim::LineModeReply();
 }
 
 void BM_FrameStream(benchmark::State &state)
