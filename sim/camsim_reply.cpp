@@ -239,12 +239,12 @@ std::vector<std::string> CommandAssembler::feed(std::string_view bytes)
         if (ch == '\n')
             continue;
         if (ch == '\r') {
-            done.push_back(std::move(pending_));
-            pending_.clear();
+            done.push_back(std::move(m_pending));
+            m_pending.clear();
             continue;
         }
-        if (pending_.size() < kMaxCommand)
-            pending_.push_back(ch);
+        if (m_pending.size() < kMaxCommand)
+            m_pending.push_back(ch);
     }
     return done;
 }
@@ -434,32 +434,32 @@ ReplyPlan PlanReply(CommandKind kind, Pattern pattern, std::optional<FaultMode> 
 }
 
 Camera::Camera(Pattern pattern, std::vector<FaultRule> faults, std::optional<int> faultTimes)
-    : pattern_(pattern), faults_(std::move(faults)), used_(faults_.size(), 0), faultTimes_(faultTimes)
+    : m_pattern(pattern), m_faults(std::move(faults)), m_used(m_faults.size(), 0), m_faultTimes(faultTimes)
 {
 }
 
 ReplyPlan Camera::handle(std::string_view command)
 {
     const CommandKind kind = ClassifyCommand(command);
-    const bool accepted = kind != CommandKind::Unknown && (kind != CommandKind::TW || lineMode_);
+    const bool accepted = kind != CommandKind::Unknown && (kind != CommandKind::TW || m_lineMode);
     if (!accepted)
-        return PlanReply(CommandKind::Unknown, pattern_, std::nullopt);
+        return PlanReply(CommandKind::Unknown, m_pattern, std::nullopt);
 
     std::optional<FaultMode> fault;
-    for (std::size_t i = 0; i < faults_.size(); ++i) {
-        const FaultRule &rule = faults_[i];
+    for (std::size_t i = 0; i < m_faults.size(); ++i) {
+        const FaultRule &rule = m_faults[i];
         if (rule.kind && *rule.kind != kind)
             continue;
-        if (faultTimes_ && used_[i] >= *faultTimes_)
+        if (m_faultTimes && m_used[i] >= *m_faultTimes)
             continue;
-        ++used_[i];
+        ++m_used[i];
         fault = rule.mode;
         break;
     }
 
     if (kind == CommandKind::LM && fault != FaultMode::Nck)
-        lineMode_ = command == "LM 1";
-    return PlanReply(kind, pattern_, fault);
+        m_lineMode = command == "LM 1";
+    return PlanReply(kind, m_pattern, fault);
 }
 
 } // namespace camsim

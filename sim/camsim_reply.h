@@ -140,7 +140,7 @@ public:
     std::vector<std::string> feed(std::string_view bytes);
 
 private:
-    std::string pending_;
+    std::string m_pending;
 };
 
 // ---------------------------------------------------------------------------
@@ -197,14 +197,14 @@ public:
     // mode command still takes effect under a fault, except under "nck".
     ReplyPlan handle(std::string_view command);
 
-    bool lineMode() const { return lineMode_; }
+    bool lineMode() const { return m_lineMode; }
 
 private:
-    Pattern pattern_;
-    std::vector<FaultRule> faults_;
-    std::vector<int> used_;
-    std::optional<int> faultTimes_;
-    bool lineMode_ = false;
+    Pattern m_pattern;
+    std::vector<FaultRule> m_faults;
+    std::vector<int> m_used;
+    std::optional<int> m_faultTimes;
+    bool m_lineMode = false;
 };
 
 // The reply to an accepted command of the given kind under a fault (or

@@ -62,33 +62,33 @@ constexpr auto kDiscardLimit = 200ms;
 bool Pty::open(std::string &error)
 {
     close();
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0) {
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_master < 0) {
         error = Errno("posix_openpt");
         return false;
     }
-    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
+    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
         error = Errno("grantpt/unlockpt");
         close();
         return false;
     }
     char name[256];
-    if (::ptsname_r(master_, name, sizeof name) != 0) {
+    if (::ptsname_r(m_master, name, sizeof name) != 0) {
         error = Errno("ptsname_r");
         close();
         return false;
     }
-    slavePath_ = name;
+    m_slavePath = name;
     // Non-blocking: camsim reads its own slave only to discard what a
     // departed console left unread.
-    slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (slave_ < 0) {
+    m_slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (m_slave < 0) {
         error = Errno("open pty slave");
         close();
         return false;
     }
     termios tio{};
-    if (::tcgetattr(slave_, &tio) != 0) {
+    if (::tcgetattr(m_slave, &tio) != 0) {
         error = Errno("tcgetattr");
         close();
         return false;
@@ -100,14 +100,14 @@ bool Pty::open(std::string &error)
     tio.c_cc[VTIME] = 0;
     ::cfsetispeed(&tio, B115200);
     ::cfsetospeed(&tio, B115200);
-    if (::tcsetattr(slave_, TCSANOW, &tio) != 0) {
+    if (::tcsetattr(m_slave, TCSANOW, &tio) != 0) {
         error = Errno("tcsetattr");
         close();
         return false;
     }
-    settings_ = tio;
-    const int flags = ::fcntl(master_, F_GETFL);
-    if (flags < 0 || ::fcntl(master_, F_SETFL, flags | O_NONBLOCK) != 0) {
+    m_settings = tio;
+    const int flags = ::fcntl(m_master, F_GETFL);
+    if (flags < 0 || ::fcntl(m_master, F_SETFL, flags | O_NONBLOCK) != 0) {
         error = Errno("fcntl O_NONBLOCK");
         close();
         return false;
@@ -117,39 +117,39 @@ bool Pty::open(std::string &error)
 
 void Pty::discardUnread()
 {
-    if (slave_ < 0)
+    if (m_slave < 0)
         return;
     // Flushing does not reliably reach what still waits in the pty's own
     // buffers: that flows in once the line discipline has room. So flush,
     // then read the slave dry until nothing has come for a moment (bounded).
-    ::tcflush(master_, TCOFLUSH);
-    ::tcflush(slave_, TCIFLUSH);
+    ::tcflush(m_master, TCOFLUSH);
+    ::tcflush(m_slave, TCIFLUSH);
     const auto deadline = Clock::now() + kDiscardLimit;
     char scratch[4096];
     while (Clock::now() < deadline) {
-        pollfd pfd{slave_, POLLIN, 0};
+        pollfd pfd{m_slave, POLLIN, 0};
         if (::poll(&pfd, 1, kDiscardQuietMs) <= 0)
             break;
-        if (::read(slave_, scratch, sizeof scratch) <= 0)
+        if (::read(m_slave, scratch, sizeof scratch) <= 0)
             break;
     }
 }
 
 void Pty::restoreSettings()
 {
-    if (slave_ < 0)
+    if (m_slave < 0)
         return;
-    ::ioctl(slave_, TIOCNXCL);
-    ::tcsetattr(slave_, TCSANOW, &settings_);
+    ::ioctl(m_slave, TIOCNXCL);
+    ::tcsetattr(m_slave, TCSANOW, &m_settings);
 }
 
 void Pty::close()
 {
-    if (master_ >= 0)
-        ::close(master_);
-    if (slave_ >= 0)
-        ::close(slave_);
-    master_ = slave_ = -1;
+    if (m_master >= 0)
+        ::close(m_master);
+    if (m_slave >= 0)
+        ::close(m_slave);
+    m_master = m_slave = -1;
 }
 
 bool PlaceSymlink(const std::string &linkPath, const std::string &target, std::string &error)
@@ -179,25 +179,25 @@ namespace {
 class Simulator {
 public:
     explicit Simulator(const Options &options)
-        : options_(options), camera_(options.pattern, options.faults, options.faultTimes)
+        : m_options(options), m_camera(options.pattern, options.faults, options.faultTimes)
     {
     }
 
     ~Simulator()
     {
         unwatchSlave();
-        if (logFd_ >= 0)
-            ::close(logFd_);
+        if (m_logFd >= 0)
+            ::close(m_logFd);
         removeLink();
     }
 
     int run()
     {
         std::string error;
-        if (!options_.logPath.empty()) {
-            logFd_ = ::open(options_.logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-            if (logFd_ < 0) {
-                std::fprintf(stderr, "camsim: cannot open log %s: %s\n", options_.logPath.c_str(),
+        if (!m_options.logPath.empty()) {
+            m_logFd = ::open(m_options.logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+            if (m_logFd < 0) {
+                std::fprintf(stderr, "camsim: cannot open log %s: %s\n", m_options.logPath.c_str(),
                              std::strerror(errno));
                 return 1;
             }
@@ -213,15 +213,15 @@ public:
         ::sigdelset(&waitMask, SIGINT);
 
         while (!g_stop) {
-            pollfd fds[2] = {{pty_.master(), POLLIN, 0}, {watchFd_, POLLIN, 0}};
+            pollfd fds[2] = {{m_pty.master(), POLLIN, 0}, {m_watchFd, POLLIN, 0}};
             pollfd &pfd = fds[0];
             std::optional<Clock::duration> timeout;
-            if (active_) {
+            if (m_active) {
                 const auto now = Clock::now();
-                if (pausedUntil_)
-                    timeout = std::max(Clock::duration::zero(), *pausedUntil_ - now);
+                if (m_pausedUntil)
+                    timeout = std::max(Clock::duration::zero(), *m_pausedUntil - now);
                 else
-                    timeout = options_.fast ? kFastTick : kPaceTick;
+                    timeout = m_options.fast ? kFastTick : kPaceTick;
             }
             timespec ts{};
             if (timeout) {
@@ -229,7 +229,7 @@ public:
                 ts.tv_sec = static_cast<time_t>(ns / 1000000000);
                 ts.tv_nsec = static_cast<long>(ns % 1000000000);
             }
-            const int n = ::ppoll(fds, watchFd_ >= 0 ? 2 : 1, timeout ? &ts : nullptr, &waitMask);
+            const int n = ::ppoll(fds, m_watchFd >= 0 ? 2 : 1, timeout ? &ts : nullptr, &waitMask);
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
@@ -238,7 +238,7 @@ public:
             }
             // Opens and closes first: a console opens the device before it
             // writes its first command.
-            if (watchFd_ >= 0 && (fds[1].revents & POLLIN))
+            if (m_watchFd >= 0 && (fds[1].revents & POLLIN))
                 readOpensAndCloses();
             if (pfd.revents & POLLIN)
                 readCommands();
@@ -262,16 +262,16 @@ public:
 private:
     bool openPty(std::string &error)
     {
-        if (!pty_.open(error))
+        if (!m_pty.open(error))
             return false;
         watchSlave();
         // The link first, so that it is in place once the path is printed.
-        if (!options_.linkPath.empty()) {
-            if (!PlaceSymlink(options_.linkPath, pty_.slavePath(), error))
+        if (!m_options.linkPath.empty()) {
+            if (!PlaceSymlink(m_options.linkPath, m_pty.slavePath(), error))
                 return false;
-            linkPlaced_ = true;
+            m_linkPlaced = true;
         }
-        std::printf("%s\n", pty_.slavePath().c_str());
+        std::printf("%s\n", m_pty.slavePath().c_str());
         std::fflush(stdout);
         return true;
     }
@@ -279,21 +279,21 @@ private:
     bool reopenPty(std::string &error)
     {
         unwatchSlave();
-        pty_.close();
-        active_ = false;
-        assembler_ = CommandAssembler{};
+        m_pty.close();
+        m_active = false;
+        m_assembler = CommandAssembler{};
         return openPty(error);
     }
 
     void removeLink()
     {
-        if (!linkPlaced_)
+        if (!m_linkPlaced)
             return;
         char buf[512];
-        const ssize_t n = ::readlink(options_.linkPath.c_str(), buf, sizeof buf - 1);
-        if (n >= 0 && std::string(buf, static_cast<std::size_t>(n)) == pty_.slavePath())
-            ::unlink(options_.linkPath.c_str());
-        linkPlaced_ = false;
+        const ssize_t n = ::readlink(m_options.linkPath.c_str(), buf, sizeof buf - 1);
+        if (n >= 0 && std::string(buf, static_cast<std::size_t>(n)) == m_pty.slavePath())
+            ::unlink(m_options.linkPath.c_str());
+        m_linkPlaced = false;
     }
 
     // Consoles come and go while camsim keeps the slave open itself, so the
@@ -305,49 +305,49 @@ private:
     // dropped. Without inotify, a console is assumed present.
     void watchSlave()
     {
-        consoles_ = 0;
-        watchKnown_ = false;
-        watchFd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        if (watchFd_ < 0)
+        m_consoles = 0;
+        m_watchKnown = false;
+        m_watchFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (m_watchFd < 0)
             return;
-        if (::inotify_add_watch(watchFd_, pty_.slavePath().c_str(), IN_OPEN | IN_CLOSE) < 0) {
+        if (::inotify_add_watch(m_watchFd, m_pty.slavePath().c_str(), IN_OPEN | IN_CLOSE) < 0) {
             unwatchSlave();
             return;
         }
-        watchKnown_ = true;
+        m_watchKnown = true;
     }
 
     void unwatchSlave()
     {
-        if (watchFd_ >= 0)
-            ::close(watchFd_);
-        watchFd_ = -1;
-        watchKnown_ = false;
+        if (m_watchFd >= 0)
+            ::close(m_watchFd);
+        m_watchFd = -1;
+        m_watchKnown = false;
     }
 
-    bool consolePresent() const { return !watchKnown_ || consoles_ > 0; }
+    bool consolePresent() const { return !m_watchKnown || m_consoles > 0; }
 
     void readOpensAndCloses()
     {
         alignas(inotify_event) char buf[4096];
         for (;;) {
-            const ssize_t n = ::read(watchFd_, buf, sizeof buf);
+            const ssize_t n = ::read(m_watchFd, buf, sizeof buf);
             if (n <= 0)
                 return;
             for (ssize_t at = 0; at < n;) {
                 const auto *ev = reinterpret_cast<const inotify_event *>(buf + at);
                 at += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
                 if (ev->mask & IN_Q_OVERFLOW) {
-                    watchKnown_ = false; // lost count: assume someone is there
+                    m_watchKnown = false; // lost count: assume someone is there
                 } else if (ev->mask & IN_OPEN) {
-                    ++consoles_;
-                } else if ((ev->mask & IN_CLOSE) && consoles_ > 0) {
-                    if (--consoles_ == 0 && watchKnown_) {
-                        active_ = false;
-                        pausedUntil_.reset();
-                        pty_.discardUnread();
-                        pty_.restoreSettings();
-                        settleUntil_ = Clock::now() + kSettle;
+                    ++m_consoles;
+                } else if ((ev->mask & IN_CLOSE) && m_consoles > 0) {
+                    if (--m_consoles == 0 && m_watchKnown) {
+                        m_active = false;
+                        m_pausedUntil.reset();
+                        m_pty.discardUnread();
+                        m_pty.restoreSettings();
+                        m_settleUntil = Clock::now() + kSettle;
                     }
                 }
             }
@@ -358,82 +358,82 @@ private:
     {
         char buf[4096];
         for (;;) {
-            const ssize_t n = ::read(pty_.master(), buf, sizeof buf);
+            const ssize_t n = ::read(m_pty.master(), buf, sizeof buf);
             if (n <= 0)
                 return; // EAGAIN: all read; EIO: nobody else there (harmless)
-            for (std::string &command : assembler_.feed(std::string_view(buf, static_cast<std::size_t>(n))))
+            for (std::string &command : m_assembler.feed(std::string_view(buf, static_cast<std::size_t>(n))))
                 startReply(command);
         }
     }
 
     void startReply(const std::string &command)
     {
-        if (logFd_ >= 0) {
+        if (m_logFd >= 0) {
             const std::string line = command + "\n";
-            [[maybe_unused]] const ssize_t w = ::write(logFd_, line.data(), line.size());
+            [[maybe_unused]] const ssize_t w = ::write(m_logFd, line.data(), line.size());
         }
-        if (settleUntil_) {
+        if (m_settleUntil) {
             // The first command after a console left: the pty can hand out
             // bytes of the dropped reply a moment after the flush (under
             // load, some ms). Let them come, then discard them once more.
-            const auto wait = *settleUntil_ - Clock::now();
+            const auto wait = *m_settleUntil - Clock::now();
             if (wait > Clock::duration::zero())
                 std::this_thread::sleep_for(wait);
-            pty_.discardUnread();
-            settleUntil_.reset();
+            m_pty.discardUnread();
+            m_settleUntil.reset();
         }
         // A new command abandons whatever is left of the previous reply.
-        plan_ = camera_.handle(command);
-        sent_ = 0;
-        active_ = plan_.total > 0;
-        pausedUntil_.reset();
-        credit_ = 1.0; // the first byte goes out at once
-        lastPace_ = Clock::now();
+        m_plan = m_camera.handle(command);
+        m_sent = 0;
+        m_active = m_plan.total > 0;
+        m_pausedUntil.reset();
+        m_credit = 1.0; // the first byte goes out at once
+        m_lastPace = Clock::now();
     }
 
     // Writes the bytes due now. False on a fatal error.
     bool pump(std::string &error)
     {
-        if (!active_)
+        if (!m_active)
             return true;
         const auto now = Clock::now();
-        if (pausedUntil_) {
-            if (now < *pausedUntil_)
+        if (m_pausedUntil) {
+            if (now < *m_pausedUntil)
                 return true;
-            pausedUntil_.reset();
-            credit_ = 1.0;
-            lastPace_ = now;
+            m_pausedUntil.reset();
+            m_credit = 1.0;
+            m_lastPace = now;
         }
 
-        std::size_t limit = plan_.total;
-        if (plan_.pauseAt != ReplyPlan::kNever && sent_ < plan_.pauseAt)
-            limit = std::min(limit, plan_.pauseAt);
-        if (plan_.hangupAt != ReplyPlan::kNever)
-            limit = std::min(limit, plan_.hangupAt);
+        std::size_t limit = m_plan.total;
+        if (m_plan.pauseAt != ReplyPlan::kNever && m_sent < m_plan.pauseAt)
+            limit = std::min(limit, m_plan.pauseAt);
+        if (m_plan.hangupAt != ReplyPlan::kNever)
+            limit = std::min(limit, m_plan.hangupAt);
 
-        std::size_t want = limit - sent_;
+        std::size_t want = limit - m_sent;
         if (consolePresent()) {
             int unread = 0;
-            if (::ioctl(pty_.slave(), TIOCINQ, &unread) == 0)
+            if (::ioctl(m_pty.slave(), TIOCINQ, &unread) == 0)
                 want = std::min<std::size_t>(want, unread >= kMaxUnread ? 0 : kMaxUnread - unread);
         }
-        if (!options_.fast) {
-            credit_ += std::chrono::duration<double>(now - lastPace_).count() * kBytesPerSecond;
-            credit_ = std::min(credit_, kMaxBurst);
-            lastPace_ = now;
-            want = std::min(want, static_cast<std::size_t>(credit_));
+        if (!m_options.fast) {
+            m_credit += std::chrono::duration<double>(now - m_lastPace).count() * kBytesPerSecond;
+            m_credit = std::min(m_credit, kMaxBurst);
+            m_lastPace = now;
+            want = std::min(want, static_cast<std::size_t>(m_credit));
         }
 
         if (!consolePresent()) {
             // Nobody listens: the bytes go out into the void, at pace.
-            sent_ += want;
-            if (!options_.fast)
-                credit_ -= static_cast<double>(want);
+            m_sent += want;
+            if (!m_options.fast)
+                m_credit -= static_cast<double>(want);
             want = 0;
         }
         while (want > 0) {
-            const std::string chunk = plan_.bytes(sent_, std::min<std::size_t>(want, 4096));
-            const ssize_t n = ::write(pty_.master(), chunk.data(), chunk.size());
+            const std::string chunk = m_plan.bytes(m_sent, std::min<std::size_t>(want, 4096));
+            const ssize_t n = ::write(m_pty.master(), chunk.data(), chunk.size());
             if (n < 0) {
                 if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
                     break; // the pty is full; keep reading commands meanwhile
@@ -442,20 +442,20 @@ private:
                 error = Errno("write pty");
                 return false;
             }
-            sent_ += static_cast<std::size_t>(n);
+            m_sent += static_cast<std::size_t>(n);
             want -= static_cast<std::size_t>(n);
-            if (!options_.fast)
-                credit_ -= static_cast<double>(n);
+            if (!m_options.fast)
+                m_credit -= static_cast<double>(n);
         }
 
-        if (sent_ == plan_.hangupAt)
+        if (m_sent == m_plan.hangupAt)
             return hangup(error);
-        if (plan_.pauseAt != ReplyPlan::kNever && sent_ == plan_.pauseAt) {
-            plan_.pauseAt = ReplyPlan::kNever;
-            pausedUntil_ = Clock::now() + std::chrono::milliseconds(kPauseMs);
+        if (m_plan.pauseAt != ReplyPlan::kNever && m_sent == m_plan.pauseAt) {
+            m_plan.pauseAt = ReplyPlan::kNever;
+            m_pausedUntil = Clock::now() + std::chrono::milliseconds(kPauseMs);
         }
-        if (sent_ >= plan_.total)
-            active_ = false;
+        if (m_sent >= m_plan.total)
+            m_active = false;
         return true;
     }
 
@@ -467,7 +467,7 @@ private:
         int quiet = 0;
         while (consolePresent() && Clock::now() < deadline && quiet < 2 && !g_stop) {
             int pending = 0;
-            if (::ioctl(pty_.slave(), TIOCINQ, &pending) != 0)
+            if (::ioctl(m_pty.slave(), TIOCINQ, &pending) != 0)
                 break;
             quiet = pending == 0 ? quiet + 1 : 0;
             ::usleep(5000);
@@ -475,23 +475,23 @@ private:
         return reopenPty(error);
     }
 
-    Options options_;
-    Camera camera_;
-    CommandAssembler assembler_;
-    Pty pty_;
-    int logFd_ = -1;
-    bool linkPlaced_ = false;
-    int watchFd_ = -1;
-    bool watchKnown_ = false; // consoles_ is reliable
-    int consoles_ = 0;        // open file descriptions of the slave, besides camsim's
+    Options m_options;
+    Camera m_camera;
+    CommandAssembler m_assembler;
+    Pty m_pty;
+    int m_logFd = -1;
+    bool m_linkPlaced = false;
+    int m_watchFd = -1;
+    bool m_watchKnown = false; // m_consoles is reliable
+    int m_consoles = 0;        // open file descriptions of the slave, besides camsim's
 
-    ReplyPlan plan_;
-    std::size_t sent_ = 0;
-    bool active_ = false;
-    std::optional<Clock::time_point> pausedUntil_;
-    std::optional<Clock::time_point> settleUntil_; // see startReply()
-    double credit_ = 0.0;
-    Clock::time_point lastPace_{};
+    ReplyPlan m_plan;
+    std::size_t m_sent = 0;
+    bool m_active = false;
+    std::optional<Clock::time_point> m_pausedUntil;
+    std::optional<Clock::time_point> m_settleUntil; // see startReply()
+    double m_credit = 0.0;
+    Clock::time_point m_lastPace{};
 };
 
 } // namespace

@@ -35,15 +35,15 @@ public:
     // otherwise lock the next one out).
     void restoreSettings();
 
-    int master() const { return master_; }
-    int slave() const { return slave_; }
-    const std::string &slavePath() const { return slavePath_; }
+    int master() const { return m_master; }
+    int slave() const { return m_slave; }
+    const std::string &slavePath() const { return m_slavePath; }
 
 private:
-    int master_ = -1;
-    int slave_ = -1;
-    std::string slavePath_;
-    termios settings_{};
+    int m_master = -1;
+    int m_slave = -1;
+    std::string m_slavePath;
+    termios m_settings{};
 };
 
 // Points a symlink at `linkPath` to `target`, replacing an existing symlink

@@ -32,19 +32,19 @@ public:
     // reader finished inside this chunk); once finished it takes no more.
     std::size_t feed(const std::uint8_t *data, std::size_t size) noexcept;
 
-    Status status() const noexcept { return status_; }
-    bool finished() const noexcept { return status_ != Status::Reading; }
+    Status status() const noexcept { return m_status; }
+    bool finished() const noexcept { return m_status != Status::Reading; }
     // Number of bytes written to the buffer so far.
-    std::size_t size() const noexcept { return size_; }
+    std::size_t size() const noexcept { return m_size; }
 
 private:
     enum class Phase : std::uint8_t { BeforeFrame, Step, Green, Blue };
 
-    std::uint8_t *buffer_;
-    std::size_t capacity_;
-    std::size_t size_ = 0;
-    Phase phase_ = Phase::BeforeFrame;
-    Status status_ = Status::Reading;
+    std::uint8_t *m_buffer;
+    std::size_t m_capacity;
+    std::size_t m_size = 0;
+    Phase m_phase = Phase::BeforeFrame;
+    Status m_status = Status::Reading;
 };
 
 } // namespace tarqis

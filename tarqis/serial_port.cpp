@@ -45,8 +45,8 @@ bool SerialPort::open(const std::string &device)
     close();
     // O_NONBLOCK keeps open() from waiting for carrier and read() from ever
     // blocking; all waits go through poll() with a timeout.
-    fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (fd_ < 0)
+    m_fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (m_fd < 0)
         return false;
     if (!configure()) {
         close();
@@ -58,7 +58,7 @@ bool SerialPort::open(const std::string &device)
 bool SerialPort::configure() noexcept
 {
     termios tio{};
-    if (::tcgetattr(fd_, &tio) != 0)
+    if (::tcgetattr(m_fd, &tio) != 0)
         return false;
 
     // Raw: no input or output processing, no echo, no canonical lines, no
@@ -71,42 +71,42 @@ bool SerialPort::configure() noexcept
     tio.c_cc[VTIME] = 0;
     if (::cfsetispeed(&tio, B115200) != 0 || ::cfsetospeed(&tio, B115200) != 0)
         return false;
-    if (::tcsetattr(fd_, TCSANOW, &tio) != 0)
+    if (::tcsetattr(m_fd, TCSANOW, &tio) != 0)
         return false;
 
     // tcsetattr succeeds when any one change was applied; check that the ones
     // the camera depends on took effect.
     termios applied{};
-    if (::tcgetattr(fd_, &applied) != 0)
+    if (::tcgetattr(m_fd, &applied) != 0)
         return false;
     if (::cfgetospeed(&applied) != B115200 || (applied.c_cflag & CSIZE) != CS8
         || (applied.c_cflag & (PARENB | CSTOPB | CRTSCTS)) != 0
         || (applied.c_iflag & (IXON | IXOFF)) != 0 || (applied.c_lflag & ICANON) != 0)
         return false;
 
-    return ::tcflush(fd_, TCIOFLUSH) == 0;
+    return ::tcflush(m_fd, TCIOFLUSH) == 0;
 }
 
 void SerialPort::close() noexcept
 {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
     }
 }
 
 bool SerialPort::discardInput() noexcept
 {
-    return fd_ >= 0 && ::tcflush(fd_, TCIFLUSH) == 0;
+    return m_fd >= 0 && ::tcflush(m_fd, TCIFLUSH) == 0;
 }
 
 bool SerialPort::writeAll(const void *data, std::size_t size, int timeoutMs) noexcept
 {
-    if (fd_ < 0)
+    if (m_fd < 0)
         return false;
     const auto *bytes = static_cast<const std::uint8_t *>(data);
     while (size > 0) {
-        const ssize_t written = ::write(fd_, bytes, size);
+        const ssize_t written = ::write(m_fd, bytes, size);
         if (written > 0) {
             bytes += written;
             size -= static_cast<std::size_t>(written);
@@ -116,7 +116,7 @@ bool SerialPort::writeAll(const void *data, std::size_t size, int timeoutMs) noe
             continue;
         if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
             return false;
-        const int revents = waitFor(fd_, POLLOUT, timeoutMs);
+        const int revents = waitFor(m_fd, POLLOUT, timeoutMs);
         if (revents <= 0 || (revents & (POLLERR | POLLHUP | POLLNVAL)))
             return false;
     }
@@ -125,12 +125,12 @@ bool SerialPort::writeAll(const void *data, std::size_t size, int timeoutMs) noe
 
 long SerialPort::readSome(std::uint8_t *buffer, std::size_t capacity, int timeoutMs) noexcept
 {
-    if (fd_ < 0)
+    if (m_fd < 0)
         return -1;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     bool polledReadable = false;
     for (;;) {
-        const ssize_t got = ::read(fd_, buffer, capacity);
+        const ssize_t got = ::read(m_fd, buffer, capacity);
         if (got > 0)
             return static_cast<long>(got);
         if (got == 0) {
@@ -146,7 +146,7 @@ long SerialPort::readSome(std::uint8_t *buffer, std::size_t capacity, int timeou
         const int wait = remainingMs(deadline);
         if (wait == 0)
             return 0;
-        const int revents = waitFor(fd_, POLLIN, wait);
+        const int revents = waitFor(m_fd, POLLIN, wait);
         if (revents < 0)
             return -1;
         if (revents == 0)

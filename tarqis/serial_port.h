@@ -19,7 +19,7 @@ public:
     // that is already open first. False (and closed) on any failure.
     bool open(const std::string &device);
     void close() noexcept;
-    bool isOpen() const noexcept { return fd_ >= 0; }
+    bool isOpen() const noexcept { return m_fd >= 0; }
 
     // Drops everything received and not yet read.
     bool discardInput() noexcept;
@@ -36,7 +36,7 @@ public:
 private:
     bool configure() noexcept;
 
-    int fd_ = -1;
+    int m_fd = -1;
 };
 
 } // namespace tarqis

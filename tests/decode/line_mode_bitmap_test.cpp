@@ -29,17 +29,17 @@ std::vector<Pixel> RowCalls(int byte, std::int64_t x0 = 0, std::int64_t y = 0)
 // every reading, as if the drawing took that long.
 class SteppingClock final : public SecondsClock {
 public:
-    SteppingClock(FakeTime &time, int stepMs) : time_(time), stepMs_(stepMs) {}
+    SteppingClock(FakeTime &time, int stepMs) : m_time(time), m_stepMs(stepMs) {}
     SecondsReading now() override
     {
-        const SecondsReading reading = time_.now();
-        time_.sleepMs(stepMs_);
+        const SecondsReading reading = m_time.now();
+        m_time.sleepMs(m_stepMs);
         return reading;
     }
 
 private:
-    FakeTime &time_;
-    int stepMs_;
+    FakeTime &m_time;
+    int m_stepMs;
 };
 
 struct Walk {

@@ -42,22 +42,22 @@ class PtyClient {
 public:
     explicit PtyClient(const std::string &path, bool makeRaw = true)
     {
-        fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd_ < 0)
+        m_fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (m_fd < 0)
             throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
         if (!makeRaw)
             return;
         termios tio{};
-        ::tcgetattr(fd_, &tio);
+        ::tcgetattr(m_fd, &tio);
         ::cfmakeraw(&tio);
-        ::tcsetattr(fd_, TCSANOW, &tio);
+        ::tcsetattr(m_fd, TCSANOW, &tio);
     }
-    ~PtyClient() { ::close(fd_); }
-    int fd() const { return fd_; }
+    ~PtyClient() { ::close(m_fd); }
+    int fd() const { return m_fd; }
 
     void send(const std::string &bytes)
     {
-        ASSERT_EQ(::write(fd_, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+        ASSERT_EQ(::write(m_fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
     }
 
     // Reads until `want` bytes came, or nothing came for `quiet`, or the
@@ -73,11 +73,11 @@ public:
                                        quiet - std::chrono::duration_cast<Ms>(now - last));
             if (left.count() <= 0)
                 break;
-            pollfd pfd{fd_, POLLIN, 0};
+            pollfd pfd{m_fd, POLLIN, 0};
             if (::poll(&pfd, 1, int(left.count())) <= 0)
                 continue;
             char buf[65536];
-            const ssize_t n = ::read(fd_, buf, sizeof buf);
+            const ssize_t n = ::read(m_fd, buf, sizeof buf);
             if (n <= 0 && !(n < 0 && errno == EAGAIN)) {
                 r.hungUp = true;
                 break;
@@ -107,7 +107,7 @@ public:
     }
 
 private:
-    int fd_ = -1;
+    int m_fd = -1;
 };
 
 // Compares byte strings without printing kilobytes of binary on failure.

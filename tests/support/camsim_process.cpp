@@ -44,10 +44,10 @@ std::string ReadFile(const std::string &path)
 
 CamsimProcess::CamsimProcess(std::vector<std::string> args)
 {
-    dir_ = MakeTempDir();
+    m_dir = MakeTempDir();
     try {
         std::vector<std::string> argv = {CAMSIM_EXECUTABLE, "--link", linkPath(),
-                                         "--log", dir_ + "/commands.log"};
+                                         "--log", m_dir + "/commands.log"};
         argv.insert(argv.end(), args.begin(), args.end());
         std::vector<char *> cargv;
         for (std::string &a : argv)
@@ -57,12 +57,12 @@ CamsimProcess::CamsimProcess(std::vector<std::string> args)
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0)
             throw std::runtime_error(std::string("CamsimProcess: pipe failed: ") + std::strerror(errno));
-        stdoutFd_ = fds[0];
+        m_stdoutFd = fds[0];
 
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-        const std::string errPath = dir_ + "/stderr.txt";
+        const std::string errPath = m_dir + "/stderr.txt";
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
@@ -80,28 +80,28 @@ CamsimProcess::CamsimProcess(std::vector<std::string> args)
         posix_spawnattr_setsigdefault(&attr, &defaults);
         posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
-        const int rc = ::posix_spawn(&pid_, CAMSIM_EXECUTABLE, &actions, &attr, cargv.data(), environ);
+        const int rc = ::posix_spawn(&m_pid, CAMSIM_EXECUTABLE, &actions, &attr, cargv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attr);
         ::close(fds[1]);
         if (rc != 0) {
-            pid_ = -1;
+            m_pid = -1;
             throw std::runtime_error(std::string("CamsimProcess: cannot start " CAMSIM_EXECUTABLE ": ") +
                                      std::strerror(rc));
         }
 
-        devicePath_ = readLine(5000ms);
-        if (devicePath_.empty()) {
+        m_devicePath = readLine(5000ms);
+        if (m_devicePath.empty()) {
             const int status = stop();
             throw std::runtime_error("CamsimProcess: camsim did not report its device (exit status " +
                                      std::to_string(status) + "); stderr: " + stderrText());
         }
     } catch (...) {
         stop();
-        if (stdoutFd_ >= 0)
-            ::close(stdoutFd_);
+        if (m_stdoutFd >= 0)
+            ::close(m_stdoutFd);
         std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
+        std::filesystem::remove_all(m_dir, ec);
         throw;
     }
 }
@@ -109,42 +109,42 @@ CamsimProcess::CamsimProcess(std::vector<std::string> args)
 CamsimProcess::~CamsimProcess()
 {
     stop();
-    if (stdoutFd_ >= 0)
-        ::close(stdoutFd_);
+    if (m_stdoutFd >= 0)
+        ::close(m_stdoutFd);
     std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
+    std::filesystem::remove_all(m_dir, ec);
 }
 
 std::string CamsimProcess::readLine(std::chrono::milliseconds timeout)
 {
     const auto deadline = Clock::now() + timeout;
     for (;;) {
-        if (const auto nl = stdoutBuffer_.find('\n'); nl != std::string::npos) {
-            std::string line = stdoutBuffer_.substr(0, nl);
-            stdoutBuffer_.erase(0, nl + 1);
+        if (const auto nl = m_stdoutBuffer.find('\n'); nl != std::string::npos) {
+            std::string line = m_stdoutBuffer.substr(0, nl);
+            m_stdoutBuffer.erase(0, nl + 1);
             return line;
         }
-        if (stdoutFd_ < 0)
+        if (m_stdoutFd < 0)
             return {};
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             return {};
-        pollfd pfd{stdoutFd_, POLLIN, 0};
+        pollfd pfd{m_stdoutFd, POLLIN, 0};
         const int n = ::poll(&pfd, 1, static_cast<int>(left.count()));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return {};
         char buf[512];
-        const ssize_t got = ::read(stdoutFd_, buf, sizeof buf);
+        const ssize_t got = ::read(m_stdoutFd, buf, sizeof buf);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0) { // camsim closed its stdout: it has ended
-            ::close(stdoutFd_);
-            stdoutFd_ = -1;
+            ::close(m_stdoutFd);
+            m_stdoutFd = -1;
             continue;
         }
-        stdoutBuffer_.append(buf, static_cast<std::size_t>(got));
+        m_stdoutBuffer.append(buf, static_cast<std::size_t>(got));
     }
 }
 
@@ -156,7 +156,7 @@ std::string CamsimProcess::nextDevicePath(std::chrono::milliseconds timeout)
 std::vector<std::string> CamsimProcess::receivedCommands() const
 {
     std::vector<std::string> commands;
-    const std::string text = ReadFile(dir_ + "/commands.log");
+    const std::string text = ReadFile(m_dir + "/commands.log");
     std::size_t start = 0;
     for (std::size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
         commands.push_back(text.substr(start, nl - start));
@@ -177,25 +177,25 @@ bool CamsimProcess::waitForCommands(std::size_t n, std::chrono::milliseconds tim
 
 int CamsimProcess::stop()
 {
-    if (pid_ <= 0 || exited_)
-        return exitStatus_;
-    ::kill(pid_, SIGTERM);
+    if (m_pid <= 0 || m_exited)
+        return m_exitStatus;
+    ::kill(m_pid, SIGTERM);
     int status = 0;
     const auto deadline = Clock::now() + 3000ms;
     pid_t done = 0;
-    while ((done = ::waitpid(pid_, &status, WNOHANG)) == 0 && Clock::now() < deadline)
+    while ((done = ::waitpid(m_pid, &status, WNOHANG)) == 0 && Clock::now() < deadline)
         std::this_thread::sleep_for(5ms);
     if (done == 0) {
-        ::kill(pid_, SIGKILL);
-        while ((done = ::waitpid(pid_, &status, 0)) < 0 && errno == EINTR) {
+        ::kill(m_pid, SIGKILL);
+        while ((done = ::waitpid(m_pid, &status, 0)) < 0 && errno == EINTR) {
         }
     }
-    exited_ = true;
-    exitStatus_ = (done == pid_ && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
-    return exitStatus_;
+    m_exited = true;
+    m_exitStatus = (done == m_pid && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
+    return m_exitStatus;
 }
 
 std::string CamsimProcess::stderrText() const
 {
-    return ReadFile(dir_ + "/stderr.txt");
+    return ReadFile(m_dir + "/stderr.txt");
 }

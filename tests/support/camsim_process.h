@@ -29,13 +29,13 @@ public:
     CamsimProcess &operator=(const CamsimProcess &) = delete;
 
     // The pty slave device camsim printed first.
-    const std::string &devicePath() const { return devicePath_; }
+    const std::string &devicePath() const { return m_devicePath; }
     // The symlink to the current device; set CAMCONSOLE_PORT1 to this. It
     // follows camsim to a fresh pty after a "hangup" fault.
-    std::string linkPath() const { return dir_ + "/port1"; }
+    std::string linkPath() const { return m_dir + "/port1"; }
     // The private temporary directory (removed by the destructor).
-    const std::string &directory() const { return dir_; }
-    pid_t pid() const { return pid_; }
+    const std::string &directory() const { return m_dir; }
+    pid_t pid() const { return m_pid; }
 
     // Commands camsim received so far, in order; a ping is "".
     std::vector<std::string> receivedCommands() const;
@@ -58,11 +58,11 @@ public:
 private:
     std::string readLine(std::chrono::milliseconds timeout);
 
-    std::string dir_;
-    std::string devicePath_;
-    std::string stdoutBuffer_;
-    pid_t pid_ = -1;
-    int stdoutFd_ = -1;
-    bool exited_ = false;
-    int exitStatus_ = -1;
+    std::string m_dir;
+    std::string m_devicePath;
+    std::string m_stdoutBuffer;
+    pid_t m_pid = -1;
+    int m_stdoutFd = -1;
+    bool m_exited = false;
+    int m_exitStatus = -1;
 };
