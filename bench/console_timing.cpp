@@ -36,7 +36,8 @@ std::map<std::string, long long> Timings(const std::string &log, const std::vect
     return found;
 }
 
-void Report(const char *test, const std::string &label, const std::map<std::string, long long> &timings, double ceilingMs)
+void Report(const char *test, const std::string &label, const std::map<std::string, long long> &timings,
+            double ceilingMs)
 {
     const auto it = timings.find(label);
     if (it == timings.end()) {
@@ -67,7 +68,8 @@ int main(int argc, char *argv[])
         Report("DF --> Normal (RGB)", "Time to Process Frame: ", direct, kWireTimeMs / 100);
 
         form.df_dll->click();
-        const auto driver = Timings(form.status->logText(), { "Total Ticks to Get Frame: ", "Total Ticks to Process Frame: " });
+        const auto driver
+            = Timings(form.status->logText(), { "Total Ticks to Get Frame: ", "Total Ticks to Process Frame: " });
         Report("DF --> DLL (RGB)", "Total Ticks to Get Frame: ", driver, kWireTimeMs + 100);
         Report("DF --> DLL (RGB)", "Total Ticks to Process Frame: ", driver, kWireTimeMs / 100);
         QApplication::processEvents();

@@ -40,7 +40,9 @@ const char *HintFor(LinkError::Cause cause)
 
 } // namespace
 
-CameraTests::CameraTests(ConsolePlatform &platform) : m_platform(platform) {}
+CameraTests::CameraTests(ConsolePlatform &platform) : m_platform(platform)
+{
+}
 
 std::string CameraTests::SendCommand(const std::string &command, std::int16_t delay)
 {
@@ -181,8 +183,7 @@ void CameraTests::LineModeFrame()
     p.status.appendLine("Starting Timer");
     const SecondsReading t0 = p.seconds.now();
 
-    const PausedReception received =
-        ReceiveUntilPause(p.com, p.sleeper, kLineModeCycleMs, kLineModeReceptionLimit);
+    const PausedReception received = ReceiveUntilPause(p.com, p.sleeper, kLineModeCycleMs, kLineModeReceptionLimit);
     if (received.cameraNeverPaused)
         p.status.appendLine("Reception stopped: the camera did not pause");
 

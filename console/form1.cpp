@@ -12,9 +12,9 @@ namespace {
 
 // Small sans-serif faces with the metrics of the classic dialog font, best
 // first; the last resort is whatever sans-serif face the system has.
-const QStringList kDialogFamilies = { QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                                      QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans"),
-                                      QStringLiteral("Sans Serif") };
+const QStringList kDialogFamilies
+    = { QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("Nimbus Sans"),
+        QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif") };
 
 // Frame titles: "MS Sans Serif" 8.25 pt bold, or the closest the system has.
 QFont FrameTitleFont()
@@ -57,8 +57,7 @@ WrappingButton *MakeButton(const QString &caption, QWidget *parent, const QRect 
 
 } // namespace
 
-Form1::Form1(QWidget *parent)
-    : Form1(std::make_unique<QtSerialLink>(), std::make_unique<DriverLibrary>(), parent)
+Form1::Form1(QWidget *parent) : Form1(std::make_unique<QtSerialLink>(), std::make_unique<DriverLibrary>(), parent)
 {
 }
 
@@ -96,7 +95,7 @@ void Form1::buildControls()
     df_bin = MakeButton(QStringLiteral("DF --> Binary"), Frame2, QRect(112, 16, 81, 41));
 
     const std::pair<QObject *, const char *> names[] = {
-        { Frame1, "Frame1" }, { Pic, "Pic" }, { Frame2, "Frame2" }, { Frame3, "Frame3" },
+        { Frame1, "Frame1" }, { Pic, "Pic" },       { Frame2, "Frame2" },       { Frame3, "Frame3" },
         { status, "status" }, { df_dll, "df_dll" }, { df_nomral, "df_nomral" }, { df_bin, "df_bin" },
     };
     for (const auto &[object, name] : names)

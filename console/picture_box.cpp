@@ -10,8 +10,7 @@
 #include <QPainter>
 #include <QSettings>
 
-PictureBox::PictureBox(QWidget *parent)
-    : QFrame(parent), m_image(kWidth, kHeight, QImage::Format_RGB32)
+PictureBox::PictureBox(QWidget *parent) : QFrame(parent), m_image(kWidth, kHeight, QImage::Format_RGB32)
 {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(kBorder);

@@ -4,7 +4,9 @@
 
 #include <QCoreApplication>
 
-QtEventPump::QtEventPump(const TestSession &session) : m_session(session) {}
+QtEventPump::QtEventPump(const TestSession &session) : m_session(session)
+{
+}
 
 void QtEventPump::processPending()
 {

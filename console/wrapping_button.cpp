@@ -3,7 +3,9 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
-WrappingButton::WrappingButton(const QString &caption, QWidget *parent) : QPushButton(caption, parent) {}
+WrappingButton::WrappingButton(const QString &caption, QWidget *parent) : QPushButton(caption, parent)
+{
+}
 
 void WrappingButton::paintEvent(QPaintEvent *)
 {

@@ -6,8 +6,7 @@ constexpr unsigned char kFrameStart = 1;
 constexpr unsigned char kColumnStart = 2;
 constexpr unsigned char kFrameEnd = 3;
 
-inline void PaintPixel(PictureSurface &pic, std::int64_t x, std::int64_t y, unsigned red, unsigned green,
-                       unsigned blue)
+inline void PaintPixel(PictureSurface &pic, std::int64_t x, std::int64_t y, unsigned red, unsigned green, unsigned blue)
 {
     const ColorValue color = MakeColor(red, green, blue);
     pic.setPixel(x, y, color);

@@ -24,7 +24,9 @@ std::string DriverLibrary::DefaultPath()
     return (bin / ".." / "lib" / "camconsole" / "libtarqis.so").lexically_normal().string();
 }
 
-DriverLibrary::DriverLibrary(std::string path) : m_path(std::move(path)) {}
+DriverLibrary::DriverLibrary(std::string path) : m_path(std::move(path))
+{
+}
 
 void *DriverLibrary::entry(const char *name, void *&cache)
 {

@@ -14,7 +14,7 @@ namespace {
 class CheckingSurface final : public PictureSurface {
 public:
     void usePixelUnits() override { std::abort(); } // the caller's job
-    void clear() override { std::abort(); }         // the stream variant never clears
+    void clear() override { std::abort(); } // the stream variant never clears
     void setPixel(std::int64_t x, std::int64_t y, ColorValue color) override
     {
         if (x < 0 || y < 0 || color > 0xFFFFFFu)

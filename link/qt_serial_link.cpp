@@ -141,8 +141,7 @@ void QtSerialLink::pullReceived()
     // waitForReadyRead(0) reads what the device has now and returns at once;
     // it stops returning true when nothing more is there or the receive
     // buffer is full.
-    for (int round = 0; round < 64 && m_port.waitForReadyRead(0); ++round) {
-    }
+    for (int round = 0; round < 64 && m_port.waitForReadyRead(0); ++round) {}
     const QSerialPort::SerialPortError error = m_port.error();
     if (EndsTheLink(error))
         failAndClose(LinkError::Cause::ReadFailed);

@@ -24,8 +24,8 @@ std::string DrainFrameDump(ConsolePlatform &p)
     p.status.repaintLog();
     const std::int64_t start = p.ticks.ticksMs();
 
-    PausedReception received = ReceiveUntilPause(p.com, p.sleeper, kDrainCycleMs, kDumpReceptionLimit,
-                                                 [&p] { p.events.processPending(); });
+    PausedReception received
+        = ReceiveUntilPause(p.com, p.sleeper, kDrainCycleMs, kDumpReceptionLimit, [&p] { p.events.processPending(); });
 
     const std::int64_t elapsed = p.ticks.ticksMs() - start;
     if (received.cameraNeverPaused)

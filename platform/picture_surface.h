@@ -10,9 +10,18 @@ constexpr ColorValue MakeColor(unsigned red, unsigned green, unsigned blue)
     return (red & 0xFFu) | ((green & 0xFFu) << 8) | ((blue & 0xFFu) << 16);
 }
 
-constexpr unsigned RedOf(ColorValue c) { return c & 0xFFu; }
-constexpr unsigned GreenOf(ColorValue c) { return (c >> 8) & 0xFFu; }
-constexpr unsigned BlueOf(ColorValue c) { return (c >> 16) & 0xFFu; }
+constexpr unsigned RedOf(ColorValue c)
+{
+    return c & 0xFFu;
+}
+constexpr unsigned GreenOf(ColorValue c)
+{
+    return (c >> 8) & 0xFFu;
+}
+constexpr unsigned BlueOf(ColorValue c)
+{
+    return (c >> 16) & 0xFFu;
+}
 
 constexpr ColorValue kBlack = MakeColor(0, 0, 0);
 constexpr ColorValue kBlue = MakeColor(0, 0, 255);

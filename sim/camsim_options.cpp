@@ -97,8 +97,8 @@ std::string ListText()
     std::ostringstream out;
     out << "Patterns (--pattern NAME):\n";
     for (Pattern p : AllPatterns())
-        out << "  " << PatternName(p) << (p == Pattern::Bars ? " (default)" : "") << ": "
-            << PatternDescription(p) << "\n";
+        out << "  " << PatternName(p) << (p == Pattern::Bars ? " (default)" : "") << ": " << PatternDescription(p)
+            << "\n";
     out << "Fault modes (--fault MODE or --fault CMD=MODE, CMD one of PING PM LM DF TW):\n";
     for (FaultMode m : AllFaultModes())
         out << "  " << FaultModeName(m) << ": " << FaultModeDescription(m) << "\n";

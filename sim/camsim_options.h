@@ -12,14 +12,14 @@
 namespace camsim {
 
 struct Options {
-    std::string linkPath;              // --link PATH: symlink to the pty slave
-    std::string logPath;               // --log FILE: received commands, one a line
-    Pattern pattern = Pattern::Bars;   // --pattern NAME
-    std::vector<FaultRule> faults;     // --fault MODE | --fault CMD=MODE, in order
-    std::optional<int> faultTimes;     // --fault-times N
-    bool fast = false;                 // --fast: no wire pacing
-    bool help = false;                 // --help
-    bool list = false;                 // --list
+    std::string linkPath; // --link PATH: symlink to the pty slave
+    std::string logPath; // --log FILE: received commands, one a line
+    Pattern pattern = Pattern::Bars; // --pattern NAME
+    std::vector<FaultRule> faults; // --fault MODE | --fault CMD=MODE, in order
+    std::optional<int> faultTimes; // --fault-times N
+    bool fast = false; // --fast: no wire pacing
+    bool help = false; // --help
+    bool list = false; // --list
 };
 
 // A bad command line; what() is a one-line message for the user.

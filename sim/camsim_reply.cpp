@@ -13,10 +13,10 @@ constexpr std::uint8_t kHigh = 240;
 Rgb BarColor(int bar)
 {
     // white, yellow, cyan, green, magenta, red, blue, black
-    static constexpr bool kRed[8] = {true, true, false, false, true, true, false, false};
-    static constexpr bool kGreen[8] = {true, true, true, true, false, false, false, false};
-    static constexpr bool kBlue[8] = {true, false, true, false, true, false, true, false};
-    return Rgb{kRed[bar] ? kHigh : kLow, kGreen[bar] ? kHigh : kLow, kBlue[bar] ? kHigh : kLow};
+    static constexpr bool kRed[8] = { true, true, false, false, true, true, false, false };
+    static constexpr bool kGreen[8] = { true, true, true, true, false, false, false, false };
+    static constexpr bool kBlue[8] = { true, false, true, false, true, false, true, false };
+    return Rgb { kRed[bar] ? kHigh : kLow, kGreen[bar] ? kHigh : kLow, kBlue[bar] ? kHigh : kLow };
 }
 
 int Wrap(int value, int modulus)
@@ -29,18 +29,21 @@ int Wrap(int value, int modulus)
 
 const std::vector<Pattern> &AllPatterns()
 {
-    static const std::vector<Pattern> all = {Pattern::Bars, Pattern::Gradient, Pattern::Checker,
-                                             Pattern::Markers};
+    static const std::vector<Pattern> all = { Pattern::Bars, Pattern::Gradient, Pattern::Checker, Pattern::Markers };
     return all;
 }
 
 std::string_view PatternName(Pattern pattern)
 {
     switch (pattern) {
-    case Pattern::Bars: return "bars";
-    case Pattern::Gradient: return "gradient";
-    case Pattern::Checker: return "checker";
-    case Pattern::Markers: return "markers";
+    case Pattern::Bars:
+        return "bars";
+    case Pattern::Gradient:
+        return "gradient";
+    case Pattern::Checker:
+        return "checker";
+    case Pattern::Markers:
+        return "markers";
     }
     return "?";
 }
@@ -79,19 +82,19 @@ Rgb PatternPixel(Pattern pattern, int column, int row)
     case Pattern::Bars:
         return BarColor(c / 10);
     case Pattern::Gradient:
-        return Rgb{static_cast<std::uint8_t>(16 + c * 224 / (kColumns - 1)),
-                   static_cast<std::uint8_t>(16 + r * 224 / (kRows - 1)), 128};
+        return Rgb { static_cast<std::uint8_t>(16 + c * 224 / (kColumns - 1)),
+                     static_cast<std::uint8_t>(16 + r * 224 / (kRows - 1)), 128 };
     case Pattern::Checker: {
         const int bc = c / 10;
         const int br = r / 13;
-        return Rgb{static_cast<std::uint8_t>(16 + 28 * bc), static_cast<std::uint8_t>(16 + 20 * br),
-                   (bc + br) % 2 ? kHigh : kLow};
+        return Rgb { static_cast<std::uint8_t>(16 + 28 * bc), static_cast<std::uint8_t>(16 + 20 * br),
+                     (bc + br) % 2 ? kHigh : kLow };
     }
     case Pattern::Markers:
-        return Rgb{static_cast<std::uint8_t>(16 + c * 224 / (kColumns - 1)), kMarkerValues[r % 6],
-                   kMarkerValues[(c + r) % 6]};
+        return Rgb { static_cast<std::uint8_t>(16 + c * 224 / (kColumns - 1)), kMarkerValues[r % 6],
+                     kMarkerValues[(c + r) % 6] };
     }
-    return Rgb{};
+    return Rgb {};
 }
 
 Rgb AwkwardPixel(Pattern pattern, int column, int row)
@@ -213,20 +216,25 @@ CommandKind ClassifyCommand(std::string_view command)
 std::string_view CommandKindName(CommandKind kind)
 {
     switch (kind) {
-    case CommandKind::Ping: return "PING";
-    case CommandKind::PM: return "PM";
-    case CommandKind::LM: return "LM";
-    case CommandKind::DF: return "DF";
-    case CommandKind::TW: return "TW";
-    case CommandKind::Unknown: return "UNKNOWN";
+    case CommandKind::Ping:
+        return "PING";
+    case CommandKind::PM:
+        return "PM";
+    case CommandKind::LM:
+        return "LM";
+    case CommandKind::DF:
+        return "DF";
+    case CommandKind::TW:
+        return "TW";
+    case CommandKind::Unknown:
+        return "UNKNOWN";
     }
     return "?";
 }
 
 std::optional<CommandKind> ParseCommandKind(std::string_view name)
 {
-    for (CommandKind k : {CommandKind::Ping, CommandKind::PM, CommandKind::LM, CommandKind::DF,
-                          CommandKind::TW})
+    for (CommandKind k : { CommandKind::Ping, CommandKind::PM, CommandKind::LM, CommandKind::DF, CommandKind::TW })
         if (CommandKindName(k) == name)
             return k;
     return std::nullopt;
@@ -251,26 +259,35 @@ std::vector<std::string> CommandAssembler::feed(std::string_view bytes)
 
 const std::vector<FaultMode> &AllFaultModes()
 {
-    static const std::vector<FaultMode> all = {
-        FaultMode::Silent,  FaultMode::Nck,     FaultMode::LateAck, FaultMode::Garbage,
-        FaultMode::Pause,   FaultMode::Hangup,  FaultMode::Endless, FaultMode::Short,
-        FaultMode::Long,    FaultMode::Awkward};
+    static const std::vector<FaultMode> all
+        = { FaultMode::Silent, FaultMode::Nck,     FaultMode::LateAck, FaultMode::Garbage, FaultMode::Pause,
+            FaultMode::Hangup, FaultMode::Endless, FaultMode::Short,   FaultMode::Long,    FaultMode::Awkward };
     return all;
 }
 
 std::string_view FaultModeName(FaultMode mode)
 {
     switch (mode) {
-    case FaultMode::Silent: return "silent";
-    case FaultMode::Nck: return "nck";
-    case FaultMode::LateAck: return "late-ack";
-    case FaultMode::Garbage: return "garbage";
-    case FaultMode::Pause: return "pause";
-    case FaultMode::Hangup: return "hangup";
-    case FaultMode::Endless: return "endless";
-    case FaultMode::Short: return "short";
-    case FaultMode::Long: return "long";
-    case FaultMode::Awkward: return "awkward";
+    case FaultMode::Silent:
+        return "silent";
+    case FaultMode::Nck:
+        return "nck";
+    case FaultMode::LateAck:
+        return "late-ack";
+    case FaultMode::Garbage:
+        return "garbage";
+    case FaultMode::Pause:
+        return "pause";
+    case FaultMode::Hangup:
+        return "hangup";
+    case FaultMode::Endless:
+        return "endless";
+    case FaultMode::Short:
+        return "short";
+    case FaultMode::Long:
+        return "long";
+    case FaultMode::Awkward:
+        return "awkward";
     }
     return "?";
 }
@@ -278,12 +295,16 @@ std::string_view FaultModeName(FaultMode mode)
 std::string_view FaultModeDescription(FaultMode mode)
 {
     switch (mode) {
-    case FaultMode::Silent: return "no answer at all";
-    case FaultMode::Nck: return "answers \"NCK\\r:\" (a mode command then has no effect)";
-    case FaultMode::LateAck: return "\"\\r:\" before the normal reply, so \"ACK\" is not at the start";
+    case FaultMode::Silent:
+        return "no answer at all";
+    case FaultMode::Nck:
+        return "answers \"NCK\\r:\" (a mode command then has no effect)";
+    case FaultMode::LateAck:
+        return "\"\\r:\" before the normal reply, so \"ACK\" is not at the start";
     case FaultMode::Garbage:
         return "5 garbage bytes (0, '#', 127, '?', 254; no \"ACK\", no 1/2/3/170) before the normal reply";
-    case FaultMode::Pause: return "a 300 ms pause in the middle of the reply, then the rest";
+    case FaultMode::Pause:
+        return "a 300 ms pause in the middle of the reply, then the rest";
     case FaultMode::Hangup:
         return "in the middle of the reply the pty is closed; a fresh pty is opened, its path "
                "printed and the --link symlink re-pointed";
@@ -354,10 +375,14 @@ ReplyPlan Whole(std::string bytes)
 std::string HealthyReply(CommandKind kind, Pattern pattern)
 {
     switch (kind) {
-    case CommandKind::DF: return DumpReply(pattern);
-    case CommandKind::TW: return LineModeReply();
-    case CommandKind::Unknown: return std::string(kNckReply);
-    default: return std::string(kAckReply);
+    case CommandKind::DF:
+        return DumpReply(pattern);
+    case CommandKind::TW:
+        return LineModeReply();
+    case CommandKind::Unknown:
+        return std::string(kNckReply);
+    default:
+        return std::string(kAckReply);
     }
 }
 
@@ -370,7 +395,7 @@ ReplyPlan PlanReply(CommandKind kind, Pattern pattern, std::optional<FaultMode> 
 
     switch (*fault) {
     case FaultMode::Silent:
-        return ReplyPlan{};
+        return ReplyPlan {};
     case FaultMode::Nck:
         return Whole(std::string(kNckReply));
     case FaultMode::LateAck:

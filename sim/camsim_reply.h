@@ -27,9 +27,9 @@
 
 namespace camsim {
 
-inline constexpr int kColumns = 80;  // columns of a frame dump and bitmap row width
-inline constexpr int kRows = 143;    // rows of a frame dump and of the bitmap
-inline constexpr int kLongColumns = 100;   // frame dump columns of the "long" fault
+inline constexpr int kColumns = 80; // columns of a frame dump and bitmap row width
+inline constexpr int kRows = 143; // rows of a frame dump and of the bitmap
+inline constexpr int kLongColumns = 100; // frame dump columns of the "long" fault
 inline constexpr int kLongRows = 2 * kRows; // bitmap rows of the "long" fault
 inline constexpr std::size_t kDumpReplySize = 34408;
 inline constexpr std::size_t kLineModeReplySize = 4 + 1 + kRows * kColumns / 8 + 2 + 2;
@@ -69,7 +69,7 @@ struct Rgb {
 // like column c % 80.
 enum class Pattern { Bars, Gradient, Checker, Markers };
 
-inline constexpr std::uint8_t kMarkerValues[6] = {0, 1, 2, 3, 170, 128};
+inline constexpr std::uint8_t kMarkerValues[6] = { 0, 1, 2, 3, 170, 128 };
 
 const std::vector<Pattern> &AllPatterns();
 std::string_view PatternName(Pattern pattern);
@@ -161,7 +161,7 @@ struct FaultRule {
     FaultMode mode = FaultMode::Silent;
 };
 
-inline constexpr std::string_view kGarbagePrefix{"\0#\x7f?\xfe", 5};
+inline constexpr std::string_view kGarbagePrefix { "\0#\x7f?\xfe", 5 };
 inline constexpr std::string_view kLateAckPrefix = "\r:";
 inline constexpr std::size_t kEndlessLimit = 8u << 20; // 8 MiB
 inline constexpr int kPauseMs = 300;

@@ -87,7 +87,7 @@ bool Pty::open(std::string &error)
         close();
         return false;
     }
-    termios tio{};
+    termios tio {};
     if (::tcgetattr(m_slave, &tio) != 0) {
         error = Errno("tcgetattr");
         close();
@@ -127,7 +127,7 @@ void Pty::discardUnread()
     const auto deadline = Clock::now() + kDiscardLimit;
     char scratch[4096];
     while (Clock::now() < deadline) {
-        pollfd pfd{m_slave, POLLIN, 0};
+        pollfd pfd { m_slave, POLLIN, 0 };
         if (::poll(&pfd, 1, kDiscardQuietMs) <= 0)
             break;
         if (::read(m_slave, scratch, sizeof scratch) <= 0)
@@ -213,7 +213,7 @@ public:
         ::sigdelset(&waitMask, SIGINT);
 
         while (!g_stop) {
-            pollfd fds[2] = {{m_pty.master(), POLLIN, 0}, {m_watchFd, POLLIN, 0}};
+            pollfd fds[2] = { { m_pty.master(), POLLIN, 0 }, { m_watchFd, POLLIN, 0 } };
             pollfd &pfd = fds[0];
             std::optional<Clock::duration> timeout;
             if (m_active) {
@@ -223,7 +223,7 @@ public:
                 else
                     timeout = m_options.fast ? kFastTick : kPaceTick;
             }
-            timespec ts{};
+            timespec ts {};
             if (timeout) {
                 const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(*timeout).count();
                 ts.tv_sec = static_cast<time_t>(ns / 1000000000);
@@ -281,7 +281,7 @@ private:
         unwatchSlave();
         m_pty.close();
         m_active = false;
-        m_assembler = CommandAssembler{};
+        m_assembler = CommandAssembler {};
         return openPty(error);
     }
 
@@ -483,7 +483,7 @@ private:
     bool m_linkPlaced = false;
     int m_watchFd = -1;
     bool m_watchKnown = false; // m_consoles is reliable
-    int m_consoles = 0;        // open file descriptions of the slave, besides camsim's
+    int m_consoles = 0; // open file descriptions of the slave, besides camsim's
 
     ReplyPlan m_plan;
     std::size_t m_sent = 0;
@@ -491,7 +491,7 @@ private:
     std::optional<Clock::time_point> m_pausedUntil;
     std::optional<Clock::time_point> m_settleUntil; // see startReply()
     double m_credit = 0.0;
-    Clock::time_point m_lastPace{};
+    Clock::time_point m_lastPace {};
 };
 
 } // namespace

@@ -43,7 +43,7 @@ private:
     int m_master = -1;
     int m_slave = -1;
     std::string m_slavePath;
-    termios m_settings{};
+    termios m_settings {};
 };
 
 // Points a symlink at `linkPath` to `target`, replacing an existing symlink

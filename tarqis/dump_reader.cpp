@@ -7,8 +7,7 @@ constexpr std::uint8_t kFrameStart = 1;
 constexpr std::uint8_t kFrameEnd = 3;
 } // namespace
 
-DumpReader::DumpReader(std::uint8_t *buffer, std::size_t capacity) noexcept
-    : m_buffer(buffer), m_capacity(capacity)
+DumpReader::DumpReader(std::uint8_t *buffer, std::size_t capacity) noexcept : m_buffer(buffer), m_capacity(capacity)
 {
     if (m_capacity == 0)
         m_status = Status::Full;

@@ -19,9 +19,9 @@ namespace tarqis {
 class DumpReader {
 public:
     enum class Status {
-        Reading,  // neither the end marker nor the buffer's end reached yet
+        Reading, // neither the end marker nor the buffer's end reached yet
         Complete, // the end marker was copied; it is the last byte written
-        Full,     // the buffer filled up before the end marker
+        Full, // the buffer filled up before the end marker
     };
 
     // buffer must hold capacity bytes; the reader writes nothing past them.

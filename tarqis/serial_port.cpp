@@ -27,7 +27,7 @@ int waitFor(int fd, short events, int timeoutMs)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        pollfd pfd{fd, events, 0};
+        pollfd pfd { fd, events, 0 };
         const int ready = ::poll(&pfd, 1, remainingMs(deadline));
         if (ready > 0)
             return pfd.revents;
@@ -57,7 +57,7 @@ bool SerialPort::open(const std::string &device)
 
 bool SerialPort::configure() noexcept
 {
-    termios tio{};
+    termios tio {};
     if (::tcgetattr(m_fd, &tio) != 0)
         return false;
 
@@ -76,12 +76,12 @@ bool SerialPort::configure() noexcept
 
     // tcsetattr succeeds when any one change was applied; check that the ones
     // the camera depends on took effect.
-    termios applied{};
+    termios applied {};
     if (::tcgetattr(m_fd, &applied) != 0)
         return false;
     if (::cfgetospeed(&applied) != B115200 || (applied.c_cflag & CSIZE) != CS8
-        || (applied.c_cflag & (PARENB | CSTOPB | CRTSCTS)) != 0
-        || (applied.c_iflag & (IXON | IXOFF)) != 0 || (applied.c_lflag & ICANON) != 0)
+        || (applied.c_cflag & (PARENB | CSTOPB | CRTSCTS)) != 0 || (applied.c_iflag & (IXON | IXOFF)) != 0
+        || (applied.c_lflag & ICANON) != 0)
         return false;
 
     return ::tcflush(m_fd, TCIOFLUSH) == 0;

@@ -4,8 +4,8 @@
 #include "tarqis.h"
 
 #include "dump_reader.h"
-#include "serial_port.h"
 #include "link/port_device.h"
+#include "serial_port.h"
 
 #include <chrono>
 #include <cstring>

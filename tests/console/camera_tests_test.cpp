@@ -28,9 +28,10 @@ TEST_F(CameraTestsTest, DirectDumpDrawsTheFrameAndLogsEveryStep)
     EXPECT_EQ(f.com.portNumber, 1);
     EXPECT_EQ(f.com.receiveBufferSize, 32764);
     EXPECT_EQ(f.com.written, Lines({ "\r", "DF\r" }));
-    EXPECT_EQ(f.status.lines(), Lines({ "Starting DF Test using direct connection (RGB)", "Opening Comport...",
-                                        "Ping....OK", "Sending Command & Starting Frame Dump Timer...",
-                                        "Total Time To Get Frame:50", "Dumping Frame...", "Time to Process Frame: 0" }));
+    EXPECT_EQ(f.status.lines(),
+              Lines({ "Starting DF Test using direct connection (RGB)", "Opening Comport...", "Ping....OK",
+                      "Sending Command & Starting Frame Dump Timer...", "Total Time To Get Frame:50",
+                      "Dumping Frame...", "Time to Process Frame: 0" }));
     EXPECT_EQ(f.time.sleeps.front(), 100) << "waits after opening, before the first command";
     EXPECT_EQ(f.pic.clears, 1);
     EXPECT_TRUE(f.pic.pixelUnits);
@@ -43,10 +44,10 @@ TEST_F(CameraTestsTest, DirectDumpDrawsTheFrameAndLogsEveryStep)
 TEST_F(CameraTestsTest, DirectDumpWithNoCameraLeavesThePictureAlone)
 {
     tests.df_nomral_Click();
-    EXPECT_EQ(f.status.lines(), Lines({ "Starting DF Test using direct connection (RGB)", "Opening Comport...",
-                                        "Ping....FAILED", "Sending Command & Starting Frame Dump Timer...",
-                                        "Total Time To Get Frame:50", "Error Dumping Frame",
-                                        "Time to Process Frame: 0" }));
+    EXPECT_EQ(f.status.lines(),
+              Lines({ "Starting DF Test using direct connection (RGB)", "Opening Comport...", "Ping....FAILED",
+                      "Sending Command & Starting Frame Dump Timer...", "Total Time To Get Frame:50",
+                      "Error Dumping Frame", "Time to Process Frame: 0" }));
     EXPECT_TRUE(f.pic.untouched());
     EXPECT_FALSE(f.com.open);
 
@@ -71,8 +72,9 @@ TEST_F(CameraTestsTest, PortThatCanNotOpenIsReportedOnceAndLeftClosed)
 {
     f.com.failOpen = LinkError(LinkError::Cause::NoSuchDevice, "No such file or directory");
     tests.df_nomral_Click();
-    EXPECT_EQ(f.status.lines(), Lines({ "Serial port error: No such file or directory",
-                                        "Hint: wrong port, or the adapter is unplugged." }));
+    EXPECT_EQ(
+        f.status.lines(),
+        Lines({ "Serial port error: No such file or directory", "Hint: wrong port, or the adapter is unplugged." }));
     ASSERT_EQ(f.errors.shown.size(), 1u);
     EXPECT_EQ(f.errors.shown[0].rfind("No such file or directory", 0), 0u);
     EXPECT_FALSE(f.com.open);
@@ -80,8 +82,9 @@ TEST_F(CameraTestsTest, PortThatCanNotOpenIsReportedOnceAndLeftClosed)
 
     f.com.failOpen = LinkError(LinkError::Cause::PermissionDenied, "Permission denied");
     tests.df_bin_Click(); // this test has reset its log already: the error is appended
-    EXPECT_EQ(f.status.lines(), Lines({ "Starting LineMode Test", "Serial port error: Permission denied",
-                                        "Hint: the user is probably not in the dialout group." }));
+    EXPECT_EQ(f.status.lines(),
+              Lines({ "Starting LineMode Test", "Serial port error: Permission denied",
+                      "Hint: the user is probably not in the dialout group." }));
 }
 
 // --- line mode -------------------------------------------------------------
@@ -96,8 +99,9 @@ TEST_F(CameraTestsTest, LineModeDrawsTheBitmap)
     tests.df_bin_Click();
 
     EXPECT_EQ(f.com.written, Lines({ "PM 1\r", "LM 1\r", "TW\r" }));
-    EXPECT_EQ(f.status.lines(), Lines({ "Starting LineMode Test", "Starting Timer", "Stopping Timer",
-                                        "Total time to get frame: 0", "Time to display frame: 0" }));
+    EXPECT_EQ(f.status.lines(),
+              Lines({ "Starting LineMode Test", "Starting Timer", "Stopping Timer", "Total time to get frame: 0",
+                      "Time to display frame: 0" }));
     EXPECT_EQ(f.time.sleeps, std::vector<int>({ 100, 50, 50, 250, 75 }));
     EXPECT_EQ(f.pic.clears, 1);
     EXPECT_EQ(f.pic.at(0, 0), kBlue);
@@ -123,8 +127,8 @@ TEST_F(CameraTestsTest, LineModeReplyWithoutAckDrawsNothing)
     f.com.answerNext("ACK\r:");
     f.com.answerNext("NCK\r:");
     tests.df_bin_Click();
-    EXPECT_EQ(f.status.lines(), Lines({ "Starting LineMode Test", "Starting Timer", "Stopping Timer",
-                                        "Total time to get frame: 0" }));
+    EXPECT_EQ(f.status.lines(),
+              Lines({ "Starting LineMode Test", "Starting Timer", "Stopping Timer", "Total time to get frame: 0" }));
     EXPECT_TRUE(f.pic.calls.empty());
 }
 
@@ -168,9 +172,10 @@ TEST_F(CameraTestsTest, DriverDumpThatFailsIsStillDecodedAndTimed)
     f.driver.pingResult = 0;
     f.driver.dumpResult = 0;
     tests.df_dll_Click();
-    EXPECT_EQ(f.status.lines(), Lines({ "Starting DLL Test (RGB)", "Connecting to COM device",
-                                        "Ping....FAILED...Trying DF anyway", "Starting Timer & Dumping Frame....FAILED",
-                                        "Total Ticks to Get Frame: 0", "Total Ticks to Process Frame: 0" }));
+    EXPECT_EQ(f.status.lines(),
+              Lines({ "Starting DLL Test (RGB)", "Connecting to COM device", "Ping....FAILED...Trying DF anyway",
+                      "Starting Timer & Dumping Frame....FAILED", "Total Ticks to Get Frame: 0",
+                      "Total Ticks to Process Frame: 0" }));
     EXPECT_EQ(f.driver.calls, Lines({ "CAM_Init COM1", "CAM_Ping", "CAM_DumpFrame", "CAM_ClosePort" }));
     EXPECT_TRUE(f.pic.calls.empty());
     EXPECT_EQ(f.pic.clears, 0);

@@ -7,8 +7,8 @@
 #include "console/wrapping_button.h"
 #include "sim/camsim_reply.h"
 #include "support/camsim_process.h"
-#include "support/window_on_fakes.h"
 #include "support/qt_app.h"
+#include "support/window_on_fakes.h"
 
 #include <QTimer>
 
@@ -118,8 +118,9 @@ TEST_F(ConsoleCamsimTest, LineModeDrawsTheBitmapInBlueAndBlack)
 
     form->df_bin->click();
 
-    EXPECT_EQ(Labels(LogLines(*form)), Lines({ "Starting LineMode Test", "Starting Timer", "Stopping Timer",
-                                               "Total time to get frame: ", "Time to display frame: " }));
+    EXPECT_EQ(Labels(LogLines(*form)),
+              Lines({ "Starting LineMode Test", "Starting Timer", "Stopping Timer",
+                      "Total time to get frame: ", "Time to display frame: " }));
     EXPECT_EQ(camera.receivedCommands(), Lines({ "PM 1", "LM 1", "TW" }));
     const QImage &image = form->Pic->image();
     for (int row : { 0, 1, 30, 57 }) {
@@ -166,8 +167,8 @@ TEST_F(ConsoleCamsimTest, DriverLibraryDumpDrawsTheFrame)
 
     EXPECT_EQ(Labels(LogLines(*form)),
               Lines({ "Starting DLL Test (RGB)", "Connecting to COM device", "Ping....OK",
-                      "Starting Timer & Dumping Frame....OK", "Image Dump CompleteTotal Ticks to Get Frame: ",
-                      "Total Ticks to Process Frame: " }));
+                      "Starting Timer & Dumping Frame....OK",
+                      "Image Dump CompleteTotal Ticks to Get Frame: ", "Total Ticks to Process Frame: " }));
     ExpectFrameDrawn(*form->Pic, camsim::Pattern::Gradient);
     EXPECT_EQ(camera.receivedCommands(), Lines({ "", "DF" }));
 }

@@ -7,8 +7,8 @@
 #include "console/status_box.h"
 #include "console/wrapping_button.h"
 #include "support/camsim_process.h"
-#include "support/window_on_fakes.h"
 #include "support/qt_app.h"
+#include "support/window_on_fakes.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -41,7 +41,10 @@ struct Cell {
     bool wirePace = false; // without --fast
 };
 
-void PrintTo(const Cell &cell, std::ostream *out) { *out << cell.name; }
+void PrintTo(const Cell &cell, std::ostream *out)
+{
+    *out << cell.name;
+}
 
 // What each button logs against a healthy camera.
 const Lines kDirectOk = { "Starting DF Test using direct connection (RGB)",
@@ -76,8 +79,8 @@ const Lines kDirectPingFailed = { "Starting DF Test using direct connection (RGB
                                   "Dumping Frame...",
                                   "Time to Process Frame: #" };
 // A line-mode reply with no "ACK" in it is not drawn and logs no drawing time.
-const Lines kLineModeNoAck = { "Starting LineMode Test", "Starting Timer", "Stopping Timer",
-                               "Total time to get frame: #" };
+const Lines kLineModeNoAck
+    = { "Starting LineMode Test", "Starting Timer", "Stopping Timer", "Total time to get frame: #" };
 const Lines kLineModeRetry = { "Starting LineMode Test", "Error, please retry" };
 // The library's dump failed and the buffer holds no complete frame.
 const Lines kDriverDumpFailed = { "Starting DLL Test (RGB)",
@@ -160,12 +163,7 @@ const Cell kCells[] = {
     { "LineMode_PM_short", Button::LineMode, { "PM=short" }, kLineModeOk },
     // Unplugged in the middle of "ACK": the part that arrived is no
     // acknowledgement, and the test ends before it touches the dead link again.
-    { "LineMode_PM_hangup",
-      Button::LineMode,
-      { "PM=hangup" },
-      kLineModeRetry,
-      0,
-      true },
+    { "LineMode_PM_hangup", Button::LineMode, { "PM=hangup" }, kLineModeRetry, 0, true },
 
     // Driver library, faults on "DF".
     { "Driver_DF_silent", Button::Driver, { "DF=silent" }, kDriverDumpFailed },
@@ -265,9 +263,12 @@ protected:
     static WrappingButton *ButtonOf(Form1 &form, Button button)
     {
         switch (button) {
-        case Button::Direct: return form.df_nomral;
-        case Button::LineMode: return form.df_bin;
-        case Button::Driver: return form.df_dll;
+        case Button::Direct:
+            return form.df_nomral;
+        case Button::LineMode:
+            return form.df_bin;
+        case Button::Driver:
+            return form.df_dll;
         }
         return nullptr;
     }

@@ -3,8 +3,8 @@
 #include "console/picture_box.h"
 #include "console/status_box.h"
 #include "console/wrapping_button.h"
-#include "support/window_on_fakes.h"
 #include "support/qt_app.h"
+#include "support/window_on_fakes.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -13,7 +13,6 @@ namespace {
 
 using Pixel = RecordingSurface::Pixel;
 
-
 const ColorValue kFirst = MakeColor(10, 20, 30);
 const ColorValue kSecond = MakeColor(40, 50, 60);
 
@@ -21,7 +20,10 @@ const ColorValue kSecond = MakeColor(40, 50, 60);
 const std::string kTwoPixelDump = "ACK\r" + Bytes({ 1, 2, 10, 20, 30, 40, 50, 60, 3 });
 
 const std::vector<Pixel> kTwoPixelCalls = {
-    { 2, 0, kFirst }, { 3, 0, kFirst }, { 2, 1, kSecond }, { 3, 1, kSecond },
+    { 2, 0, kFirst },
+    { 3, 0, kFirst },
+    { 2, 1, kSecond },
+    { 3, 1, kSecond },
 };
 
 // ---- Stream variant ----
@@ -73,8 +75,7 @@ TEST(FrameStream, SecondFrameStartRepaintsFromOriginWithoutClearing)
 {
     const ColorValue third = MakeColor(70, 80, 90);
     const ColorValue fourth = MakeColor(100, 110, 120);
-    const std::string reply = "ACK\r"
-        + Bytes({ 1, 2, 10, 20, 30, 40, 50, 60, 1, 70, 80, 90, 2, 100, 110, 120, 3, 0 });
+    const std::string reply = "ACK\r" + Bytes({ 1, 2, 10, 20, 30, 40, 50, 60, 1, 70, 80, 90, 2, 100, 110, 120, 3, 0 });
     RecordingSurface pic;
     FakeEventPump events;
     DecodeFrameStream(reply, pic, events);
@@ -210,7 +211,8 @@ TEST_F(FrameBuffer, FrameStartClearsButKeepsPosition)
 {
     fill(Bytes({ 0, 1, 2, 10, 20, 30, 1, 40, 50, 60, 3 }));
     decode();
-    EXPECT_EQ(pic.calls, (std::vector<Pixel> { { 2, 0, kFirst }, { 3, 0, kFirst }, { 2, 1, kSecond }, { 3, 1, kSecond } }));
+    EXPECT_EQ(pic.calls,
+              (std::vector<Pixel> { { 2, 0, kFirst }, { 3, 0, kFirst }, { 2, 1, kSecond }, { 3, 1, kSecond } }));
     EXPECT_EQ(pic.clears, 2);
     EXPECT_EQ(pic.at(2, 0), RecordingSurface::kBackground);
     EXPECT_EQ(pic.at(2, 1), kSecond);

@@ -11,7 +11,6 @@ namespace {
 
 using Pixel = RecordingSurface::Pixel;
 
-
 // The sixteen calls one data byte makes in row 0 starting at column x0.
 std::vector<Pixel> RowCalls(int byte, std::int64_t x0 = 0, std::int64_t y = 0)
 {

@@ -47,9 +47,10 @@ protected:
 TEST_F(DriverTestWithLibrary, DumpThatWritesNothingAndFails)
 {
     run("empty");
-    EXPECT_EQ(f.status.lines(), Lines({ "Starting DLL Test (RGB)", "Connecting to COM device",
-                                        "Ping....FAILED...Trying DF anyway", "Starting Timer & Dumping Frame....FAILED",
-                                        "Total Ticks to Get Frame: 0", "Total Ticks to Process Frame: 0" }));
+    EXPECT_EQ(f.status.lines(),
+              Lines({ "Starting DLL Test (RGB)", "Connecting to COM device", "Ping....FAILED...Trying DF anyway",
+                      "Starting Timer & Dumping Frame....FAILED", "Total Ticks to Get Frame: 0",
+                      "Total Ticks to Process Frame: 0" }));
     EXPECT_EQ(calls, "CAM_Init COM1\nCAM_Ping\nCAM_DumpFrame\nCAM_ClosePort\n");
     EXPECT_TRUE(f.pic.calls.empty());
 }
@@ -75,10 +76,11 @@ TEST_F(DriverTestWithLibrary, DumpPastTheLastExaminedIndexStopsThere)
 {
     run("past-end");
     // Two pixels: the one starting at 34407 still reads its green and blue.
-    EXPECT_EQ(f.pic.calls, std::vector<RecordingSurface::Pixel>({ { 2, 0, MakeColor(10, 20, 30) },
-                                                                  { 3, 0, MakeColor(10, 20, 30) },
-                                                                  { 2, 1, MakeColor(40, 50, 60) },
-                                                                  { 3, 1, MakeColor(40, 50, 60) } }));
+    EXPECT_EQ(f.pic.calls,
+              std::vector<RecordingSurface::Pixel>({ { 2, 0, MakeColor(10, 20, 30) },
+                                                     { 3, 0, MakeColor(10, 20, 30) },
+                                                     { 2, 1, MakeColor(40, 50, 60) },
+                                                     { 3, 1, MakeColor(40, 50, 60) } }));
     EXPECT_EQ(f.status.lines()[4], "Total Ticks to Get Frame: 0") << "the end marker lies past the scan";
 }
 

@@ -54,8 +54,9 @@ TEST_F(SendCommandTest, FrameDumpDrainsUntilAPauseAndIgnoresTheDelay)
     EXPECT_EQ(reply, pieces[0] + pieces[1] + pieces[2]);
     EXPECT_EQ(f.time.sleeps, std::vector<int>({ 50, 50, 50 }));
     EXPECT_EQ(f.events.calls, 3);
-    EXPECT_EQ(f.status.lines(),
-              std::vector<std::string>({ "Sending Command & Starting Frame Dump Timer...", "Total Time To Get Frame:150" }));
+    EXPECT_EQ(
+        f.status.lines(),
+        std::vector<std::string>({ "Sending Command & Starting Frame Dump Timer...", "Total Time To Get Frame:150" }));
     EXPECT_EQ(f.status.logRepaints, 2);
 }
 
@@ -90,8 +91,9 @@ TEST_F(SendCommandTest, LinkErrorsAreLoggedAndReportedAsFailure)
     f.status.text.clear();
     f.com.failInput = LinkError(LinkError::Cause::ReadFailed, "Input/output error");
     EXPECT_EQ(SendCommand(f.platform, "DF", 6000), "-1");
-    EXPECT_EQ(f.status.lines(),
-              std::vector<std::string>({ "Sending Command & Starting Frame Dump Timer...", "COMPort Error Getting Frame" }));
+    EXPECT_EQ(
+        f.status.lines(),
+        std::vector<std::string>({ "Sending Command & Starting Frame Dump Timer...", "COMPort Error Getting Frame" }));
 }
 
 TEST_F(SendCommandTest, KeepsEveryByteValueOfTheReply)

@@ -32,9 +32,9 @@ namespace {
 struct Received {
     std::string data;
     bool hungUp = false;
-    Ms firstByte{-1};
-    Ms maxGap{0}; // longest wait between two reads that brought bytes
-    Ms elapsed{0};
+    Ms firstByte { -1 };
+    Ms maxGap { 0 }; // longest wait between two reads that brought bytes
+    Ms elapsed { 0 };
 };
 
 // One connection to the camera's device, raw, as a console opens it.
@@ -47,7 +47,7 @@ public:
             throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
         if (!makeRaw)
             return;
-        termios tio{};
+        termios tio {};
         ::tcgetattr(m_fd, &tio);
         ::cfmakeraw(&tio);
         ::tcsetattr(m_fd, TCSANOW, &tio);
@@ -55,10 +55,7 @@ public:
     ~PtyClient() { ::close(m_fd); }
     int fd() const { return m_fd; }
 
-    void send(const std::string &bytes)
-    {
-        ASSERT_EQ(::write(m_fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
-    }
+    void send(const std::string &bytes) { ASSERT_EQ(::write(m_fd, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
 
     // Reads until `want` bytes came, or nothing came for `quiet`, or the
     // device hung up, or `limit` passed since the call.
@@ -73,7 +70,7 @@ public:
                                        quiet - std::chrono::duration_cast<Ms>(now - last));
             if (left.count() <= 0)
                 break;
-            pollfd pfd{m_fd, POLLIN, 0};
+            pollfd pfd { m_fd, POLLIN, 0 };
             if (::poll(&pfd, 1, int(left.count())) <= 0)
                 continue;
             char buf[65536];
@@ -132,7 +129,7 @@ int RunCamsim(const std::string &args)
 
 TEST(CamsimPty, AnswersPingAndCommandsExactlyAndLogsThem)
 {
-    CamsimProcess cam({"--fast"});
+    CamsimProcess cam({ "--fast" });
     EXPECT_EQ(std::filesystem::read_symlink(cam.linkPath()).string(), cam.devicePath());
     PtyClient port(cam.linkPath());
     EXPECT_EQ(port.transact("", 5), camsim::kAckReply);
@@ -142,12 +139,12 @@ TEST(CamsimPty, AnswersPingAndCommandsExactlyAndLogsThem)
     EXPECT_EQ(port.transact("PM 2", 5), camsim::kNckReply);
     EXPECT_EQ(port.transact("TW", 5), camsim::kNckReply); // not in line mode
     ASSERT_TRUE(cam.waitForCommands(6));
-    EXPECT_EQ(cam.receivedCommands(), (std::vector<std::string>{"", "df", "PM 1", "PM 0", "PM 2", "TW"}));
+    EXPECT_EQ(cam.receivedCommands(), (std::vector<std::string> { "", "df", "PM 1", "PM 0", "PM 2", "TW" }));
 }
 
 TEST(CamsimPty, FrameDumpArrivesWholeAtWirePaceWithoutPauses)
 {
-    CamsimProcess cam({"--pattern", "checker"});
+    CamsimProcess cam({ "--pattern", "checker" });
     PtyClient port(cam.linkPath());
     port.send("DF\r");
     const Received r = port.read(camsim::kDumpReplySize, 500ms, 8000ms);
@@ -163,7 +160,7 @@ TEST(CamsimPty, FrameDumpArrivesWholeAtWirePaceWithoutPauses)
 
 TEST(CamsimPty, LineModeGatesTheBitmap)
 {
-    CamsimProcess cam({"--fast"});
+    CamsimProcess cam({ "--fast" });
     PtyClient port(cam.linkPath());
     EXPECT_EQ(port.transact("TW", 5), camsim::kNckReply);
     EXPECT_EQ(port.transact("PM 1", 5), camsim::kAckReply);
@@ -190,14 +187,14 @@ TEST(CamsimPty, NewCommandAbandonsTheReplyInProgress)
 
 TEST(CamsimPty, KeepsReadingCommandsWhileNobodyDrainsAnEndlessReply)
 {
-    CamsimProcess cam({"--fast", "--fault", "DF=endless"});
+    CamsimProcess cam({ "--fast", "--fault", "DF=endless" });
     PtyClient port(cam.linkPath());
     port.send("DF\r");
     std::this_thread::sleep_for(200ms); // camsim fills the pty and must not block
     port.send("PM 1\r");
     ASSERT_TRUE(cam.waitForCommands(2, 2000ms));
     Received r = port.read(SIZE_MAX, 300ms, 10000ms);
-    EXPECT_GT(r.data.size(), 1000u);  // the backlog camsim let build up...
+    EXPECT_GT(r.data.size(), 1000u); // the backlog camsim let build up...
     EXPECT_LT(r.data.size(), 16384u); // ...is kept small
     EXPECT_TRUE(r.data.ends_with("ACK\r:"));
 
@@ -215,16 +212,16 @@ TEST(CamsimPty, SeveralConnectionsInARowEachStartClean)
     // At wire pace each connection leaves a dump half read; what it left
     // must not reach the next one, as with a real port that was closed.
     // With --fast the connections read everything.
-    for (const bool fast : {true, false}) {
+    for (const bool fast : { true, false }) {
         SCOPED_TRACE(fast ? "--fast" : "paced");
-        CamsimProcess cam({fast ? "--fast" : "--pattern=bars", "--pattern", "markers"});
+        CamsimProcess cam({ fast ? "--fast" : "--pattern=bars", "--pattern", "markers" });
         for (int i = 0; i < 4; ++i) {
             SCOPED_TRACE(i);
             PtyClient port(cam.linkPath());
             EXPECT_TRUE(Same(port.transact("", 5), std::string(camsim::kAckReply)));
             if (fast) {
-                EXPECT_TRUE(Same(port.transact("DF", camsim::kDumpReplySize),
-                                 camsim::DumpReply(camsim::Pattern::Markers)));
+                EXPECT_TRUE(
+                    Same(port.transact("DF", camsim::kDumpReplySize), camsim::DumpReply(camsim::Pattern::Markers)));
             } else {
                 port.send("DF\r");
                 EXPECT_GE(port.read(1000, 500ms).data.size(), 1000u);
@@ -238,10 +235,10 @@ TEST(CamsimPty, SeveralConnectionsInARowEachStartClean)
 
 TEST(CamsimPty, SettingsLeftByAConsoleDoNotReachTheNext)
 {
-    CamsimProcess cam({"--fast"});
+    CamsimProcess cam({ "--fast" });
     {
         PtyClient careless(cam.linkPath());
-        termios tio{};
+        termios tio {};
         ASSERT_EQ(::tcgetattr(careless.fd(), &tio), 0);
         tio.c_lflag |= ECHO | ICANON;
         ASSERT_EQ(::tcsetattr(careless.fd(), TCSANOW, &tio), 0);
@@ -249,7 +246,7 @@ TEST(CamsimPty, SettingsLeftByAConsoleDoNotReachTheNext)
     }
     std::this_thread::sleep_for(50ms); // camsim notices the close
     PtyClient plain(cam.linkPath(), /*makeRaw=*/false);
-    termios tio{};
+    termios tio {};
     ASSERT_EQ(::tcgetattr(plain.fd(), &tio), 0);
     EXPECT_EQ(tio.c_lflag & (ECHO | ICANON), 0u);
     EXPECT_EQ(::cfgetospeed(&tio), speed_t(B115200));
@@ -261,7 +258,7 @@ TEST(CamsimPty, SettingsLeftByAConsoleDoNotReachTheNext)
 
 TEST(CamsimPty, HangupMidReplyThenReconnectThroughTheLink)
 {
-    CamsimProcess cam({"--fast", "--fault", "DF=hangup", "--fault-times", "1"});
+    CamsimProcess cam({ "--fast", "--fault", "DF=hangup", "--fault-times", "1" });
     const std::string healthy = camsim::DumpReply(camsim::Pattern::Bars);
     {
         PtyClient port(cam.linkPath());
@@ -279,12 +276,12 @@ TEST(CamsimPty, HangupMidReplyThenReconnectThroughTheLink)
     PtyClient port(cam.linkPath());
     EXPECT_EQ(port.transact("", 5), camsim::kAckReply);
     EXPECT_TRUE(Same(port.transact("DF", healthy.size()), healthy)); // the fault ran out
-    EXPECT_EQ(cam.receivedCommands(), (std::vector<std::string>{"", "DF", "", "DF"}));
+    EXPECT_EQ(cam.receivedCommands(), (std::vector<std::string> { "", "DF", "", "DF" }));
 }
 
 TEST(CamsimPty, SilentPingAndPausedDumpThenHealthy)
 {
-    CamsimProcess cam({"--fast", "--fault", "PING=silent", "--fault", "DF=pause", "--fault-times", "1"});
+    CamsimProcess cam({ "--fast", "--fault", "PING=silent", "--fault", "DF=pause", "--fault-times", "1" });
     PtyClient port(cam.linkPath());
     port.send("\r");
     EXPECT_TRUE(port.read(1, 300ms).data.empty());
@@ -310,7 +307,7 @@ TEST(CamsimProcessLifecycle, StopsOnSigtermAndRemovesItsLink)
 TEST(CamsimProcessLifecycle, BadArgumentsFailFastWithStatus2)
 {
     try {
-        CamsimProcess cam({"--pattern", "stripes"});
+        CamsimProcess cam({ "--pattern", "stripes" });
         FAIL() << "camsim started with a bad pattern";
     } catch (const std::runtime_error &e) {
         EXPECT_NE(std::string(e.what()).find("unknown pattern 'stripes'"), std::string::npos) << e.what();

@@ -28,7 +28,7 @@ int CheckFrame(const std::string &frame, const std::function<Rgb(int, int)> &exp
     while (i < frame.size() && At(frame, i) == kColumnStart) {
         ++i;
         for (int row = 0; row < kRows; ++row, i += 3) {
-            const Rgb px{At(frame, i), At(frame, i + 1), At(frame, i + 2)};
+            const Rgb px { At(frame, i), At(frame, i + 1), At(frame, i + 2) };
             EXPECT_EQ(px, expected(column, row)) << "column " << column << " row " << row;
             EXPECT_GT(px.r, 3) << "a red byte would read as a marker";
         }
@@ -83,19 +83,19 @@ TEST(CamsimDump, EveryPatternGivesTheExactFrameLayoutAndLength)
 
 TEST(CamsimDump, PatternsShowOrientationAndKeepComponentsInRange)
 {
-    for (Pattern p : {Pattern::Bars, Pattern::Gradient, Pattern::Checker})
+    for (Pattern p : { Pattern::Bars, Pattern::Gradient, Pattern::Checker })
         for (int c = 0; c < kColumns; ++c)
             for (int r = 0; r < kRows; ++r) {
                 const Rgb px = PatternPixel(p, c, r);
-                for (int v : {px.r, px.g, px.b})
+                for (int v : { px.r, px.g, px.b })
                     ASSERT_TRUE(v >= 16 && v <= 240) << PatternName(p) << " " << c << "," << r;
             }
 
-    EXPECT_EQ(PatternPixel(Pattern::Bars, 0, 0), (Rgb{240, 240, 240}));
-    EXPECT_EQ(PatternPixel(Pattern::Bars, 79, 142), (Rgb{16, 16, 16}));
-    EXPECT_EQ(PatternPixel(Pattern::Bars, 55, 7), (Rgb{240, 16, 16}));
-    EXPECT_EQ(PatternPixel(Pattern::Gradient, 0, 0), (Rgb{16, 16, 128}));
-    EXPECT_EQ(PatternPixel(Pattern::Gradient, 79, 142), (Rgb{240, 240, 128}));
+    EXPECT_EQ(PatternPixel(Pattern::Bars, 0, 0), (Rgb { 240, 240, 240 }));
+    EXPECT_EQ(PatternPixel(Pattern::Bars, 79, 142), (Rgb { 16, 16, 16 }));
+    EXPECT_EQ(PatternPixel(Pattern::Bars, 55, 7), (Rgb { 240, 16, 16 }));
+    EXPECT_EQ(PatternPixel(Pattern::Gradient, 0, 0), (Rgb { 16, 16, 128 }));
+    EXPECT_EQ(PatternPixel(Pattern::Gradient, 79, 142), (Rgb { 240, 240, 128 }));
 
     // Checker: every block has its own (red, green), so swapped columns or
     // rows show.
@@ -104,7 +104,7 @@ TEST(CamsimDump, PatternsShowOrientationAndKeepComponentsInRange)
         for (int r = 0; r < kRows; r += 13) {
             const Rgb px = PatternPixel(Pattern::Checker, c, r);
             EXPECT_EQ(PatternPixel(Pattern::Checker, c + 9, r + 12), px);
-            blocks.insert({px.r, px.g});
+            blocks.insert({ px.r, px.g });
         }
     EXPECT_EQ(blocks.size(), 8u * 11u);
 
@@ -115,7 +115,7 @@ TEST(CamsimDump, PatternsShowOrientationAndKeepComponentsInRange)
             greens.insert(PatternPixel(Pattern::Markers, c, r).g);
             blues.insert(PatternPixel(Pattern::Markers, c, r).b);
         }
-    for (int v : {0, 1, 2, 3, 170}) {
+    for (int v : { 0, 1, 2, 3, 170 }) {
         EXPECT_TRUE(greens.count(v)) << v;
         EXPECT_TRUE(blues.count(v)) << v;
     }
@@ -174,8 +174,8 @@ TEST(CamsimCommands, AssemblerAndClassificationAreExact)
 {
     CommandAssembler assembler;
     EXPECT_TRUE(assembler.feed("D").empty());
-    EXPECT_EQ(assembler.feed("F\r\r\nLM\n 1\rT"), (std::vector<std::string>{"DF", "", "LM 1"}));
-    EXPECT_EQ(assembler.feed("W\r"), std::vector<std::string>{"TW"});
+    EXPECT_EQ(assembler.feed("F\r\r\nLM\n 1\rT"), (std::vector<std::string> { "DF", "", "LM 1" }));
+    EXPECT_EQ(assembler.feed("W\r"), std::vector<std::string> { "TW" });
     const auto longOne = assembler.feed(std::string(5000, 'x') + "\r");
     ASSERT_EQ(longOne.size(), 1u);
     EXPECT_EQ(longOne[0].size(), CommandAssembler::kMaxCommand);
@@ -183,13 +183,13 @@ TEST(CamsimCommands, AssemblerAndClassificationAreExact)
     EXPECT_EQ(ClassifyCommand(""), CommandKind::Ping);
     EXPECT_EQ(ClassifyCommand("PM 0"), CommandKind::PM);
     EXPECT_EQ(ClassifyCommand("LM 1"), CommandKind::LM);
-    for (const char *unknown : {"df", "DF ", " DF", "PM 2", "pm 1", "LM1", "TW\n", "X"})
+    for (const char *unknown : { "df", "DF ", " DF", "PM 2", "pm 1", "LM1", "TW\n", "X" })
         EXPECT_EQ(ClassifyCommand(unknown), CommandKind::Unknown) << unknown;
 }
 
 TEST(CamsimCamera, LineModeGatesTwAndUnknownCommandsAreNeverFaulted)
 {
-    Camera camera(Pattern::Bars, {FaultRule{std::nullopt, FaultMode::Silent}});
+    Camera camera(Pattern::Bars, { FaultRule { std::nullopt, FaultMode::Silent } });
     EXPECT_EQ(camera.handle("TW").all(), kNckReply); // rejected: no fault
     EXPECT_EQ(camera.handle("df").all(), kNckReply);
     EXPECT_EQ(camera.handle("LM 1").total, 0u); // silent, yet line mode is on
@@ -207,7 +207,7 @@ TEST(CamsimCamera, LineModeGatesTwAndUnknownCommandsAreNeverFaulted)
 TEST(CamsimCamera, FaultRulesApplyInOrderAndRunOutAfterTheirTimes)
 {
     Camera camera(Pattern::Bars,
-                  {FaultRule{CommandKind::LM, FaultMode::Nck}, FaultRule{std::nullopt, FaultMode::LateAck}}, 1);
+                  { FaultRule { CommandKind::LM, FaultMode::Nck }, FaultRule { std::nullopt, FaultMode::LateAck } }, 1);
     EXPECT_EQ(camera.handle("LM 1").all(), kNckReply);
     EXPECT_FALSE(camera.lineMode()) << "a refused mode command has no effect";
     EXPECT_EQ(camera.handle("").all(), "\r:ACK\r:");
@@ -219,9 +219,7 @@ TEST(CamsimCamera, FaultRulesApplyInOrderAndRunOutAfterTheirTimes)
 TEST(CamsimFaults, ContentFaultsOfTheFrameDump)
 {
     const std::string healthy = DumpReply(Pattern::Checker);
-    auto plan = [](FaultMode m, CommandKind k = CommandKind::DF) {
-        return PlanReply(k, Pattern::Checker, m);
-    };
+    auto plan = [](FaultMode m, CommandKind k = CommandKind::DF) { return PlanReply(k, Pattern::Checker, m); };
 
     const std::string late = plan(FaultMode::LateAck).all();
     EXPECT_NE(late.substr(0, 3), "ACK");
@@ -253,7 +251,7 @@ TEST(CamsimFaults, ContentFaultsOfTheFrameDump)
             small.insert(px.g);
         return px;
     });
-    EXPECT_EQ(small, (std::set<int>{0, 1, 2, 3}));
+    EXPECT_EQ(small, (std::set<int> { 0, 1, 2, 3 }));
 
     EXPECT_EQ(plan(FaultMode::Pause).pauseAt, kDumpReplySize / 2);
     EXPECT_EQ(plan(FaultMode::Hangup).hangupAt, kDumpReplySize / 2);
@@ -287,7 +285,7 @@ TEST(CamsimFaults, EndlessStreamsNeverCloseTheFrameOrBitmap)
     EXPECT_EQ(stream.find(char(kBitmapMarker), 5), std::string::npos);
 
     // bytes() across the head/repeat seam agrees with byteAt().
-    for (std::size_t offset : {std::size_t(0), std::size_t(3), std::size_t(34000), kEndlessLimit - 10}) {
+    for (std::size_t offset : { std::size_t(0), std::size_t(3), std::size_t(34000), kEndlessLimit - 10 }) {
         const std::string piece = df.bytes(offset, 5000);
         for (std::size_t k = 0; k < piece.size(); ++k)
             ASSERT_EQ(piece[k], df.byteAt(offset + k)) << offset + k;
@@ -297,8 +295,8 @@ TEST(CamsimFaults, EndlessStreamsNeverCloseTheFrameOrBitmap)
 
 TEST(CamsimOptions, ParsesValidAndRejectsBadArguments)
 {
-    const Options o = ParseOptions({"--link", "/tmp/x", "--pattern=checker", "--fault", "DF=pause",
-                                    "--fault", "hangup", "--fault-times", "2", "--fast"});
+    const Options o = ParseOptions({ "--link", "/tmp/x", "--pattern=checker", "--fault", "DF=pause", "--fault",
+                                     "hangup", "--fault-times", "2", "--fast" });
     EXPECT_EQ(o.linkPath, "/tmp/x");
     EXPECT_EQ(o.pattern, Pattern::Checker);
     ASSERT_EQ(o.faults.size(), 2u);
@@ -308,16 +306,20 @@ TEST(CamsimOptions, ParsesValidAndRejectsBadArguments)
     EXPECT_EQ(o.faultTimes, 2);
     EXPECT_TRUE(o.fast);
 
-    for (const std::vector<std::string> &bad :
-         std::vector<std::vector<std::string>>{{"--pattern", "stripes"}, {"--pattern"},
-                                               {"--fault", "DF=slow"}, {"--fault", "XX=nck"},
-                                               {"--fault", "df=nck"}, {"--fault-times", "-1"},
-                                               {"--fault-times", "two"}, {"--fast=1"}, {"extra"},
-                                               {"--link", ""}})
+    for (const std::vector<std::string> &bad : std::vector<std::vector<std::string>> { { "--pattern", "stripes" },
+                                                                                       { "--pattern" },
+                                                                                       { "--fault", "DF=slow" },
+                                                                                       { "--fault", "XX=nck" },
+                                                                                       { "--fault", "df=nck" },
+                                                                                       { "--fault-times", "-1" },
+                                                                                       { "--fault-times", "two" },
+                                                                                       { "--fast=1" },
+                                                                                       { "extra" },
+                                                                                       { "--link", "" } })
         EXPECT_THROW(ParseOptions(bad), UsageError) << bad[0];
 
     const std::string help = HelpText();
-    for (const char *word : {"--link", "--log", "--fault-times", "--fast", "CAMCONSOLE_PORT1", "markers",
-                             "late-ack", "awkward"})
+    for (const char *word :
+         { "--link", "--log", "--fault-times", "--fast", "CAMCONSOLE_PORT1", "markers", "late-ack", "awkward" })
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }

@@ -46,8 +46,7 @@ CamsimProcess::CamsimProcess(std::vector<std::string> args)
 {
     m_dir = MakeTempDir();
     try {
-        std::vector<std::string> argv = {CAMSIM_EXECUTABLE, "--link", linkPath(),
-                                         "--log", m_dir + "/commands.log"};
+        std::vector<std::string> argv = { CAMSIM_EXECUTABLE, "--link", linkPath(), "--log", m_dir + "/commands.log" };
         argv.insert(argv.end(), args.begin(), args.end());
         std::vector<char *> cargv;
         for (std::string &a : argv)
@@ -63,8 +62,7 @@ CamsimProcess::CamsimProcess(std::vector<std::string> args)
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
         const std::string errPath = m_dir + "/stderr.txt";
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
         // camsim must see the default dispositions of the stop signals even
         // when the test runner ignores or blocks them.
@@ -86,15 +84,15 @@ CamsimProcess::CamsimProcess(std::vector<std::string> args)
         ::close(fds[1]);
         if (rc != 0) {
             m_pid = -1;
-            throw std::runtime_error(std::string("CamsimProcess: cannot start " CAMSIM_EXECUTABLE ": ") +
-                                     std::strerror(rc));
+            throw std::runtime_error(std::string("CamsimProcess: cannot start " CAMSIM_EXECUTABLE ": ")
+                                     + std::strerror(rc));
         }
 
         m_devicePath = readLine(5000ms);
         if (m_devicePath.empty()) {
             const int status = stop();
-            throw std::runtime_error("CamsimProcess: camsim did not report its device (exit status " +
-                                     std::to_string(status) + "); stderr: " + stderrText());
+            throw std::runtime_error("CamsimProcess: camsim did not report its device (exit status "
+                                     + std::to_string(status) + "); stderr: " + stderrText());
         }
     } catch (...) {
         stop();
@@ -129,7 +127,7 @@ std::string CamsimProcess::readLine(std::chrono::milliseconds timeout)
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             return {};
-        pollfd pfd{m_stdoutFd, POLLIN, 0};
+        pollfd pfd { m_stdoutFd, POLLIN, 0 };
         const int n = ::poll(&pfd, 1, static_cast<int>(left.count()));
         if (n < 0 && errno == EINTR)
             continue;
@@ -187,8 +185,7 @@ int CamsimProcess::stop()
         std::this_thread::sleep_for(5ms);
     if (done == 0) {
         ::kill(m_pid, SIGKILL);
-        while ((done = ::waitpid(m_pid, &status, 0)) < 0 && errno == EINTR) {
-        }
+        while ((done = ::waitpid(m_pid, &status, 0)) < 0 && errno == EINTR) {}
     }
     m_exited = true;
     m_exitStatus = (done == m_pid && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;

@@ -40,8 +40,7 @@ public:
     // Commands camsim received so far, in order; a ping is "".
     std::vector<std::string> receivedCommands() const;
     // Waits until at least n commands were received; false after timeout.
-    bool waitForCommands(std::size_t n,
-                         std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) const;
+    bool waitForCommands(std::size_t n, std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) const;
 
     // The next device path camsim prints (after a hangup it opens a fresh
     // pty); empty when none comes within the timeout.

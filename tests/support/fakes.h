@@ -59,7 +59,11 @@ public:
 
     RecordingSurface() { pixels.fill(kBackground); }
 
-    void usePixelUnits() override { pixelUnits = true; ++unitSwitches; }
+    void usePixelUnits() override
+    {
+        pixelUnits = true;
+        ++unitSwitches;
+    }
     void clear() override
     {
         pixels.fill(kBackground);

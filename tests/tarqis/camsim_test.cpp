@@ -12,19 +12,19 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
-#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using std::chrono::milliseconds;
 using camsim::CommandKind;
 using camsim::FaultMode;
 using camsim::Pattern;
+using std::chrono::milliseconds;
 
 constexpr std::size_t kBufferSize = TARQIS_FRAME_BUFFER_SIZE;
 constexpr std::size_t kGuard = 256;
@@ -39,9 +39,12 @@ struct Dump {
         std::fill(bytes.begin() + kBufferSize, bytes.end(), kGuardByte);
         return bytes;
     }();
-    milliseconds took{};
+    milliseconds took {};
 
-    std::string prefix(std::size_t n) const { return std::string(storage.begin(), storage.begin() + static_cast<long>(n)); }
+    std::string prefix(std::size_t n) const
+    {
+        return std::string(storage.begin(), storage.begin() + static_cast<long>(n));
+    }
 
     // Nothing written from index `from` on: zeros up to the buffer's end,
     // guard bytes after it.
@@ -90,7 +93,7 @@ protected:
 
 TEST_F(TarqisCamsim, PingAndCompleteFrameLikeTheConsole)
 {
-    start({"--fast"});
+    start({ "--fast" });
     const std::string reply = expectedReply(Pattern::Bars);
     ASSERT_EQ(reply.size(), 34408u);
     const std::size_t endMarker = reply.size() - 3; // before the "\r:" prompt
@@ -110,7 +113,7 @@ TEST_F(TarqisCamsim, PingAndCompleteFrameLikeTheConsole)
     EXPECT_EQ(CAM_Init("com1"), 1);
     EXPECT_EQ(CAM_Ping(), 1);
     EXPECT_TRUE(cam->waitForCommands(4));
-    EXPECT_EQ(cam->receivedCommands(), (std::vector<std::string>{"", "DF", "", "DF", ""}));
+    EXPECT_EQ(cam->receivedCommands(), (std::vector<std::string> { "", "DF", "", "DF", "" }));
 
     EXPECT_EQ(CAM_ClosePort(), 1);
     EXPECT_EQ(CAM_ClosePort(), 1);
@@ -122,8 +125,9 @@ TEST_F(TarqisCamsim, MarkerValuesInGreenAndBlueDoNotEndTheFrame)
     // The markers pattern cycles green and blue through 0..3; the awkward
     // fault adds more 0..3 components on top of it.
     for (const auto &[args, fault] :
-         {std::pair<std::vector<std::string>, std::optional<FaultMode>>{{"--fast", "--pattern", "markers"}, std::nullopt},
-          {{"--fast", "--pattern", "markers", "--fault", "DF=awkward"}, FaultMode::Awkward}}) {
+         { std::pair<std::vector<std::string>, std::optional<FaultMode>> { { "--fast", "--pattern", "markers" },
+                                                                           std::nullopt },
+           { { "--fast", "--pattern", "markers", "--fault", "DF=awkward" }, FaultMode::Awkward } }) {
         SCOPED_TRACE(args.back());
         start(args);
         const std::string reply = expectedReply(Pattern::Markers, fault);
@@ -138,7 +142,7 @@ TEST_F(TarqisCamsim, MarkerValuesInGreenAndBlueDoNotEndTheFrame)
 
 TEST_F(TarqisCamsim, TruncatedFrameFailsAfterTheIdleTimeout)
 {
-    start({"--fast", "--fault", "DF=short"});
+    start({ "--fast", "--fault", "DF=short" });
     const std::string reply = expectedReply(Pattern::Bars, FaultMode::Short);
     const Dump dump = DumpFrame();
     EXPECT_EQ(dump.result, 0);
@@ -152,10 +156,10 @@ TEST_F(TarqisCamsim, TruncatedFrameFailsAfterTheIdleTimeout)
 TEST_F(TarqisCamsim, OversizeStreamStopsAtTheBufferEnd)
 {
     // 100 columns (43,008 bytes), and a stream that never ends.
-    for (const FaultMode fault : {FaultMode::Long, FaultMode::Endless}) {
+    for (const FaultMode fault : { FaultMode::Long, FaultMode::Endless }) {
         const std::string name(camsim::FaultModeName(fault));
         SCOPED_TRACE(name);
-        start({"--fast", "--fault", "DF=" + name});
+        start({ "--fast", "--fault", "DF=" + name });
         const std::string reply = camsim::PlanReply(CommandKind::DF, Pattern::Bars, fault).bytes(0, kBufferSize);
         const Dump dump = DumpFrame();
         EXPECT_EQ(dump.result, 0);
@@ -168,7 +172,7 @@ TEST_F(TarqisCamsim, OversizeStreamStopsAtTheBufferEnd)
 
 TEST_F(TarqisCamsim, SilentCameraAndBadPingRepliesFail)
 {
-    start({"--fast", "--fault", "silent", "--fault-times", "2"});
+    start({ "--fast", "--fault", "silent", "--fault-times", "2" });
     const auto began = Clock::now();
     EXPECT_EQ(CAM_Ping(), 0);
     EXPECT_LT(Clock::now() - began, milliseconds(2000));
@@ -183,9 +187,9 @@ TEST_F(TarqisCamsim, SilentCameraAndBadPingRepliesFail)
     CAM_ClosePort();
 
     // "ACK" must stand at the start of the reply.
-    for (const char *mode : {"PING=nck", "PING=late-ack", "PING=garbage"}) {
+    for (const char *mode : { "PING=nck", "PING=late-ack", "PING=garbage" }) {
         SCOPED_TRACE(mode);
-        start({"--fast", "--fault", mode});
+        start({ "--fast", "--fault", mode });
         EXPECT_EQ(CAM_Ping(), 0);
         CAM_ClosePort();
     }
@@ -194,7 +198,7 @@ TEST_F(TarqisCamsim, SilentCameraAndBadPingRepliesFail)
 TEST_F(TarqisCamsim, PauseShorterThanTheIdleTimeoutIsWaitedOut)
 {
     // camsim pauses 300 ms in the middle of the reply.
-    start({"--fast", "--pattern", "checker", "--fault", "DF=pause"});
+    start({ "--fast", "--pattern", "checker", "--fault", "DF=pause" });
     const std::string reply = expectedReply(Pattern::Checker);
     const Dump dump = DumpFrame();
     EXPECT_EQ(dump.result, 1);
@@ -204,7 +208,7 @@ TEST_F(TarqisCamsim, PauseShorterThanTheIdleTimeoutIsWaitedOut)
 
 TEST_F(TarqisCamsim, HangupFailsAndTheNextInitReopens)
 {
-    start({"--fast", "--fault", "DF=hangup", "--fault-times", "1"});
+    start({ "--fast", "--fault", "DF=hangup", "--fault-times", "1" });
     const Dump dump = DumpFrame();
     EXPECT_EQ(dump.result, 0);
     EXPECT_LT(dump.took.count(), 3000);
@@ -220,7 +224,7 @@ TEST_F(TarqisCamsim, FrameAtWirePace)
 {
     // Without --fast camsim paces the reply at 115200 baud (about 3 s), so
     // the library reads it in many small pieces.
-    start({"--pattern", "gradient"});
+    start({ "--pattern", "gradient" });
     const std::string reply = expectedReply(Pattern::Gradient);
     EXPECT_EQ(CAM_Ping(), 1);
     const Dump dump = DumpFrame();

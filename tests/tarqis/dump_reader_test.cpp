@@ -20,7 +20,7 @@ constexpr std::uint8_t kGuardByte = 0xA5;
 // then the end marker.
 Bytes frameReply(std::initializer_list<std::initializer_list<std::uint8_t>> columns)
 {
-    Bytes out{'A', 'C', 'K', '\r', 1};
+    Bytes out { 'A', 'C', 'K', '\r', 1 };
     for (const auto &column : columns) {
         out.push_back(2);
         out.insert(out.end(), column.begin(), column.end());
@@ -80,7 +80,7 @@ void expectSameResult(const Target &expected, const Target &actual)
 
 TEST(DumpReader, CompleteFrameStopsAtEndMarkerAndLeavesTheRestUntouched)
 {
-    const Bytes frame = frameReply({{10, 20, 30, 40, 50, 60}, {70, 80, 90}});
+    const Bytes frame = frameReply({ { 10, 20, 30, 40, 50, 60 }, { 70, 80, 90 } });
     Bytes reply = frame;
     reply.push_back('\r');
     reply.push_back(':');
@@ -94,14 +94,14 @@ TEST(DumpReader, CompleteFrameStopsAtEndMarkerAndLeavesTheRestUntouched)
     EXPECT_EQ(target.storage[frame.size()], kGuardByte);
 
     // Once complete, nothing more is taken.
-    EXPECT_EQ(target.feed(Bytes{1, 2, 3}), 0u);
+    EXPECT_EQ(target.feed(Bytes { 1, 2, 3 }), 0u);
     EXPECT_EQ(target.reader.size(), frame.size());
 }
 
 TEST(DumpReader, MarkerValuesInGreenOrBlueArePixelData)
 {
     // Green 3, blue 3, green 1, blue 2, and a red 0 whose green and blue are 3.
-    const Bytes frame = frameReply({{10, 3, 20, 30, 40, 3}, {50, 1, 2, 0, 3, 3}});
+    const Bytes frame = frameReply({ { 10, 3, 20, 30, 40, 3 }, { 50, 1, 2, 0, 3, 3 } });
 
     Target target;
     EXPECT_EQ(target.feed(frame), frame.size());
@@ -120,7 +120,7 @@ TEST(DumpReader, MarkersAtStepPositionsInsideAFrame)
 {
     // A second frame start and column markers at step positions keep the
     // reader at a step; the 3 after them ends the frame.
-    const Bytes reply{'A', 'C', 'K', '\r', 1, 2, 9, 9, 9, 1, 2, 2, 3, 0xEE};
+    const Bytes reply { 'A', 'C', 'K', '\r', 1, 2, 9, 9, 9, 1, 2, 2, 3, 0xEE };
     Target target;
     EXPECT_EQ(target.feed(reply), reply.size() - 1);
     EXPECT_EQ(target.reader.status(), Status::Complete);
@@ -130,9 +130,9 @@ TEST(DumpReader, BytesBeforeTheFrameStartAreCopiedButNotInterpreted)
 {
     // An end marker and column markers before the frame start do not end
     // anything; a stray 3 in the preamble is not the end.
-    Bytes reply{3, 2, 3, 'A', 'C', 'K', '\r', 3};
+    Bytes reply { 3, 2, 3, 'A', 'C', 'K', '\r', 3 };
     const std::size_t preamble = reply.size();
-    const Bytes frame = frameReply({{10, 20, 30}});
+    const Bytes frame = frameReply({ { 10, 20, 30 } });
     reply.insert(reply.end(), frame.begin() + 4, frame.end()); // without its own "ACK\r"
 
     Target target;
@@ -143,16 +143,17 @@ TEST(DumpReader, BytesBeforeTheFrameStartAreCopiedButNotInterpreted)
 
     // A reply that never starts a frame is never complete.
     Target noFrame;
-    noFrame.feed(Bytes{'A', 'C', 'K', '\r', 3, 3, 2, 3});
+    noFrame.feed(Bytes { 'A', 'C', 'K', '\r', 3, 3, 2, 3 });
     EXPECT_EQ(noFrame.reader.status(), Status::Reading);
     EXPECT_EQ(noFrame.reader.size(), 8u);
 }
 
 TEST(DumpReader, TruncatedFrameIsIncomplete)
 {
-    const Bytes frame = frameReply({{10, 20, 30, 40, 50, 60}});
+    const Bytes frame = frameReply({ { 10, 20, 30, 40, 50, 60 } });
     // Cut inside a pixel, at a step, and just before the end marker.
-    for (std::size_t length : {std::size_t{0}, std::size_t{4}, std::size_t{7}, std::size_t{9}, frame.size() - 1}) {
+    for (std::size_t length :
+         { std::size_t { 0 }, std::size_t { 4 }, std::size_t { 7 }, std::size_t { 9 }, frame.size() - 1 }) {
         SCOPED_TRACE(length);
         Target target;
         const Bytes cut(frame.begin(), frame.begin() + static_cast<long>(length));
@@ -166,9 +167,9 @@ TEST(DumpReader, TruncatedFrameIsIncomplete)
 TEST(DumpReader, OversizeStreamStopsAtCapacityWithoutWritingPastIt)
 {
     // A frame of pixels that runs well past the buffer, then an end marker.
-    Bytes reply{'A', 'C', 'K', '\r', 1, 2};
+    Bytes reply { 'A', 'C', 'K', '\r', 1, 2 };
     while (reply.size() < 50000)
-        reply.insert(reply.end(), {100, 3, 3});
+        reply.insert(reply.end(), { 100, 3, 3 });
     reply.push_back(3);
 
     Target target;
@@ -177,7 +178,7 @@ TEST(DumpReader, OversizeStreamStopsAtCapacityWithoutWritingPastIt)
     EXPECT_EQ(target.reader.size(), kCapacity);
     EXPECT_TRUE(target.guardsIntact());
     EXPECT_EQ(target.written(), Bytes(reply.begin(), reply.begin() + kCapacity));
-    EXPECT_EQ(target.feed(Bytes{3}), 0u);
+    EXPECT_EQ(target.feed(Bytes { 3 }), 0u);
     EXPECT_TRUE(target.guardsIntact());
 }
 
@@ -185,9 +186,9 @@ TEST(DumpReader, EndMarkerInTheLastByteOfTheBufferCompletes)
 {
     // Preamble sized so the frame's end marker lands on the buffer's last
     // byte (index 40000), or one byte beyond it.
-    const Bytes frame{1, 2, 10, 20, 30, 3};
-    for (const auto &[padding, expected] :
-         {std::pair{kCapacity - frame.size(), Status::Complete}, std::pair{kCapacity - frame.size() + 1, Status::Full}}) {
+    const Bytes frame { 1, 2, 10, 20, 30, 3 };
+    for (const auto &[padding, expected] : { std::pair { kCapacity - frame.size(), Status::Complete },
+                                             std::pair { kCapacity - frame.size() + 1, Status::Full } }) {
         SCOPED_TRACE(padding);
         Bytes reply(padding, 'x');
         reply.insert(reply.end(), frame.begin(), frame.end());
@@ -203,7 +204,7 @@ TEST(DumpReader, ChunkSplitsGiveTheSameResultAsOneFeed)
     // Markers in green and blue, a preamble 3, and a trailing prompt, so that
     // splits land inside pixels, between a red byte and its 3s, and around
     // the end marker.
-    Bytes reply{3, 'A', 'C', 'K', '\r', 1, 2, 10, 3, 3, 20, 1, 2, 2, 0, 3, 3, 30, 2, 1, 3, '\r', ':'};
+    Bytes reply { 3, 'A', 'C', 'K', '\r', 1, 2, 10, 3, 3, 20, 1, 2, 2, 0, 3, 3, 30, 2, 1, 3, '\r', ':' };
     Target whole;
     whole.feed(reply);
     ASSERT_EQ(whole.reader.status(), Status::Complete);
@@ -213,7 +214,7 @@ TEST(DumpReader, ChunkSplitsGiveTheSameResultAsOneFeed)
         for (std::size_t b = 0; a + b <= reply.size(); ++b) {
             SCOPED_TRACE(testing::Message() << "split " << a << " + " << b);
             Target split;
-            feedInChunks(split, reply, {a, b});
+            feedInChunks(split, reply, { a, b });
             expectSameResult(whole, split);
         }
     }
@@ -225,7 +226,7 @@ TEST(DumpReader, ChunkSplitsGiveTheSameResultAsOneFeed)
     for (std::size_t a = 0; a <= reply.size(); ++a) {
         SCOPED_TRACE(testing::Message() << "small buffer, split at " << a);
         Target split(12);
-        feedInChunks(split, reply, {a});
+        feedInChunks(split, reply, { a });
         expectSameResult(wholeSmall, split);
         EXPECT_TRUE(split.guardsIntact());
     }

@@ -17,7 +17,7 @@ extern "C" int tarqis_header_frame_buffer_size_from_c(void);
 
 namespace {
 
-const char *const kEntries[] = {"CAM_Init", "CAM_Ping", "CAM_DumpFrame", "CAM_ClosePort"};
+const char *const kEntries[] = { "CAM_Init", "CAM_Ping", "CAM_DumpFrame", "CAM_ClosePort" };
 
 class Library : public testing::Test {
 protected:
@@ -39,11 +39,7 @@ protected:
             ::dlclose(handle);
     }
 
-    template <typename F>
-    F entry(const char *name)
-    {
-        return reinterpret_cast<F>(::dlsym(handle, name));
-    }
+    template <typename F> F entry(const char *name) { return reinterpret_cast<F>(::dlsym(handle, name)); }
 
     void *handle = nullptr;
     decltype(&CAM_Init) init = nullptr;
@@ -61,8 +57,9 @@ TEST_F(Library, ExportsExactlyTheFourEntries)
 
     // Internal code (the dump reader, the serial port, the port mapping
     // linked in statically) is not reachable by name.
-    for (const char *name : {"_ZN6tarqis10DumpReader4feedEPKhm", "_ZN6tarqis10SerialPort4openERKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE",
-                             "_Z14PortDevicePathB5cxx11i", "_Z18PortNumberFromNamePKc"})
+    for (const char *name : { "_ZN6tarqis10DumpReader4feedEPKhm",
+                              "_ZN6tarqis10SerialPort4openERKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE",
+                              "_Z14PortDevicePathB5cxx11i", "_Z18PortNumberFromNamePKc" })
         EXPECT_EQ(::dlsym(handle, name), nullptr) << name;
 
     // The dynamic symbol table defines the four entries and nothing else.

@@ -1,0 +1,14 @@
+#!/bin/sh
+# Checks that every C and C++ source is formatted as .clang-format says.
+# With --fix, formats them in place instead.
+set -eu
+cd "$(dirname "$0")/.."
+files=$(git ls-files '*.cpp' '*.h' '*.c')
+if [ "${1:-}" = "--fix" ]; then
+    # shellcheck disable=SC2086
+    clang-format -i $files
+    exit 0
+fi
+# shellcheck disable=SC2086
+clang-format --dry-run -Werror $files
+echo "check-style: formatting clean"
