@@ -6,6 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
+./scripts/check-style.sh
 ./scripts/build.sh -DCAMCONSOLE_WERROR=ON
 
 results=$(mktemp)
