@@ -3,6 +3,7 @@
 #include "platform/event_pump.h"
 #include "platform/picture_surface.h"
 #include "platform/status_log.h"
+#include "walk_observer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -36,12 +37,16 @@ static_assert(kLastFrameBufferIndex + 2 < kFrameBufferBytes);
 // starts at the reply's last byte. A pixel whose green or blue byte would lie
 // beyond the reply's end is dropped and the decode stops there. The caller
 // clears the surface and switches it to pixel units; nothing is logged.
-void DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump &events);
+// observer, when given, is told every step (see WalkObserver).
+void DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump &events,
+                       WalkObserver *observer = nullptr);
 
 // Buffer variant: decodes the kFrameBufferBytes-byte buffer filled by the
 // driver library, scanning indices 1 to kLastFrameBufferIndex (index 0 is
 // never examined). A frame start clears the surface but keeps x and y; the
 // first end marker appends "Image Dump Complete" (no line break) to the log
 // and ends the scan; a scan without one ends silently. No window events are
-// processed; the caller switches the surface to pixel units.
-void DecodeFrameBuffer(const std::uint8_t *buffer, PictureSurface &pic, StatusLog &log);
+// processed; the caller switches the surface to pixel units. observer, when
+// given, is told every step (see WalkObserver).
+void DecodeFrameBuffer(const std::uint8_t *buffer, PictureSurface &pic, StatusLog &log,
+                       WalkObserver *observer = nullptr);

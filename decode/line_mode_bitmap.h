@@ -3,6 +3,7 @@
 #include "platform/picture_surface.h"
 #include "platform/status_log.h"
 #include "platform/timing.h"
+#include "walk_observer.h"
 
 #include <string>
 #include <string_view>
@@ -25,5 +26,7 @@ std::string GetBinary(int value);
 // to the second-to-last character (the last is never examined) painting each
 // pixel at (x, y) and (x, y + 1), blue when set and black otherwise, two
 // surface rows per bitmap row; then appends "Time to display frame: " and the
-// seconds the drawing took, read from clock.
-void DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLog &log, SecondsClock &clock);
+// seconds the drawing took, read from clock. observer, when given, is told
+// every step (see WalkObserver).
+void DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLog &log, SecondsClock &clock,
+                        WalkObserver *observer = nullptr);
