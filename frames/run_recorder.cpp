@@ -52,7 +52,6 @@ RecordedRun::RecordedRun(RunRecorder &recorder, TestKind test, const ConsolePlat
 
 RecordedRun::~RecordedRun()
 {
-    m_record->pixels.finish();
     m_record->timings = TimingsIn(m_record->logText);
     m_recorder.keep(std::move(m_record));
 }

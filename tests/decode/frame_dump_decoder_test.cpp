@@ -442,7 +442,6 @@ TEST(FrameWalk, FramesDifferingInKCameraPixelsDifferIn2KSurfacePixels)
         DrawnPixels pixels;
         for (const Pixel &p : pic.calls)
             pixels.paint(p.x, p.y, p.color);
-        pixels.finish();
         return pixels;
     };
     std::string changed = dump;
