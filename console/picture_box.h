@@ -31,7 +31,8 @@ public:
     bool pixelUnits() const { return m_pixelUnits; }
     QColor backgroundColor() const;
 
-    // The right-click menu ("Copy Picture", "Save Picture As...") opens only
+    // The right-click menu ("Copy Picture", "Save Picture As...",
+    // "Inspect Frames...") opens only
     // while allowed() is true. The window forbids it while a test runs: a
     // menu or file dialog opened from a test's event processing would hold
     // that test's reception up for as long as it stays open.
@@ -48,6 +49,10 @@ public:
     // Asks for a file name and saves the picture there; a failed write is
     // reported in a message box.
     void savePictureAs();
+
+signals:
+    // "Inspect Frames..." was chosen.
+    void inspectFramesRequested();
 
 protected:
     void paintEvent(QPaintEvent *event) override;

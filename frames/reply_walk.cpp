@@ -5,6 +5,9 @@
 
 namespace {
 
+constexpr unsigned char kFrameStart = 1;
+constexpr unsigned char kColumnStart = 2;
+
 std::uint64_t SurfaceKey(std::int64_t x, std::int64_t y)
 {
     return (static_cast<std::uint64_t>(y) << 32) | static_cast<std::uint32_t>(x);
@@ -32,6 +35,12 @@ public:
     {
         m_summary.markerMet(offset, marker, inFrame);
         setRole(offset, 1, ByteRole::Marker);
+        if (m_walk.m_decoder == ReplyDecoder::LineMode)
+            return;
+        if (marker == kFrameStart)
+            m_walk.m_frameStarts.push_back(offset);
+        else if (marker == kColumnStart && inFrame)
+            m_walk.m_columnStarts.push_back(offset);
     }
     void byteSkipped(std::size_t offset) override
     {
@@ -137,4 +146,15 @@ std::span<const WalkPixel> ReplyWalk::pixelsFrom(std::size_t offset) const
     while (last != m_pixels.end() && last->offset <= offset)
         ++last;
     return { first, last };
+}
+
+ReplyWalk::CameraPosition ReplyWalk::cameraPositionOf(const WalkPixel &pixel) const
+{
+    if (m_decoder == ReplyDecoder::LineMode)
+        return { pixel.x, pixel.y / 2 };
+    const auto frame = std::upper_bound(m_frameStarts.begin(), m_frameStarts.end(), pixel.offset);
+    const std::size_t frameStart = frame == m_frameStarts.begin() ? 0 : *std::prev(frame);
+    const auto first = std::upper_bound(m_columnStarts.begin(), m_columnStarts.end(), frameStart);
+    const auto last = std::upper_bound(m_columnStarts.begin(), m_columnStarts.end(), pixel.offset);
+    return { static_cast<std::int64_t>(last - first) - 1, pixel.y };
 }

@@ -37,8 +37,18 @@ public:
     // data byte.
     static std::size_t FirstByteOf(const WalkPixel &pixel) { return pixel.offset; }
     static std::size_t ByteCountOf(const WalkPixel &pixel) { return pixel.bit == WalkPixel::kWholeTriple ? 3 : 1; }
-    // The two surface pixels a camera pixel was painted on.
+    // The second surface pixel a camera pixel was painted on (the first is
+    // at its x, y).
     std::pair<std::int64_t, std::int64_t> secondSurfacePixel(const WalkPixel &pixel) const;
+
+    // Where a camera pixel stands in the camera's image: its column (counted
+    // by the column starts met since its frame start; -1 before the first)
+    // and row, or in line mode its bit column and bitmap row.
+    struct CameraPosition {
+        std::int64_t column = 0;
+        std::int64_t row = 0;
+    };
+    CameraPosition cameraPositionOf(const WalkPixel &pixel) const;
 
 private:
     friend class ReplyWalkBuilder;
@@ -52,4 +62,7 @@ private:
     // (surface key, index into m_pixels) sorted by key, the last paint of
     // each surface pixel.
     std::vector<std::pair<std::uint64_t, std::uint32_t>> m_bySurface;
+    // Offsets of the frame starts and of the column starts met inside a frame.
+    std::vector<std::size_t> m_frameStarts;
+    std::vector<std::size_t> m_columnStarts;
 };
