@@ -69,29 +69,7 @@ public:
     void clear() override { m_walk.m_pixels.clear(); }
     void setPixel(std::int64_t, std::int64_t, ColorValue) override {}
 
-    void finish()
-    {
-        m_walk.m_summary = m_summary.take();
-        auto &bySurface = m_walk.m_bySurface;
-        bySurface.reserve(2 * m_walk.m_pixels.size());
-        for (std::size_t i = 0; i < m_walk.m_pixels.size(); ++i) {
-            const WalkPixel &p = m_walk.m_pixels[i];
-            const auto [x2, y2] = m_walk.secondSurfacePixel(p);
-            const auto index = static_cast<std::uint32_t>(i);
-            if (Keyable(p.x, p.y))
-                bySurface.emplace_back(SurfaceKey(p.x, p.y), index);
-            if (Keyable(x2, y2))
-                bySurface.emplace_back(SurfaceKey(x2, y2), index);
-        }
-        // Equal keys keep walk order, so the last of each is its final paint.
-        std::stable_sort(bySurface.begin(), bySurface.end(),
-                         [](const auto &a, const auto &b) { return a.first < b.first; });
-        std::size_t kept = 0;
-        for (std::size_t i = 0; i < bySurface.size(); ++i)
-            if (i + 1 == bySurface.size() || bySurface[i + 1].first != bySurface[i].first)
-                bySurface[kept++] = bySurface[i];
-        bySurface.resize(kept);
-    }
+    void finish() { m_walk.m_summary = m_summary.take(); }
 
 private:
     void setRole(std::size_t offset, std::size_t count, ByteRole role)
@@ -124,10 +102,35 @@ std::pair<std::int64_t, std::int64_t> ReplyWalk::secondSurfacePixel(const WalkPi
     return { pixel.x + 1, pixel.y };
 }
 
+void ReplyWalk::buildSurfaceIndex() const
+{
+    m_bySurfaceBuilt = true;
+    m_bySurface.reserve(2 * m_pixels.size());
+    for (std::size_t i = 0; i < m_pixels.size(); ++i) {
+        const WalkPixel &p = m_pixels[i];
+        const auto [x2, y2] = secondSurfacePixel(p);
+        const auto index = static_cast<std::uint32_t>(i);
+        if (Keyable(p.x, p.y))
+            m_bySurface.emplace_back(SurfaceKey(p.x, p.y), index);
+        if (Keyable(x2, y2))
+            m_bySurface.emplace_back(SurfaceKey(x2, y2), index);
+    }
+    // Equal keys keep walk order, so the last of each is its final paint.
+    std::stable_sort(m_bySurface.begin(), m_bySurface.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < m_bySurface.size(); ++i)
+        if (i + 1 == m_bySurface.size() || m_bySurface[i + 1].first != m_bySurface[i].first)
+            m_bySurface[kept++] = m_bySurface[i];
+    m_bySurface.resize(kept);
+}
+
 const WalkPixel *ReplyWalk::pixelAt(std::int64_t x, std::int64_t y) const
 {
     if (!Keyable(x, y))
         return nullptr;
+    if (!m_bySurfaceBuilt)
+        buildSurfaceIndex();
     const std::uint64_t key = SurfaceKey(x, y);
     const auto it = std::lower_bound(m_bySurface.begin(), m_bySurface.end(), key,
                                      [](const auto &entry, std::uint64_t k) { return entry.first < k; });

@@ -29,7 +29,8 @@ public:
     const ReplySummary &summary() const { return m_summary; }
     ByteRole roleOf(std::size_t offset) const;
 
-    // The camera pixel whose paint is on surface pixel (x, y) at the end, if any.
+    // The camera pixel whose paint is on surface pixel (x, y) at the end, if
+    // any. The first call builds an index (not safe from several threads).
     const WalkPixel *pixelAt(std::int64_t x, std::int64_t y) const;
     // The camera pixels on the picture that came from the byte at offset.
     std::span<const WalkPixel> pixelsFrom(std::size_t offset) const;
@@ -60,8 +61,10 @@ private:
     // order, which is also byte order.
     std::vector<WalkPixel> m_pixels;
     // (surface key, index into m_pixels) sorted by key, the last paint of
-    // each surface pixel.
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> m_bySurface;
+    // each surface pixel; built on the first pixelAt().
+    mutable std::vector<std::pair<std::uint64_t, std::uint32_t>> m_bySurface;
+    mutable bool m_bySurfaceBuilt = false;
+    void buildSurfaceIndex() const;
     // Offsets of the frame starts and of the column starts met inside a frame.
     std::vector<std::size_t> m_frameStarts;
     std::vector<std::size_t> m_columnStarts;

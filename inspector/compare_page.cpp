@@ -115,6 +115,7 @@ ComparePage::ComparePage(QWidget *parent) : QWidget(parent)
     layout->addWidget(split, 1);
     m_readout = new QLabel(QStringLiteral(" "), content);
     m_readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_readout->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     layout->addWidget(m_readout);
     m_stack->addWidget(content);
 

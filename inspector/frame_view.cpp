@@ -12,16 +12,19 @@
 namespace {
 
 constexpr int kCheckerCell = 8;
+// Around the frame: darker than the checkerboard, so the frame's edge shows.
+const QColor kSurround(72, 72, 72);
 
-// A brush of light and lighter gray squares for "not drawn".
+// A brush of gray squares for "not drawn".
 const QBrush &CheckerBrush()
 {
     static const QBrush brush = [] {
         QPixmap tile(2 * kCheckerCell, 2 * kCheckerCell);
-        tile.fill(QColor(204, 204, 204));
+        // Mid grays: far from the white (240) and black (16) a camera sends.
+        tile.fill(QColor(128, 128, 128));
         QPainter p(&tile);
-        p.fillRect(0, 0, kCheckerCell, kCheckerCell, QColor(240, 240, 240));
-        p.fillRect(kCheckerCell, kCheckerCell, kCheckerCell, kCheckerCell, QColor(240, 240, 240));
+        p.fillRect(0, 0, kCheckerCell, kCheckerCell, QColor(168, 168, 168));
+        p.fillRect(kCheckerCell, kCheckerCell, kCheckerCell, kCheckerCell, QColor(168, 168, 168));
         return QBrush(tile);
     }();
     return brush;
@@ -155,7 +158,7 @@ QPoint FrameView::surfacePixelAt(const QPointF &viewportPoint) const
 void FrameView::paintEvent(QPaintEvent *)
 {
     QPainter painter(viewport());
-    painter.fillRect(viewport()->rect(), palette().color(QPalette::Window));
+    painter.fillRect(viewport()->rect(), kSurround);
     if (m_image.isNull())
         return;
 

@@ -64,6 +64,13 @@ void HexView::setSelection(std::size_t first, std::size_t count)
     viewport()->update();
 }
 
+QSize HexView::sizeHint() const
+{
+    const int width
+        = m_textLeft + (kBytesPerRow + 1) * m_charWidth + verticalScrollBar()->sizeHint().width() + 2 * frameWidth();
+    return { width, 24 * m_rowHeight };
+}
+
 std::size_t HexView::rowCount() const
 {
     return (m_bytes.size() + kBytesPerRow - 1) / kBytesPerRow;

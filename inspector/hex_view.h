@@ -30,6 +30,8 @@ public:
     std::size_t selectionCount() const { return m_selectionCount; }
     // Scrolls so that the byte's row is on screen.
     void showOffset(std::size_t offset);
+    // Wide enough for offsets, bytes and characters side by side.
+    QSize sizeHint() const override;
     // The first row on screen.
     std::size_t firstVisibleRow() const;
 

@@ -23,6 +23,15 @@
 
 namespace {
 
+// A one-line label whose text never widens the layout around it.
+QLabel *LineLabel(QWidget *parent)
+{
+    auto *label = new QLabel(QStringLiteral(" "), parent);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    return label;
+}
+
 QString RoleText(ByteRole role, unsigned char byte, ReplyDecoder decoder)
 {
     switch (role) {
@@ -127,10 +136,7 @@ RecordPage::RecordPage(TestKind test, QWidget *parent) : QWidget(parent), m_test
     auto *frameLayout = new QVBoxLayout(framePane);
     frameLayout->setContentsMargins(0, 0, 0, 0);
     m_frameView = new FrameView(framePane);
-    m_readout = new QLabel(QStringLiteral(" "), framePane);
-    m_readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
     frameLayout->addWidget(m_frameView, 1);
-    frameLayout->addWidget(m_readout);
 
     auto *replyPane = new QWidget(split);
     auto *replyLayout = new QVBoxLayout(replyPane);
@@ -138,18 +144,21 @@ RecordPage::RecordPage(TestKind test, QWidget *parent) : QWidget(parent), m_test
     m_summary = new QPlainTextEdit(replyPane);
     m_summary->setReadOnly(true);
     m_summary->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    m_summary->setMaximumHeight(9 * QFontMetrics(m_summary->font()).height());
-    m_selection = new QLabel(QStringLiteral(" "), replyPane);
-    m_selection->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_summary->setMaximumHeight(11 * QFontMetrics(m_summary->font()).height());
+    m_selection = LineLabel(replyPane);
     m_hexView = new HexView(replyPane);
     replyLayout->addWidget(m_summary);
     replyLayout->addWidget(m_selection);
     replyLayout->addWidget(m_hexView, 1);
     split->addWidget(framePane);
     split->addWidget(replyPane);
+    // The hex view keeps its natural width; the frame takes what is left.
     split->setStretchFactor(0, 1);
-    split->setStretchFactor(1, 1);
+    split->setStretchFactor(1, 0);
+    split->setSizes({ 1, m_hexView->sizeHint().width() });
     layout->addWidget(split, 1);
+    m_readout = LineLabel(content);
+    layout->addWidget(m_readout);
 
     auto *reception = new QHBoxLayout;
     m_timeline = new TimelineView(content);
@@ -230,7 +239,9 @@ void RecordPage::showRecord(std::shared_ptr<const FrameRecord> record)
         m_timeline->setReads(r.reads);
         const ReceptionFigures f = FiguresOf(r.reads);
         QStringList lines;
-        lines << QStringLiteral("%1 bytes in %2 reads").arg(CountText(f.bytes), CountText(f.reads));
+        lines << QStringLiteral("%1 bytes in %2 %3")
+                     .arg(CountText(f.bytes), CountText(f.reads),
+                          f.reads == 1 ? QStringLiteral("read") : QStringLiteral("reads"));
         if (f.bytes > 0) {
             lines << QStringLiteral("last bytes at %1 ms").arg(CountText(static_cast<std::uint64_t>(f.lastBytesMs)));
             lines << (f.effectiveBytesPerSecond > 0
@@ -303,8 +314,10 @@ void RecordPage::selectByte(std::size_t offset)
         return;
     const auto byte = static_cast<unsigned char>(m_record->reply[offset]);
     const std::span<const WalkPixel> pixels = m_walk->pixelsFrom(offset);
-    QString text
-        = QStringLiteral("Byte %1 = %2 (0x%3): ").arg(CountText(offset)).arg(byte).arg(byte, 2, 16, QLatin1Char('0'));
+    QString text = QStringLiteral("Byte %1 = %2 (0x%3): ")
+                       .arg(CountText(offset))
+                       .arg(byte)
+                       .arg(QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper());
     if (pixels.empty()) {
         m_frameView->setMarks({});
         m_hexView->setSelection(offset, 1);
