@@ -81,6 +81,7 @@ void BM_FrameStreamRecordedAndSummarised(benchmark::State &state)
     NullPump events;
     for (auto _ : state) {
         FrameRecord record;
+        record.pixels.makeRoomForAFrame(); // as a recorded run does before its test
         RecordingPictureSurface recording(pic, record);
         DecodeFrameStream(reply, recording, events);
         const ReplySummary summary = SummarizeReply(ReplyDecoder::FrameStream, reply);

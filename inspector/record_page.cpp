@@ -209,7 +209,9 @@ void RecordPage::showRecord(std::shared_ptr<const FrameRecord> record)
         return;
     }
     const FrameRecord &r = *m_record;
-    m_walk = std::make_unique<ReplyWalk>(DecoderOf(r.test), r.reply);
+    // Only a reply the test decoded is walked again; another is shown plain.
+    if (r.decoded)
+        m_walk = std::make_unique<ReplyWalk>(DecoderOf(r.test), r.reply);
     m_frame = RenderFrame(r.pixels);
 
     m_heading->setText(QStringLiteral("<b>%1</b>").arg(RecordHeading(r).toHtmlEscaped()));
@@ -223,6 +225,10 @@ void RecordPage::showRecord(std::shared_ptr<const FrameRecord> record)
     if (!r.requested)
         summary << (r.test == TestKind::Driver ? QStringLiteral("CAM_DumpFrame was not called.")
                                                : QStringLiteral("The command was not sent."));
+    else if (!m_walk)
+        summary << QStringLiteral("%1 received; the test did not decode them (see its log).")
+                       .arg(r.reply.size() == 1 ? QStringLiteral("1 byte")
+                                                : CountText(r.reply.size()) + QStringLiteral(" bytes"));
     else
         for (const std::string &line : DescribeSummary(m_walk->summary()))
             summary << QString::fromStdString(line);
@@ -267,7 +273,7 @@ void RecordPage::showHover(int x, int y)
     }
     QString text = QStringLiteral("x %1, y %2").arg(x).arg(y);
     const std::optional<ColorValue> color = m_record->pixels.at(x, y);
-    const WalkPixel *source = m_walk->pixelAt(x, y);
+    const WalkPixel *source = m_walk ? m_walk->pixelAt(x, y) : nullptr;
     if (!color) {
         m_readout->setText(text + QStringLiteral("  \u00b7  not drawn"));
         return;

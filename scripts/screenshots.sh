@@ -2,7 +2,8 @@
 # Takes the README's screenshots: runs the console from a built tree
 # (default: build/) on a virtual X server against camsim, clicks each test
 # button with xdotool and saves the window after the test as a small PNG
-# under docs/. Needs Xvfb, xdotool and ImageMagick (scripts/setup.sh).
+# under docs/; then opens the frame inspector from the picture's menu and
+# saves its compare page. Needs Xvfb, xdotool and ImageMagick (scripts/setup.sh).
 # Extra arguments go to camsim, for example --pattern checker.
 set -eu
 cd "$(dirname "$0")/.."
@@ -22,7 +23,7 @@ cleanup() {
 trap cleanup EXIT INT TERM
 
 # No window manager: the window's client area stands at 0,0 of the screen.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || { echo "screenshots: Xvfb did not start" >&2; exit 1; }
@@ -32,7 +33,10 @@ export DISPLAY=":$(cat "$work/display")"
 camsim_pid=$!
 for _ in $(seq 50); do [ -e "$work/port1" ] && break; sleep 0.1; done
 
-CAMCONSOLE_PORT1="$work/port1" QT_QPA_PLATFORM=xcb "$build/bin/camconsole" 2>"$work/console.log" &
+# The driver library by a short path, as the inspector shows it.
+ln -s "$PWD/$build/lib/camconsole/libtarqis.so" "$work/libtarqis.so"
+CAMCONSOLE_PORT1="$work/port1" CAMCONSOLE_DRIVER="$work/libtarqis.so" QT_QPA_PLATFORM=xcb "$build/bin/camconsole" \
+    2>"$work/console.log" &
 console_pid=$!
 window=
 for _ in $(seq 100); do
@@ -61,3 +65,24 @@ shot() {
 shot screenshot-dll 224 44 5
 shot screenshot-binary 320 44 4
 shot screenshot-normal 224 100 5
+
+# The frame inspector's compare page after the direct and the driver dumps:
+# "Inspect Frames..." is the picture menu's third item.
+xdotool mousemove --window "$window" 80 80 click 3
+sleep 0.5
+xdotool key Down Down Down Return
+frames=
+for _ in $(seq 50); do
+    frames=$(xdotool search --name '^camconsole: Frames$' 2>/dev/null | head -n 1) && [ -n "$frames" ] && break
+    sleep 0.1
+done
+[ -n "$frames" ] || { echo "screenshots: the frame inspector did not appear" >&2; exit 1; }
+xdotool windowsize "$frames" 1060 560
+sleep 0.5
+xdotool key ctrl+Tab ctrl+Tab ctrl+Tab
+xdotool mousemove 1200 780
+sleep 0.5
+import -window "$frames" "$work/screenshot-compare.png"
+convert "$work/screenshot-compare.png" -strip -define png:compression-level=9 -define png:compression-filter=5 \
+    docs/screenshot-compare.png
+echo "screenshots: docs/screenshot-compare.png, $(wc -c <docs/screenshot-compare.png) bytes"
