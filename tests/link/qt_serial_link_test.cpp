@@ -2,20 +2,15 @@
 
 #include "support/pty_pair.h"
 #include "support/qt_app.h"
+#include "support/wait_until.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <thread>
+#include <optional>
 
 namespace {
-
-void Settle()
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-}
 
 class QtSerialLinkTest : public ::testing::Test {
 protected:
@@ -38,14 +33,16 @@ TEST_F(QtSerialLinkTest, ReadsWhatArrivedWhileTheThreadSlept)
     EXPECT_EQ(link.input(), "");
     EXPECT_EQ(link.inBufferCount(), 0);
 
+    // The bytes wait in the device while no event loop runs and nothing
+    // touches the link.
     camera.send(std::string("AC\0K", 4));
-    Settle(); // no event loop runs meanwhile
+    ASSERT_TRUE(WaitUntil([&] { return camera.unreadByDevice() == 4; }));
     EXPECT_EQ(link.inBufferCount(), 4);
     camera.send("\xAA\xFF");
-    Settle();
+    ASSERT_TRUE(WaitUntil([&] { return camera.unreadByDevice() == 2; }));
     EXPECT_EQ(link.input(), std::string("AC\0K\xAA\xFF", 6));
     camera.send("next");
-    Settle();
+    ASSERT_TRUE(WaitUntil([&] { return camera.unreadByDevice() == 4; }));
     EXPECT_EQ(link.input(), "next") << "consecutive reads: nothing lost, nothing repeated";
     EXPECT_EQ(link.inBufferCount(), 0);
 }
@@ -54,7 +51,7 @@ TEST_F(QtSerialLinkTest, WritesEveryByteAtOnce)
 {
     link.setPortOpen(true);
     link.setOutput(std::string("DF\r\0\xAA", 5));
-    EXPECT_EQ(camera.receive(), std::string("DF\r\0\xAA", 5));
+    EXPECT_EQ(camera.receive(5), std::string("DF\r\0\xAA", 5));
 }
 
 TEST_F(QtSerialLinkTest, OpensThroughASymlinkAndDropsStaleInput)
@@ -65,11 +62,11 @@ TEST_F(QtSerialLinkTest, OpensThroughASymlinkAndDropsStaleInput)
     setenv("CAMCONSOLE_PORT1", link_path.c_str(), 1);
 
     camera.send("stale");
-    Settle();
+    ASSERT_TRUE(WaitUntil([&] { return camera.unreadByDevice() == 5; }));
     link.setPortOpen(true);
     EXPECT_EQ(link.input(), "");
     camera.send("ACK");
-    Settle();
+    ASSERT_TRUE(WaitUntil([&] { return camera.unreadByDevice() == 3; }));
     EXPECT_EQ(link.input(), "ACK");
     link.setPortOpen(false);
     std::filesystem::remove(link_path);
@@ -119,8 +116,19 @@ TEST_F(QtSerialLinkTest, AHangUpEndsTheLinkOnce)
 {
     link.setPortOpen(true);
     camera.hangUp();
-    Settle();
-    EXPECT_THROW(link.input(), LinkError);
+    // Reads before the hang-up reached the device find nothing; the first
+    // one after it raises the read error.
+    std::optional<LinkError> first;
+    ASSERT_TRUE(WaitUntil([&] {
+        try {
+            EXPECT_EQ(link.input(), "");
+            return false;
+        } catch (const LinkError &error) {
+            first = error;
+            return true;
+        }
+    }));
+    EXPECT_EQ(first->cause(), LinkError::Cause::ReadFailed) << first->what();
     EXPECT_FALSE(link.portOpen()) << "the port is closed after the first error";
     try {
         link.input();

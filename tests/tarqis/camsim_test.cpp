@@ -11,7 +11,6 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -20,11 +19,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using camsim::CommandKind;
 using camsim::FaultMode;
 using camsim::Pattern;
-using std::chrono::milliseconds;
 
 constexpr std::size_t kBufferSize = TARQIS_FRAME_BUFFER_SIZE;
 constexpr std::size_t kGuard = 256;
@@ -39,7 +36,6 @@ struct Dump {
         std::fill(bytes.begin() + kBufferSize, bytes.end(), kGuardByte);
         return bytes;
     }();
-    milliseconds took {};
 
     std::string prefix(std::size_t n) const
     {
@@ -60,9 +56,7 @@ struct Dump {
 Dump DumpFrame()
 {
     Dump dump;
-    const auto start = Clock::now();
     dump.result = CAM_DumpFrame(dump.storage.data());
-    dump.took = std::chrono::duration_cast<milliseconds>(Clock::now() - start);
     return dump;
 }
 
@@ -140,7 +134,7 @@ TEST_F(TarqisCamsim, MarkerValuesInGreenAndBlueDoNotEndTheFrame)
     }
 }
 
-TEST_F(TarqisCamsim, TruncatedFrameFailsAfterTheIdleTimeout)
+TEST_F(TarqisCamsim, TruncatedFrameFailsAndKeepsWhatArrived)
 {
     start({ "--fast", "--fault", "DF=short" });
     const std::string reply = expectedReply(Pattern::Bars, FaultMode::Short);
@@ -149,8 +143,6 @@ TEST_F(TarqisCamsim, TruncatedFrameFailsAfterTheIdleTimeout)
     // What arrived is in the buffer, nothing after it.
     EXPECT_EQ(dump.prefix(reply.size()), reply);
     EXPECT_TRUE(dump.untouchedFrom(reply.size()));
-    EXPECT_GE(dump.took.count(), TARQIS_DUMP_IDLE_TIMEOUT_MS - 50);
-    EXPECT_LT(dump.took.count(), 3000);
 }
 
 TEST_F(TarqisCamsim, OversizeStreamStopsAtTheBufferEnd)
@@ -165,7 +157,6 @@ TEST_F(TarqisCamsim, OversizeStreamStopsAtTheBufferEnd)
         EXPECT_EQ(dump.result, 0);
         EXPECT_EQ(dump.prefix(kBufferSize), reply);
         EXPECT_TRUE(dump.untouchedFrom(kBufferSize));
-        EXPECT_LT(dump.took.count(), 5000);
         CAM_ClosePort();
     }
 }
@@ -173,15 +164,11 @@ TEST_F(TarqisCamsim, OversizeStreamStopsAtTheBufferEnd)
 TEST_F(TarqisCamsim, SilentCameraAndBadPingRepliesFail)
 {
     start({ "--fast", "--fault", "silent", "--fault-times", "2" });
-    const auto began = Clock::now();
     EXPECT_EQ(CAM_Ping(), 0);
-    EXPECT_LT(Clock::now() - began, milliseconds(2000));
 
     const Dump dump = DumpFrame();
     EXPECT_EQ(dump.result, 0);
     EXPECT_TRUE(dump.untouchedFrom(0));
-    EXPECT_GE(dump.took.count(), TARQIS_DUMP_IDLE_TIMEOUT_MS - 50);
-    EXPECT_LT(dump.took.count(), 2000);
     // The fault is used up: the camera answers again.
     EXPECT_EQ(CAM_Ping(), 1);
     CAM_ClosePort();
@@ -203,7 +190,6 @@ TEST_F(TarqisCamsim, PauseShorterThanTheIdleTimeoutIsWaitedOut)
     const Dump dump = DumpFrame();
     EXPECT_EQ(dump.result, 1);
     EXPECT_EQ(dump.storage[reply.size() - 3], TARQIS_FRAME_END);
-    EXPECT_GE(dump.took.count(), 250);
 }
 
 TEST_F(TarqisCamsim, HangupFailsAndTheNextInitReopens)
@@ -211,7 +197,6 @@ TEST_F(TarqisCamsim, HangupFailsAndTheNextInitReopens)
     start({ "--fast", "--fault", "DF=hangup", "--fault-times", "1" });
     const Dump dump = DumpFrame();
     EXPECT_EQ(dump.result, 0);
-    EXPECT_LT(dump.took.count(), 3000);
 
     // camsim opens a fresh pty behind the same link.
     ASSERT_FALSE(cam->nextDevicePath().empty());
