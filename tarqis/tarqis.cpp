@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string_view>
 
 namespace {
 
@@ -128,9 +129,14 @@ TARQIS_API int32_t CAM_DumpFrame(uint8_t *buffer)
         const long got = g_port.readSome(chunk, sizeof chunk, TARQIS_DUMP_IDLE_TIMEOUT_MS);
         if (got < 0)
             return FailOnPort();
-        if (got == 0)
-            return FailOnDevice(reader.size() == 0 ? "the camera did not answer \"DF\""
-                                                   : "the frame stopped before its end marker");
+        if (got == 0) {
+            if (reader.size() == 0)
+                return FailOnDevice("the camera did not answer \"DF\"");
+            const std::string_view received(reinterpret_cast<const char *>(buffer), reader.size());
+            if (received.find("ACK") == std::string_view::npos)
+                return FailOnDevice("the camera did not acknowledge \"DF\"");
+            return FailOnDevice("the frame stopped before its end marker");
+        }
         // Bytes after the end marker in the same chunk (the camera's prompt)
         // are dropped with the chunk.
         reader.feed(chunk, static_cast<std::size_t>(got));
