@@ -46,7 +46,8 @@ public:
     // sets *error (when given) to the reason.
     bool savePicture(const QString &path, QString *error = nullptr) const;
     // Asks for a file name and saves the picture there; a failed write is
-    // reported in a message box.
+    // reported in a message box. The dialog opens in the folder of the last
+    // successful save, for as long as the console runs.
     void savePictureAs();
 
 protected:
@@ -59,6 +60,7 @@ private:
     std::function<bool()> m_menuAllowed;
 
     QImage m_image;
+    QString m_saveFolder; // of the last save; empty: the dialog's own default
     bool m_repaintScheduled = false;
     bool m_pixelUnits = false;
 };

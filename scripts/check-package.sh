@@ -54,9 +54,9 @@ for binary in usr/bin/camconsole usr/bin/camsim usr/lib/camconsole/libtarqis.so;
     fi
 done
 
-# The driver library exports the four CAM_ entries and nothing else of its own.
+# The driver library exports its five CAM_ entries and nothing else of its own.
 exports=$(nm -D --defined-only "$root/usr/lib/camconsole/libtarqis.so" | awk '{ print $3 }' | sort | tr '\n' ' ')
-[ "$exports" = "CAM_ClosePort CAM_DumpFrame CAM_Init CAM_Ping " ] || fail "libtarqis.so exports: $exports"
+[ "$exports" = "CAM_ClosePort CAM_DumpFrame CAM_Init CAM_LastError CAM_Ping " ] || fail "libtarqis.so exports: $exports"
 
 if command -v desktop-file-validate >/dev/null 2>&1; then
     desktop-file-validate "$root/usr/share/applications/camconsole.desktop" || fail "desktop entry"

@@ -10,6 +10,10 @@
 #include <filesystem>
 #include <optional>
 
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 namespace {
 
 class QtSerialLinkTest : public ::testing::Test {
@@ -86,7 +90,7 @@ TEST_F(QtSerialLinkTest, SettingsOnlyWhileClosedAndOpenOnlyOnce)
     EXPECT_TRUE(link.portOpen());
 }
 
-TEST_F(QtSerialLinkTest, MissingDeviceRaisesWithTheComponentsText)
+TEST_F(QtSerialLinkTest, MissingDeviceRaisesWithTheDeviceAndTheComponentsText)
 {
     setenv("CAMCONSOLE_PORT1", "/nonexistent/camconsole-port", 1);
     try {
@@ -94,22 +98,62 @@ TEST_F(QtSerialLinkTest, MissingDeviceRaisesWithTheComponentsText)
         FAIL() << "opening a missing device must raise";
     } catch (const LinkError &error) {
         EXPECT_EQ(error.cause(), LinkError::Cause::NoSuchDevice);
-        EXPECT_STRNE(error.what(), "");
+        EXPECT_EQ(std::string(error.what()), "/nonexistent/camconsole-port: No such file or directory");
     }
     EXPECT_FALSE(link.portOpen());
 }
 
-TEST_F(QtSerialLinkTest, DeviceInUseIsReportedBusy)
+// Whether the terminal is in exclusive mode, asked through a descriptor of its own.
+bool Exclusive(const std::string &device)
 {
-    link.setPortOpen(true);
-    QtSerialLink second;
-    try {
-        second.setPortOpen(true);
-        FAIL() << "a device in use must not open twice";
-    } catch (const LinkError &error) {
-        EXPECT_EQ(error.cause(), LinkError::Cause::Busy) << error.what();
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    int exclusive = 0;
+    if (fd >= 0) {
+        ::ioctl(fd, TIOCGEXCL, &exclusive);
+        ::close(fd);
     }
-    EXPECT_FALSE(second.portOpen());
+    return exclusive != 0;
+}
+
+TEST_F(QtSerialLinkTest, OneOwnerPerDeviceWhicheverNameItIsOpenedBy)
+{
+    // A symlink beside the pty, as udev's /dev/serial/by-id links stand
+    // beside /dev/ttyUSB0. Holds for root as well (the tests run as root in CI).
+    const auto symlink = std::filesystem::temp_directory_path() / ("camconsole-owner-" + std::to_string(getpid()));
+    std::filesystem::remove(symlink);
+    std::filesystem::create_symlink(camera.devicePath(), symlink);
+    const std::string device = camera.devicePath();
+
+    for (const auto &[holderPath, contenderPath] :
+         { std::pair<std::string, std::string> { symlink, device }, { device, symlink }, { device, device } }) {
+        SCOPED_TRACE(holderPath + " held, " + contenderPath + " refused");
+        setenv("CAMCONSOLE_PORT1", holderPath.c_str(), 1);
+        link.setPortOpen(true);
+        EXPECT_TRUE(Exclusive(device));
+
+        setenv("CAMCONSOLE_PORT1", contenderPath.c_str(), 1);
+        QtSerialLink second;
+        try {
+            second.setPortOpen(true);
+            ADD_FAILURE() << "a device in use must not open twice";
+        } catch (const LinkError &error) {
+            EXPECT_EQ(error.cause(), LinkError::Cause::Busy) << error.what();
+            EXPECT_EQ(std::string(error.what()).rfind(contenderPath + ": ", 0), 0u) << error.what();
+        }
+        EXPECT_FALSE(second.portOpen());
+        // The refused open leaves the holder as it was: exclusive, and reading.
+        EXPECT_TRUE(Exclusive(device));
+        camera.send("ACK");
+        Settle();
+        EXPECT_EQ(link.input(), "ACK");
+
+        link.setPortOpen(false);
+        EXPECT_FALSE(Exclusive(device)) << "released on close";
+        second.setPortOpen(true);
+        EXPECT_TRUE(second.portOpen()) << "after the holder closed, the next open works";
+        second.setPortOpen(false);
+    }
+    std::filesystem::remove(symlink);
 }
 
 TEST_F(QtSerialLinkTest, AHangUpEndsTheLinkOnce)

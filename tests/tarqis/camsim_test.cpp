@@ -3,8 +3,10 @@
 
 #include "tarqis.h"
 
+#include "link/qt_serial_link.h"
 #include "sim/camsim_reply.h"
 #include "support/camsim_process.h"
+#include "support/qt_app.h"
 
 #include <gtest/gtest.h>
 
@@ -143,6 +145,7 @@ TEST_F(TarqisCamsim, TruncatedFrameFailsAndKeepsWhatArrived)
     // What arrived is in the buffer, nothing after it.
     EXPECT_EQ(dump.prefix(reply.size()), reply);
     EXPECT_TRUE(dump.untouchedFrom(reply.size()));
+    EXPECT_EQ(std::string(CAM_LastError()), cam->linkPath() + ": the frame stopped before its end marker");
 }
 
 TEST_F(TarqisCamsim, OversizeStreamStopsAtTheBufferEnd)
@@ -165,12 +168,15 @@ TEST_F(TarqisCamsim, SilentCameraAndBadPingRepliesFail)
 {
     start({ "--fast", "--fault", "silent", "--fault-times", "2" });
     EXPECT_EQ(CAM_Ping(), 0);
+    EXPECT_EQ(std::string(CAM_LastError()), cam->linkPath() + ": the camera did not answer the ping");
 
     const Dump dump = DumpFrame();
     EXPECT_EQ(dump.result, 0);
+    EXPECT_EQ(std::string(CAM_LastError()), cam->linkPath() + ": the camera did not answer \"DF\"");
     EXPECT_TRUE(dump.untouchedFrom(0));
     // The fault is used up: the camera answers again.
     EXPECT_EQ(CAM_Ping(), 1);
+    EXPECT_EQ(std::string(CAM_LastError()), "");
     CAM_ClosePort();
 
     // "ACK" must stand at the start of the reply.
@@ -203,6 +209,38 @@ TEST_F(TarqisCamsim, HangupFailsAndTheNextInitReopens)
     ASSERT_EQ(CAM_Init("COM1"), 1);
     EXPECT_EQ(CAM_Ping(), 1);
     EXPECT_EQ(DumpFrame().result, 1);
+}
+
+TEST_F(TarqisCamsim, OneOwnerPerDeviceBetweenTheLibraryAndTheConsole)
+{
+    EnsureQtApp();
+    start({ "--fast" }); // the library holds the camera through camsim's symlink
+    const std::string held = "the port is in use by another program";
+
+    // The console's link, through the pty's own name, is refused.
+    ::setenv("CAMCONSOLE_PORT1", cam->devicePath().c_str(), 1);
+    QtSerialLink console;
+    try {
+        console.setPortOpen(true);
+        ADD_FAILURE() << "the console opened a port the library holds";
+    } catch (const LinkError &error) {
+        EXPECT_EQ(error.cause(), LinkError::Cause::Busy);
+        EXPECT_EQ(std::string(error.what()), cam->devicePath() + ": " + held);
+    }
+    EXPECT_EQ(CAM_Ping(), 1) << "the holder is undisturbed";
+    CAM_ClosePort();
+
+    // Once the library let go, the console opens; now the library is refused.
+    console.setPortOpen(true);
+    ::setenv("CAMCONSOLE_PORT1", cam->linkPath().c_str(), 1);
+    EXPECT_EQ(CAM_Init("COM1"), 0);
+    EXPECT_EQ(std::string(CAM_LastError()), cam->linkPath() + ": " + held);
+    EXPECT_EQ(CAM_Ping(), 0);
+
+    console.setPortOpen(false);
+    EXPECT_EQ(CAM_Init("COM1"), 1);
+    EXPECT_EQ(std::string(CAM_LastError()), "");
+    EXPECT_EQ(CAM_Ping(), 1);
 }
 
 TEST_F(TarqisCamsim, FrameAtWirePace)
