@@ -12,7 +12,8 @@
 #include "platform/status_log.h"
 #include "platform/timing.h"
 
-#include <vector>
+#include <array>
+#include <memory>
 
 namespace {
 
@@ -200,7 +201,7 @@ void CameraTests::df_dll_Click()
 {
     auto &p = m_platform;
     m_logReset = false;
-    std::vector<std::uint8_t> frame(CameraDriver::kFrameBufferSize, 0);
+    const auto frame = std::make_unique<std::array<std::uint8_t, kFrameBufferSize>>(); // zeroed
 
     resetLog("Starting DLL Test (RGB)");
     p.status.appendLine("Connecting to COM device");
@@ -223,7 +224,7 @@ void CameraTests::df_dll_Click()
         lineOpen = true;
         p.status.repaintLog();
         const std::int64_t t0 = p.ticks.ticksMs();
-        const std::int32_t dumped = p.driver.CAM_DumpFrame(frame.data());
+        const std::int32_t dumped = p.driver.CAM_DumpFrame(frame->data());
         const std::int64_t t1 = p.ticks.ticksMs();
         p.status.appendLine(dumped == 1 ? "OK" : "FAILED");
         lineOpen = false;
@@ -231,7 +232,7 @@ void CameraTests::df_dll_Click()
 
         p.pic.usePixelUnits();
         const std::int64_t t2 = p.ticks.ticksMs();
-        DecodeFrameBuffer(frame.data(), p.pic, p.status);
+        DecodeFrameBuffer(*frame, p.pic, p.status);
         const std::int64_t t3 = p.ticks.ticksMs();
         p.status.appendLine("Total Ticks to Get Frame: " + std::to_string(t1 - t0));
         p.status.appendLine("Total Ticks to Process Frame: " + std::to_string(t3 - t2));

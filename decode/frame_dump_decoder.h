@@ -1,11 +1,13 @@
 #pragma once
 
+#include "common/frame_buffer.h"
 #include "platform/event_pump.h"
 #include "platform/picture_surface.h"
 #include "platform/status_log.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 // Decoding of the camera's color frame dump (its reply to "DF").
@@ -21,13 +23,6 @@
 // red + 256 * green + 65536 * blue. Coordinates are 64-bit; whatever falls
 // outside the surface is clipped by the surface.
 
-// Size of the frame buffer the driver library fills, and the last index the
-// buffer decoder looks at (a pixel starting there still reads two more bytes,
-// which stay inside the buffer).
-inline constexpr std::size_t kFrameBufferBytes = 40001;
-inline constexpr std::size_t kLastFrameBufferIndex = 34407;
-static_assert(kLastFrameBufferIndex + 2 < kFrameBufferBytes);
-
 // Stream variant: decodes the reply text received over the console's own
 // link. Positions count from 1 over the whole reply, "ACK" included; pending
 // window events are processed before every step (TestCancelled propagates).
@@ -38,10 +33,10 @@ static_assert(kLastFrameBufferIndex + 2 < kFrameBufferBytes);
 // clears the surface and switches it to pixel units; nothing is logged.
 void DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump &events);
 
-// Buffer variant: decodes the kFrameBufferBytes-byte buffer filled by the
-// driver library, scanning indices 1 to kLastFrameBufferIndex (index 0 is
-// never examined). A frame start clears the surface but keeps x and y; the
-// first end marker appends "Image Dump Complete" (no line break) to the log
+// Buffer variant: decodes the frame buffer filled by the driver library,
+// scanning indices 1 to kLastScannedFrameBufferIndex (index 0 is never
+// examined). A frame start clears the surface but keeps x and y; the first
+// end marker appends "Image Dump Complete" (no line break) to the log
 // and ends the scan; a scan without one ends silently. No window events are
 // processed; the caller switches the surface to pixel units.
-void DecodeFrameBuffer(const std::uint8_t *buffer, PictureSurface &pic, StatusLog &log);
+void DecodeFrameBuffer(std::span<const std::uint8_t, kFrameBufferSize> buffer, PictureSurface &pic, StatusLog &log);

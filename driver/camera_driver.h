@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/frame_buffer.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -13,10 +15,10 @@ public:
 
 // The four entries of the camera driver library as the console calls them.
 // Each may raise DriverError when the library or the entry is missing.
+// CAM_DumpFrame is handed a buffer of kFrameBufferSize bytes and writes no
+// more than that.
 class CameraDriver {
 public:
-    static constexpr std::size_t kFrameBufferSize = 40001;
-
     virtual ~CameraDriver() = default;
     virtual void CAM_Init(const char *portName) = 0;
     virtual std::int32_t CAM_Ping() = 0;
