@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 struct ConsolePlatform;
@@ -31,9 +33,7 @@ public:
 
 private:
     void resetLog(const std::string &message);
-    bool openCameraPort();
-    void closeCameraPort();
-    void closePortAfterFailure();
+    void runOnCameraPort(const std::function<void()> &steps);
     void reportPortError(const LinkError &error);
 
     ConsolePlatform &m_platform;
