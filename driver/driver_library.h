@@ -22,8 +22,6 @@ public:
     std::int32_t CAM_DumpFrame(std::uint8_t *buffer) override;
     void CAM_ClosePort() override;
 
-    const std::string &path() const { return m_path; }
-
 private:
     void *entry(const char *name, void *&cache);
 
