@@ -106,10 +106,11 @@ TEST(FrameStream, BytesOutsideAFrameCostAnExtraStep)
         EXPECT_EQ(pic.calls, (std::vector<Pixel> { { 2, 0, kFirst }, { 3, 0, kFirst } }));
     }
     {
-        // After an end marker the scan goes on: pixel bytes are skipped, a
-        // new frame start is taken (the extra step passes the 3 itself).
+        // After an end marker the scan goes on: the byte right behind the 3
+        // is the next step (the extra step passes the 3 itself), so a frame
+        // start there is taken; pixel bytes after the next end are skipped.
         RecordingSurface pic;
-        DecodeFrameStream("ACK\r" + Bytes({ 1, 3, 10, 20, 30, 1, 40, 50, 60, 0 }), pic, events);
+        DecodeFrameStream("ACK\r" + Bytes({ 1, 3, 1, 40, 50, 60, 3, 10, 20, 30, 0 }), pic, events);
         EXPECT_EQ(pic.calls, (std::vector<Pixel> { { 0, 0, kSecond }, { 1, 0, kSecond } }));
     }
 }

@@ -30,12 +30,16 @@ TEST_F(SendCommandTest, AcceptsOnlyRepliesThatStartWithAck)
     EXPECT_EQ(f.status.text, "") << "a refused command logs nothing here";
 }
 
-TEST_F(SendCommandTest, TimedPathSleepsTheDelayAndReadsOnce)
+TEST_F(SendCommandTest, TimedPathSleepsTheDelayThenReads)
 {
-    f.com.answerNext("ACK\r:");
-    SendCommand(channel, "df", 50); // letter case differs: not a frame dump
-    EXPECT_EQ(f.time.sleeps, std::vector<int>({ 50 }));
-    EXPECT_EQ(f.events.calls, 0);
+    // Each reply arrives just after its command: a read before the wait
+    // would miss it. "df" differs in letter case, so it is no frame dump.
+    for (const char *command : { "", "df" }) {
+        f.com.answerNext("ACK\r:");
+        EXPECT_EQ(SendCommand(channel, command, 50), "ACK\r:") << command;
+    }
+    EXPECT_EQ(f.time.sleeps, std::vector<int>({ 50, 50 }));
+    EXPECT_EQ(f.events.calls, 0) << "a ping or mode command serves no window events";
     EXPECT_EQ(f.status.text, "");
 }
 

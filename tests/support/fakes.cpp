@@ -20,6 +20,12 @@ std::vector<std::string> SplitLogLines(const std::string &text)
     return result;
 }
 
+void FakeStatusLog::repaintWindow()
+{
+    const std::vector<std::string> all = lines();
+    windowRepaintsAfter.push_back(all.empty() ? std::string() : all.back());
+}
+
 void RecordingSurface::setPixel(std::int64_t x, std::int64_t y, ColorValue color)
 {
     calls.push_back({ x, y, color });
@@ -86,9 +92,20 @@ void FakeSerialLink::setOutput(const std::string &bytes)
         throw error;
     }
     written.push_back(bytes);
-    if (!replies.empty()) {
+    if (replies.empty())
+        return;
+    if (m_time)
+        m_inFlight.push_back({ m_time->nowMs + 1, replies.front() });
+    else
         received += replies.front();
-        replies.pop_front();
+    replies.pop_front();
+}
+
+void FakeSerialLink::deliverArrived()
+{
+    while (m_time && !m_inFlight.empty() && m_inFlight.front().arrivesAtMs <= m_time->nowMs) {
+        received += m_inFlight.front().bytes;
+        m_inFlight.pop_front();
     }
 }
 
@@ -101,6 +118,7 @@ std::string FakeSerialLink::input()
         failInput.reset();
         throw error;
     }
+    deliverArrived();
     return std::exchange(received, {});
 }
 
@@ -108,6 +126,7 @@ int FakeSerialLink::inBufferCount()
 {
     if (!open)
         throw LinkError(LinkError::Cause::NotOpen, "The port is not open");
+    deliverArrived();
     return static_cast<int>(received.size());
 }
 
