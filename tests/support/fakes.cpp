@@ -50,6 +50,20 @@ SecondsReading FakeTime::now()
     return SecondsReading { totalSeconds / 86400, static_cast<std::int32_t>(totalSeconds % 86400) };
 }
 
+namespace {
+
+// Raises an injected failure once and forgets it.
+void RaiseOnce(std::optional<LinkError> &failure)
+{
+    if (failure) {
+        const LinkError error = *failure;
+        failure.reset();
+        throw error;
+    }
+}
+
+} // namespace
+
 void FakeSerialLink::setPortNumber(int port)
 {
     if (open)
@@ -67,11 +81,7 @@ void FakeSerialLink::setReceiveBufferSize(int bytes)
 void FakeSerialLink::setPortOpen(bool wantOpen)
 {
     if (wantOpen) {
-        if (failOpen) {
-            const LinkError error = *failOpen;
-            failOpen.reset();
-            throw error;
-        }
+        RaiseOnce(failOpen);
         if (open)
             throw LinkError(LinkError::Cause::AlreadyOpen, "The port is already open");
         open = true;
@@ -86,11 +96,7 @@ void FakeSerialLink::setOutput(const std::string &bytes)
 {
     if (!open)
         throw LinkError(LinkError::Cause::NotOpen, "The port is not open");
-    if (failOutput) {
-        const LinkError error = *failOutput;
-        failOutput.reset();
-        throw error;
-    }
+    RaiseOnce(failOutput);
     written.push_back(bytes);
     if (replies.empty())
         return;
@@ -113,11 +119,7 @@ std::string FakeSerialLink::input()
 {
     if (!open)
         throw LinkError(LinkError::Cause::NotOpen, "The port is not open");
-    if (failInput) {
-        const LinkError error = *failInput;
-        failInput.reset();
-        throw error;
-    }
+    RaiseOnce(failInput);
     deliverArrived();
     return std::exchange(received, {});
 }
