@@ -28,7 +28,6 @@ public:
     void setPixel(std::int64_t x, std::int64_t y, ColorValue color) override;
 
     const QImage &image() const { return m_image; }
-    bool pixelUnits() const { return m_pixelUnits; }
     QColor backgroundColor() const;
 
     // The right-click menu ("Copy Picture", "Save Picture As...") opens only
