@@ -127,6 +127,10 @@ ReplyPlan PlanReply(CommandKind kind, Pattern pattern, std::optional<FaultMode> 
         if (kind == CommandKind::TW)
             return Whole("ACK\r" + AwkwardLineModeBitmap() + "\r:");
         return Whole(HealthyReply(kind, pattern));
+    case FaultMode::Flip:
+        if (kind == CommandKind::DF)
+            return Whole("ACK\r" + DumpFrame(pattern, kColumns, FlipPixel) + "\r:");
+        return Whole(HealthyReply(kind, pattern));
     }
     return Whole(HealthyReply(kind, pattern));
 }

@@ -2,6 +2,8 @@
 
 #include "sim/camsim_enum_table.h"
 
+#include <algorithm>
+
 namespace camsim {
 
 namespace {
@@ -26,6 +28,10 @@ constexpr EnumEntry<FaultMode> kFaultModeTable[] = {
     { FaultMode::Awkward, "awkward",
       "DF: green/blue bytes 0..3 where (column+row)%7==0; TW: data bytes 0,1,2,3 in "
       "row 50 and one lone 170 after row 70; others normal" },
+    { FaultMode::Flip, "flip",
+      "DF: 7 pixels get another color (each component c becomes 255-c, never 1, 2 or 3), at "
+      "column,row 0,0 79,0 20,35 40,71 60,107 0,142 79,142 (0,0 = top left); same length and "
+      "markers; others normal" },
 };
 
 } // namespace
@@ -77,6 +83,17 @@ std::string AwkwardLineModeBitmap()
     }
     bitmap.append(2, static_cast<char>(kBitmapMarker));
     return bitmap;
+}
+
+Rgb FlipPixel(Pattern pattern, int column, int row)
+{
+    Rgb px = PatternPixel(pattern, column, row);
+    const bool flipped = std::any_of(kFlipPixels.begin(), kFlipPixels.end(),
+                                     [&](const CameraPixel &p) { return p.column == column && p.row == row; });
+    if (flipped)
+        px = Rgb { static_cast<std::uint8_t>(255 - px.r), static_cast<std::uint8_t>(255 - px.g),
+                   static_cast<std::uint8_t>(255 - px.b) };
+    return px;
 }
 
 } // namespace camsim

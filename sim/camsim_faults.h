@@ -6,6 +6,7 @@
 #include "sim/camsim_picture.h"
 #include "sim/camsim_protocol.h"
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -14,7 +15,7 @@
 
 namespace camsim {
 
-enum class FaultMode { Silent, Nck, LateAck, Garbage, Pause, Hangup, Endless, Short, Long, Awkward };
+enum class FaultMode { Silent, Nck, LateAck, Garbage, Pause, Hangup, Endless, Short, Long, Awkward, Flip };
 
 const std::vector<FaultMode> &AllFaultModes();
 std::string_view FaultModeName(FaultMode mode);
@@ -51,5 +52,32 @@ Rgb AwkwardPixel(Pattern pattern, int column, int row);
 std::string AwkwardLineModeBitmap();
 inline constexpr int kAwkwardRow = 50;
 inline constexpr int kLoneMarkerAfterRow = 70;
+
+// ---------------------------------------------------------------------------
+// "flip": a few wrong pixels in an otherwise healthy frame dump.
+
+struct CameraPixel {
+    int column = 0; // 0 = left
+    int row = 0; // 0 = top
+};
+
+// The camera pixels whose color the "flip" fault changes: the four corners
+// and three spread along the diagonal. The --list text names them too.
+inline constexpr std::array<CameraPixel, 7> kFlipPixels { {
+    { 0, 0 },
+    { 79, 0 },
+    { 20, 35 },
+    { 40, 71 },
+    { 60, 107 },
+    { 0, 142 },
+    { 79, 142 },
+} };
+
+// As PatternPixel(), except at kFlipPixels, where every bit of the color is
+// inverted (each component c becomes 255 - c). No pattern has a component in
+// 252..254, so a flipped byte is never 1, 2 or 3 and the frame's markers and
+// length stay as they are; and 255 - c is never c, so each of those pixels
+// changes.
+Rgb FlipPixel(Pattern pattern, int column, int row);
 
 } // namespace camsim

@@ -253,6 +253,35 @@ TEST(CamsimFaults, ContentFaultsOfTheFrameDump)
     });
     EXPECT_EQ(small, (std::set<int> { 0, 1, 2, 3 }));
 
+    // Flip: exactly the listed camera pixels change, in every pattern, and
+    // no new byte 1, 2 or 3 appears; length and markers stay.
+    for (Pattern p : AllPatterns()) {
+        SCOPED_TRACE(std::string(PatternName(p)));
+        const std::string normal = DumpReply(p);
+        const std::string flipped = PlanReply(CommandKind::DF, p, FaultMode::Flip).all();
+        ASSERT_EQ(flipped.size(), normal.size());
+        std::set<std::pair<int, int>> changed;
+        for (std::size_t i = 0; i < normal.size(); ++i) {
+            if (flipped[i] == normal[i])
+                continue;
+            EXPECT_GT(At(flipped, i), 3) << "offset " << i;
+            const std::size_t inFrame = i - 5; // after "ACK\r" and the frame start
+            const std::size_t column = inFrame / (1 + 3 * kRows), inColumn = inFrame % (1 + 3 * kRows);
+            ASSERT_GT(inColumn, 0u) << "a column marker changed at offset " << i;
+            changed.insert({ int(column), int(inColumn - 1) / 3 });
+        }
+        std::set<std::pair<int, int>> listed;
+        for (const CameraPixel &px : kFlipPixels)
+            listed.insert({ px.column, px.row });
+        EXPECT_EQ(changed, listed);
+    }
+    EXPECT_EQ(kFlipPixels.size(), 7u);
+    for (const CameraPixel &px : kFlipPixels)
+        EXPECT_NE(FaultModeDescription(FaultMode::Flip).find(std::to_string(px.column) + "," + std::to_string(px.row)),
+                  std::string_view::npos)
+            << "--list names each flipped pixel";
+    EXPECT_EQ(plan(FaultMode::Flip, CommandKind::Ping).all(), kAckReply);
+
     EXPECT_EQ(plan(FaultMode::Pause).pauseAt, kDumpReplySize / 2);
     EXPECT_EQ(plan(FaultMode::Hangup).hangupAt, kDumpReplySize / 2);
     EXPECT_EQ(plan(FaultMode::Silent).total, 0u);
