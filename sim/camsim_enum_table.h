@@ -3,11 +3,14 @@
 // One table per enum of camsim's command line: each value with its name
 // (as typed after --pattern, --fault, ...) and a description for --list.
 // Names, parsing and listing all read the same table.
+//
+// An enum takes part by declaring its table and, next to it,
+//   constexpr std::span<const EnumEntry<E>> EnumTable(E) { return kTable; }
+// which NameOf() and ParseName() find by argument-dependent lookup.
 
-#include <cstddef>
 #include <optional>
+#include <span>
 #include <string_view>
-#include <vector>
 
 namespace camsim {
 
@@ -17,42 +20,20 @@ template <typename Enum> struct EnumEntry {
     std::string_view description = {};
 };
 
-template <typename Enum, std::size_t N> const EnumEntry<Enum> *FindEntry(const EnumEntry<Enum> (&table)[N], Enum value)
+template <typename Enum> constexpr std::string_view NameOf(Enum value)
 {
-    for (const EnumEntry<Enum> &entry : table)
+    for (const EnumEntry<Enum> &entry : EnumTable(Enum {}))
         if (entry.value == value)
-            return &entry;
-    return nullptr;
+            return entry.name;
+    return "?";
 }
 
-template <typename Enum, std::size_t N> std::string_view EntryName(const EnumEntry<Enum> (&table)[N], Enum value)
+template <typename Enum> constexpr std::optional<Enum> ParseName(std::string_view name)
 {
-    const EnumEntry<Enum> *entry = FindEntry(table, value);
-    return entry ? entry->name : "?";
-}
-
-template <typename Enum, std::size_t N> std::string_view EntryDescription(const EnumEntry<Enum> (&table)[N], Enum value)
-{
-    const EnumEntry<Enum> *entry = FindEntry(table, value);
-    return entry ? entry->description : "";
-}
-
-template <typename Enum, std::size_t N>
-std::optional<Enum> ParseEntry(const EnumEntry<Enum> (&table)[N], std::string_view name)
-{
-    for (const EnumEntry<Enum> &entry : table)
+    for (const EnumEntry<Enum> &entry : EnumTable(Enum {}))
         if (entry.name == name)
             return entry.value;
     return std::nullopt;
-}
-
-// The values in table order.
-template <typename Enum, std::size_t N> std::vector<Enum> EntryValues(const EnumEntry<Enum> (&table)[N])
-{
-    std::vector<Enum> values;
-    for (const EnumEntry<Enum> &entry : table)
-        values.push_back(entry.value);
-    return values;
 }
 
 } // namespace camsim

@@ -1,26 +1,11 @@
 #include "sim/camsim_picture.h"
 
-#include "sim/camsim_enum_table.h"
-
 namespace camsim {
 
 namespace {
 
 constexpr std::uint8_t kLow = 16;
 constexpr std::uint8_t kHigh = 240;
-
-constexpr EnumEntry<Pattern> kPatternTable[] = {
-    { Pattern::Bars, "bars",
-      "8 vertical bars of 10 columns, left to right white, yellow, cyan, green, "
-      "magenta, red, blue, black (levels 16 and 240)" },
-    { Pattern::Gradient, "gradient", "red 16..240 from left to right, green 16..240 from top to bottom, blue 128" },
-    { Pattern::Checker, "checker",
-      "10x13-pixel blocks: red = 16+28*block column, green = 16+20*block row, "
-      "blue 240/16 alternating like a checker board" },
-    { Pattern::Markers, "markers",
-      "red 16..240 left to right; green and blue cycle through 0, 1, 2, 3, 170, 128 "
-      "(marker values inside pixel data)" },
-};
 
 Rgb BarColor(int bar)
 {
@@ -37,27 +22,6 @@ int Wrap(int value, int modulus)
 {
     const int r = value % modulus;
     return r < 0 ? r + modulus : r;
-}
-
-const std::vector<Pattern> &AllPatterns()
-{
-    static const std::vector<Pattern> all = EntryValues(kPatternTable);
-    return all;
-}
-
-std::string_view PatternName(Pattern pattern)
-{
-    return EntryName(kPatternTable, pattern);
-}
-
-std::string_view PatternDescription(Pattern pattern)
-{
-    return EntryDescription(kPatternTable, pattern);
-}
-
-std::optional<Pattern> ParsePattern(std::string_view name)
-{
-    return ParseEntry(kPatternTable, name);
 }
 
 Rgb PatternPixel(Pattern pattern, int column, int row)

@@ -3,10 +3,10 @@
 // What the simulated camera sees: the color patterns of the frame dump and
 // the shape of the line-mode bitmap. Pure: no I/O, no clocks.
 
+#include "sim/camsim_enum_table.h"
+
 #include <cstdint>
-#include <optional>
-#include <string_view>
-#include <vector>
+#include <span>
 
 namespace camsim {
 
@@ -42,10 +42,23 @@ enum class Pattern { Bars, Gradient, Checker, Markers };
 
 inline constexpr std::uint8_t kMarkerValues[6] = { 0, 1, 2, 3, 170, 128 };
 
-const std::vector<Pattern> &AllPatterns();
-std::string_view PatternName(Pattern pattern);
-std::string_view PatternDescription(Pattern pattern);
-std::optional<Pattern> ParsePattern(std::string_view name);
+// Names for --pattern (NameOf(), ParseName()) and descriptions for --list.
+inline constexpr EnumEntry<Pattern> kPatternTable[] = {
+    { Pattern::Bars, "bars",
+      "8 vertical bars of 10 columns, left to right white, yellow, cyan, green, "
+      "magenta, red, blue, black (levels 16 and 240)" },
+    { Pattern::Gradient, "gradient", "red 16..240 from left to right, green 16..240 from top to bottom, blue 128" },
+    { Pattern::Checker, "checker",
+      "10x13-pixel blocks: red = 16+28*block column, green = 16+20*block row, "
+      "blue 240/16 alternating like a checker board" },
+    { Pattern::Markers, "markers",
+      "red 16..240 left to right; green and blue cycle through 0, 1, 2, 3, 170, 128 "
+      "(marker values inside pixel data)" },
+};
+constexpr std::span<const EnumEntry<Pattern>> EnumTable(Pattern)
+{
+    return kPatternTable;
+}
 
 // The color of the camera pixel at column (0 = left) and row (0 = top).
 Rgb PatternPixel(Pattern pattern, int column, int row);

@@ -1,19 +1,8 @@
 #include "sim/camsim_protocol.h"
 
-#include "sim/camsim_enum_table.h"
-
 #include <stdexcept>
 
 namespace camsim {
-
-namespace {
-
-constexpr EnumEntry<CommandKind> kCommandKindTable[] = {
-    { CommandKind::Ping, "PING" }, { CommandKind::PM, "PM" }, { CommandKind::LM, "LM" },
-    { CommandKind::DF, "DF" },     { CommandKind::TW, "TW" }, { CommandKind::Unknown, "UNKNOWN" },
-};
-
-} // namespace
 
 std::string DumpFrame(Pattern pattern, int columns, PixelSource pixel)
 {
@@ -40,7 +29,7 @@ std::string DumpReply(Pattern pattern)
 
 std::string DumpReply(const std::string &patternName)
 {
-    const auto pattern = ParsePattern(patternName);
+    const auto pattern = ParseName<Pattern>(patternName);
     if (!pattern)
         throw std::invalid_argument("unknown camsim pattern: " + patternName);
     return DumpReply(*pattern);
@@ -87,14 +76,9 @@ CommandKind ClassifyCommand(std::string_view command)
     return CommandKind::Unknown;
 }
 
-std::string_view CommandKindName(CommandKind kind)
-{
-    return EntryName(kCommandKindTable, kind);
-}
-
 std::optional<CommandKind> ParseCommandKind(std::string_view name)
 {
-    const auto kind = ParseEntry(kCommandKindTable, name);
+    const auto kind = ParseName<CommandKind>(name);
     if (kind == CommandKind::Unknown)
         return std::nullopt;
     return kind;

@@ -16,6 +16,7 @@
 //   Each data byte carries 8 pixels, most significant bit = leftmost pixel.
 //   No data byte is 170. The shape is described at LineModePixel().
 
+#include "sim/camsim_enum_table.h"
 #include "sim/camsim_picture.h"
 
 #include <cstddef>
@@ -69,7 +70,15 @@ enum class CommandKind { Ping, PM, LM, DF, TW, Unknown };
 // "" -> Ping, "PM 0"/"PM 1" -> PM, "LM 0"/"LM 1" -> LM, "DF", "TW";
 // everything else (including other case) -> Unknown.
 CommandKind ClassifyCommand(std::string_view command);
-std::string_view CommandKindName(CommandKind kind); // "PING", "PM", ...
+// Names as --fault CMD=MODE takes them: "PING", "PM", ...
+inline constexpr EnumEntry<CommandKind> kCommandKindTable[] = {
+    { CommandKind::Ping, "PING" }, { CommandKind::PM, "PM" }, { CommandKind::LM, "LM" },
+    { CommandKind::DF, "DF" },     { CommandKind::TW, "TW" }, { CommandKind::Unknown, "UNKNOWN" },
+};
+constexpr std::span<const EnumEntry<CommandKind>> EnumTable(CommandKind)
+{
+    return kCommandKindTable;
+}
 // A kind the camera accepts, by name; never Unknown.
 std::optional<CommandKind> ParseCommandKind(std::string_view name);
 
