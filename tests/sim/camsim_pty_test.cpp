@@ -3,6 +3,7 @@
 
 #include "sim/camsim_reply.h"
 #include "support/camsim_process.h"
+#include "support/wait_until.h"
 
 #include <gtest/gtest.h>
 
@@ -39,18 +40,6 @@ struct Received {
     std::string data;
     bool hungUp = false;
 };
-
-// Polls `done` every few milliseconds until it holds; false after `limit`.
-bool WaitUntil(const std::function<bool()> &done, Ms limit = kHangGuard)
-{
-    const auto deadline = Clock::now() + limit;
-    while (!done()) {
-        if (Clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
 
 // One connection to the camera's device, raw, as a console opens it.
 class PtyClient {
