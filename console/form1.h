@@ -2,6 +2,7 @@
 
 #include "camera_tests.h"
 #include "driver/driver_library.h"
+#include "frames/run_recorder.h"
 #include "link/qt_serial_link.h"
 #include "message_box_reporter.h"
 #include "platform/console_platform.h"
@@ -15,6 +16,7 @@
 #include <functional>
 #include <memory>
 
+class FramesWindow;
 class PictureBox;
 class QGroupBox;
 class StatusBox;
@@ -48,18 +50,25 @@ public:
     const TestSession &session() const { return m_session; }
     // Where errors are shown; tests replace the message box.
     void setErrorReporter(ErrorReporter *reporter);
+    // The records of the tests' last runs.
+    const RunRecorder &recorder() const { return m_recorder; }
+    // The frame inspector, once opened.
+    FramesWindow *framesWindow() const { return m_framesWindow; }
 
 public slots:
     void df_nomral_Click();
     void df_bin_Click();
     void df_dll_Click();
+    // Opens (or raises) the frame inspector "camconsole: Frames".
+    void inspectFrames();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildControls();
-    void runTest(const std::function<void(CameraTests &)> &test);
+    void runTest(TestKind kind, const std::function<void(CameraTests &)> &test);
+    std::string sourceOf(TestKind kind) const;
 
     std::unique_ptr<SerialLink> m_com;
     std::unique_ptr<CameraDriver> m_driver;
@@ -71,4 +80,6 @@ private:
     MonotonicTickClock m_ticks;
     LocalSecondsClock m_seconds;
     QtEventPump m_events { m_session };
+    RunRecorder m_recorder;
+    FramesWindow *m_framesWindow = nullptr;
 };
