@@ -27,6 +27,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -67,7 +68,7 @@ private:
 
 class ScriptedDriver final : public CameraDriver {
 public:
-    void CAM_Init(const char *) override {}
+    std::int32_t CAM_Init(const char *) override { return 1; }
     std::int32_t CAM_Ping() override { return 1; }
     std::int32_t CAM_DumpFrame(std::uint8_t *buffer) override
     {
@@ -76,6 +77,7 @@ public:
         return 1;
     }
     void CAM_ClosePort() override {}
+    std::optional<std::string> CAM_LastError() override { return std::nullopt; }
 };
 
 // Time that passes only when slept.

@@ -11,8 +11,10 @@
 #include "platform/picture_surface.h"
 #include "platform/status_log.h"
 #include "platform/timing.h"
+#include "port_hint.h"
 
-#include <vector>
+#include <array>
+#include <memory>
 
 namespace {
 
@@ -23,20 +25,51 @@ constexpr int kLineModeRequestSettleMs = 250;
 constexpr int kLineModeCycleMs = 75;
 constexpr int kDriverInitSettleMs = 400;
 
-// A plain-language hint for the port errors people meet most.
-const char *HintFor(LinkError::Cause cause)
-{
-    switch (cause) {
-    case LinkError::Cause::PermissionDenied:
-        return "Hint: the user is probably not in the dialout group.";
-    case LinkError::Cause::NoSuchDevice:
-        return "Hint: wrong port, or the adapter is unplugged.";
-    case LinkError::Cause::Busy:
-        return "Hint: another program is using the port.";
-    default:
-        return nullptr;
+// Holds the camera's port open for one direct test. Constructing it opens the
+// port; close() closes it at the test's end and raises a failure to do so;
+// leaving the scope any other way closes it quietly, since the error or the
+// cancellation that ends the test is what gets reported. A failed open leaves
+// the port closed too.
+class CameraPortGuard {
+public:
+    explicit CameraPortGuard(SerialLink &com) : m_com(com)
+    {
+        try {
+            m_com.setPortNumber(CameraTests::kCameraPort);
+            m_com.setReceiveBufferSize(CameraTests::kReceiveBufferSize);
+            m_com.setPortOpen(true);
+        } catch (...) {
+            closeQuietly();
+            throw;
+        }
     }
-}
+    ~CameraPortGuard()
+    {
+        if (!m_closed)
+            closeQuietly();
+    }
+    CameraPortGuard(const CameraPortGuard &) = delete;
+    CameraPortGuard &operator=(const CameraPortGuard &) = delete;
+
+    void close()
+    {
+        m_com.setPortOpen(false);
+        m_closed = true;
+    }
+
+private:
+    void closeQuietly() noexcept
+    {
+        try {
+            m_com.setPortOpen(false);
+        } catch (const LinkError &) {
+            // The failure being reported already says what went wrong.
+        }
+    }
+
+    SerialLink &m_com;
+    bool m_closed = false;
+};
 
 } // namespace
 
@@ -46,7 +79,8 @@ CameraTests::CameraTests(ConsolePlatform &platform) : m_platform(platform)
 
 std::string CameraTests::SendCommand(const std::string &command, std::int16_t delay)
 {
-    return ::SendCommand(m_platform, command, delay);
+    auto &p = m_platform;
+    return ::SendCommand({ p.com, p.sleeper, p.ticks, p.status, p.events }, command, delay);
 }
 
 void CameraTests::resetLog(const std::string &message)
@@ -55,52 +89,37 @@ void CameraTests::resetLog(const std::string &message)
     m_logReset = true;
 }
 
-bool CameraTests::openCameraPort()
+// Runs the steps of a direct test with the camera's port open. The port is
+// closed on every way out: at the end of the steps, on a port error and when
+// the test is cancelled. The first port error (opening, during the steps or
+// closing) ends the test and is reported once; anything else propagates.
+void CameraTests::runOnCameraPort(const std::function<void()> &steps)
 {
     try {
-        m_platform.com.setPortNumber(kCameraPort);
-        m_platform.com.setReceiveBufferSize(kReceiveBufferSize);
-        m_platform.com.setPortOpen(true);
-        return true;
+        CameraPortGuard port(m_platform.com);
+        m_platform.sleeper.sleepMs(kOpenSettleMs);
+        steps();
+        port.close();
     } catch (const LinkError &error) {
-        reportPortError(error);
-        return false;
-    }
-}
-
-void CameraTests::closeCameraPort()
-{
-    try {
-        m_platform.com.setPortOpen(false);
-    } catch (const LinkError &error) {
-        reportPortError(error);
-    }
-}
-
-void CameraTests::closePortAfterFailure()
-{
-    try {
-        m_platform.com.setPortOpen(false);
-    } catch (const LinkError &) {
-        // The failure being reported already says what went wrong.
+        reportPortError(error); // the guard has closed the port by now
     }
 }
 
 // One report per failure: the component's text in the log and in one
-// dialog, the port left closed. The test that met it ends; the console stays.
+// dialog. The test that met it ends; the console stays.
 void CameraTests::reportPortError(const LinkError &error)
 {
+    m_outcome = TestOutcome::Stopped;
     const std::string line = std::string("Serial port error: ") + error.what();
     if (m_logReset)
         m_platform.status.appendLine(line);
     else
         resetLog(line);
     std::string dialogText = error.what();
-    if (const char *hint = HintFor(error.cause())) {
+    if (const char *hint = PortErrorHint(error.cause())) {
         m_platform.status.appendLine(hint);
         dialogText += std::string("\n") + hint;
     }
-    closePortAfterFailure();
     m_platform.status.repaintLog();
     m_platform.errors.showError(dialogText);
 }
@@ -109,10 +128,8 @@ void CameraTests::df_nomral_Click()
 {
     auto &p = m_platform;
     m_logReset = false;
-    if (!openCameraPort())
-        return;
-    try {
-        p.sleeper.sleepMs(kOpenSettleMs);
+    m_outcome = TestOutcome::Failed;
+    runOnCameraPort([&] {
         resetLog("Starting DF Test using direct connection (RGB)");
         p.status.appendLine("Opening Comport...");
         p.status.repaintLog();
@@ -125,57 +142,49 @@ void CameraTests::df_nomral_Click()
         const std::string reply = SendCommand("DF", kDumpWaitMs);
         std::int64_t start = 0;
         std::int64_t end = 0;
-        if (reply != kFailureMarker) {
+        const bool accepted = reply != kFailureMarker;
+        bool frameComplete = false;
+        if (accepted) {
             start = p.ticks.ticksMs();
             p.status.appendLine("Dumping Frame...");
             p.pic.usePixelUnits();
             p.pic.clear();
-            DecodeFrameStream(reply, p.pic, p.events);
+            frameComplete = DecodeFrameStream(reply, p.pic, p.events) == WalkEnd::EndMarker;
             end = p.ticks.ticksMs();
         } else {
             p.status.appendLine("Error Dumping Frame");
         }
         p.status.appendLine("Time to Process Frame: " + std::to_string(end - start));
-    } catch (...) {
-        closePortAfterFailure();
-        throw;
-    }
-    closeCameraPort();
+        if (accepted && !frameComplete)
+            p.status.appendLine("Frame incomplete: the end marker did not arrive");
+        m_outcome = frameComplete ? TestOutcome::Succeeded : TestOutcome::Failed;
+    });
 }
 
 void CameraTests::df_bin_Click()
 {
     auto &p = m_platform;
     m_logReset = false;
+    m_outcome = TestOutcome::Failed;
     resetLog("Starting LineMode Test");
     p.status.repaintWindow();
-    if (!openCameraPort())
-        return;
-    try {
-        p.sleeper.sleepMs(kOpenSettleMs);
+    runOnCameraPort([&] {
         for (const char *modeCommand : { "PM 1", "LM 1" }) {
             if (SendCommand(modeCommand, kModeCommandWaitMs) == kFailureMarker) {
                 p.status.appendLine("Error, please retry");
-                closeCameraPort();
                 return;
             }
         }
         p.pic.clear();
-        LineModeFrame();
-    } catch (const LinkError &error) {
-        reportPortError(error);
-        return;
-    } catch (...) {
-        closePortAfterFailure();
-        throw;
-    }
-    closeCameraPort();
+        if (LineModeFrame() == WalkEnd::EndMarker)
+            m_outcome = TestOutcome::Succeeded;
+    });
 }
 
 // Asks for one line-mode bitmap with "TW", collects it until the camera
-// pauses for 75 ms, logs the capture time and draws it. Link errors are
-// raised to the caller.
-void CameraTests::LineModeFrame()
+// pauses for 75 ms, logs the capture time and draws it, saying so when the
+// bitmap's end did not arrive. Link errors are raised to the caller.
+WalkEnd CameraTests::LineModeFrame()
 {
     auto &p = m_platform;
     p.com.setOutput("TW\r");
@@ -193,14 +202,18 @@ void CameraTests::LineModeFrame()
     p.status.appendLine("Total time to get frame: " + std::to_string(SecondsBetween(t0, t1)));
     p.status.repaintWindow();
 
-    DrawLineModeBitmap(received.reply, p.pic, p.status, p.seconds);
+    const WalkEnd walked = DrawLineModeBitmap(received.reply, p.pic, p.status, p.seconds);
+    if (walked == WalkEnd::NoStart || walked == WalkEnd::CutShort)
+        p.status.appendLine("Bitmap incomplete: the end markers did not arrive");
+    return walked;
 }
 
 void CameraTests::df_dll_Click()
 {
     auto &p = m_platform;
     m_logReset = false;
-    std::vector<std::uint8_t> frame(CameraDriver::kFrameBufferSize, 0);
+    m_outcome = TestOutcome::Failed;
+    const auto frame = std::make_unique<std::array<std::uint8_t, kFrameBufferSize>>(); // zeroed
 
     resetLog("Starting DLL Test (RGB)");
     p.status.appendLine("Connecting to COM device");
@@ -208,36 +221,55 @@ void CameraTests::df_dll_Click()
 
     bool portInitialised = false;
     bool lineOpen = false; // "Starting Timer & Dumping Frame...." awaits its result
+    // The library's own words for the first failure, where it has them: the
+    // later failures of a run usually follow from the first.
+    std::string libraryText;
+    const auto noteFailure = [&] {
+        if (libraryText.empty())
+            libraryText = p.driver.CAM_LastError().value_or("");
+    };
     try {
-        p.driver.CAM_Init("COM1");
+        if (p.driver.CAM_Init("COM1") != 1)
+            noteFailure();
         portInitialised = true;
         p.sleeper.sleepMs(kDriverInitSettleMs);
 
-        if (p.driver.CAM_Ping() == 1)
+        if (p.driver.CAM_Ping() == 1) {
             p.status.appendLine("Ping....OK");
-        else
+        } else {
+            noteFailure();
             p.status.appendLine("Ping....FAILED...Trying DF anyway");
+        }
         p.status.repaintLog();
 
         p.status.appendText("Starting Timer & Dumping Frame....");
         lineOpen = true;
         p.status.repaintLog();
         const std::int64_t t0 = p.ticks.ticksMs();
-        const std::int32_t dumped = p.driver.CAM_DumpFrame(frame.data());
+        const std::int32_t dumped = p.driver.CAM_DumpFrame(frame->data());
         const std::int64_t t1 = p.ticks.ticksMs();
+        if (dumped != 1)
+            noteFailure();
         p.status.appendLine(dumped == 1 ? "OK" : "FAILED");
         lineOpen = false;
         p.status.repaintLog();
 
         p.pic.usePixelUnits();
         const std::int64_t t2 = p.ticks.ticksMs();
-        DecodeFrameBuffer(frame.data(), p.pic, p.status);
+        const WalkEnd walked = DecodeFrameBuffer(*frame, p.pic, p.status);
         const std::int64_t t3 = p.ticks.ticksMs();
         p.status.appendLine("Total Ticks to Get Frame: " + std::to_string(t1 - t0));
         p.status.appendLine("Total Ticks to Process Frame: " + std::to_string(t3 - t2));
+        if (!libraryText.empty()) {
+            p.status.appendLine("Driver library: " + libraryText);
+            if (const char *hint = DriverErrorHint(libraryText))
+                p.status.appendLine(hint);
+        }
+        m_outcome = dumped == 1 && walked == WalkEnd::EndMarker ? TestOutcome::Succeeded : TestOutcome::Failed;
 
         p.driver.CAM_ClosePort();
     } catch (const DriverError &error) {
+        m_outcome = TestOutcome::Stopped;
         if (lineOpen)
             p.status.appendLine(""); // the error gets a line of its own
         p.status.appendLine(std::string("Driver library error: ") + error.what());

@@ -1,7 +1,7 @@
 #include "form1.h"
 
+#include "common/port_device.h"
 #include "inspector/frames_window.h"
-#include "link/port_device.h"
 #include "picture_box.h"
 #include "status_box.h"
 #include "wrapping_button.h"

@@ -3,12 +3,12 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
-#include <QSettings>
 
 PictureBox::PictureBox(QWidget *parent) : QFrame(parent), m_image(kWidth, kHeight, QImage::Format_RGB32)
 {
@@ -117,12 +117,7 @@ void PictureBox::savePictureAs()
 {
     if (!menuAllowed())
         return;
-    // QFileDialog keeps its history and layout in Qt's own settings file
-    // (~/.config/QtProject.conf). The console keeps no state, and saving a
-    // picture writes that picture only: point the settings where no file
-    // can be created. Nothing else in the console uses QSettings.
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
-    QFileDialog dialog(window(), tr("Save Picture As"), QString(), tr("PNG images (*.png)"));
+    QFileDialog dialog(window(), tr("Save Picture As"), m_saveFolder, tr("PNG images (*.png)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("png"));
     dialog.selectFile(QStringLiteral("picture.png"));
@@ -130,7 +125,9 @@ void PictureBox::savePictureAs()
         return;
     const QString path = dialog.selectedFiles().constFirst();
     QString error;
-    if (!savePicture(path, &error))
+    if (savePicture(path, &error))
+        m_saveFolder = QFileInfo(path).absolutePath();
+    else
         QMessageBox::warning(window(), tr("Save Picture"),
                              tr("The picture could not be saved to %1:\n%2").arg(path, error));
 }

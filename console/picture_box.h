@@ -28,7 +28,6 @@ public:
     void setPixel(std::int64_t x, std::int64_t y, ColorValue color) override;
 
     const QImage &image() const { return m_image; }
-    bool pixelUnits() const { return m_pixelUnits; }
     QColor backgroundColor() const;
 
     // The right-click menu ("Copy Picture", "Save Picture As...",
@@ -47,7 +46,8 @@ public:
     // sets *error (when given) to the reason.
     bool savePicture(const QString &path, QString *error = nullptr) const;
     // Asks for a file name and saves the picture there; a failed write is
-    // reported in a message box.
+    // reported in a message box. The dialog opens in the folder of the last
+    // successful save, for as long as the console runs.
     void savePictureAs();
 
 signals:
@@ -64,6 +64,7 @@ private:
     std::function<bool()> m_menuAllowed;
 
     QImage m_image;
+    QString m_saveFolder; // of the last save; empty: the dialog's own default
     bool m_repaintScheduled = false;
     bool m_pixelUnits = false;
 };

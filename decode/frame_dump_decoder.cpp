@@ -18,7 +18,7 @@ inline void PaintPixel(PictureSurface &pic, std::int64_t x, std::int64_t y, unsi
 
 } // namespace
 
-void DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump &events, WalkObserver *observer)
+WalkEnd DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump &events, WalkObserver *observer)
 {
     const std::size_t length = reply.size();
     const auto byteAt = [reply](std::size_t position) { // position counts from 1
@@ -28,6 +28,7 @@ void DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump &e
     std::int64_t x = 0;
     std::int64_t y = 0;
     bool inFrame = false;
+    bool frameStarted = false;
     std::size_t position = 1;
 
     if (observer)
@@ -49,6 +50,7 @@ void DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump &e
             y = 0;
             x = 0;
             inFrame = true;
+            frameStarted = true;
             ++position;
         } else if (b == kFrameEnd) {
             inFrame = false; // the extra step below passes the marker
@@ -56,7 +58,7 @@ void DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump &e
             if (position + 2 > length) { // frame cut short: blue missing
                 if (observer)
                     observer->walkEnded(position - 1, WalkObserver::End::CutPixel);
-                return;
+                return WalkEnd::CutShort;
             }
             PaintPixel(pic, x, y, b, byteAt(position + 1), byteAt(position + 2), observer, position - 1);
             ++y;
@@ -71,9 +73,16 @@ void DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump &e
     }
     if (observer)
         observer->walkEnded(position - 1, WalkObserver::End::LastByte);
+    if (!frameStarted)
+        return WalkEnd::NoStart;
+    // No step starts at the last byte, but an end marker there has arrived.
+    if (inFrame && position == length && byteAt(position) == kFrameEnd)
+        inFrame = false;
+    return inFrame ? WalkEnd::CutShort : WalkEnd::EndMarker;
 }
 
-void DecodeFrameBuffer(const std::uint8_t *buffer, PictureSurface &pic, StatusLog &log, WalkObserver *observer)
+WalkEnd DecodeFrameBuffer(std::span<const std::uint8_t, kFrameBufferSize> buffer, PictureSurface &pic, StatusLog &log,
+                          WalkObserver *observer)
 {
     std::int64_t x = 0;
     std::int64_t y = 0;
@@ -82,7 +91,7 @@ void DecodeFrameBuffer(const std::uint8_t *buffer, PictureSurface &pic, StatusLo
     if (observer)
         observer->walkStarted(1);
     std::size_t i = 1;
-    for (; i <= kLastFrameBufferIndex; ++i) {
+    for (; i <= kLastScannedFrameBufferIndex; ++i) {
         const std::uint8_t b = buffer[i];
         if (observer) {
             if (b == kFrameStart || b == kColumnStart || b == kFrameEnd)
@@ -100,7 +109,7 @@ void DecodeFrameBuffer(const std::uint8_t *buffer, PictureSurface &pic, StatusLo
             log.appendText("Image Dump Complete");
             if (observer)
                 observer->walkEnded(i, WalkObserver::End::EndMarker);
-            return;
+            return WalkEnd::EndMarker;
         } else if (inFrame) {
             PaintPixel(pic, x, y, b, buffer[i + 1], buffer[i + 2], observer, i);
             ++y;
@@ -109,4 +118,5 @@ void DecodeFrameBuffer(const std::uint8_t *buffer, PictureSurface &pic, StatusLo
     }
     if (observer)
         observer->walkEnded(i, WalkObserver::End::LastIndex);
+    return inFrame ? WalkEnd::CutShort : WalkEnd::NoStart;
 }

@@ -23,8 +23,8 @@ std::string GetBinary(int value)
     return bits;
 }
 
-void DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLog &log, SecondsClock &clock,
-                        WalkObserver *observer)
+WalkEnd DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLog &log, SecondsClock &clock,
+                           WalkObserver *observer)
 {
     pic.usePixelUnits();
 
@@ -32,7 +32,7 @@ void DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLog &
     if (start == std::string_view::npos) {
         if (observer)
             observer->walkEnded(0, WalkObserver::End::NoAck);
-        return;
+        return WalkEnd::NoReply;
     }
     if (observer) {
         observer->ackFound(start);
@@ -45,6 +45,7 @@ void DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLog &
     // marker count: it cannot overflow however long the reply is.
     bool bitmapStarted = false;
     bool previousWasMarker = false;
+    bool bitmapEnded = false;
     std::int64_t x = 0;
     std::int64_t y = 0;
 
@@ -59,6 +60,7 @@ void DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLog &
                 observer->markerMet(index, byte, bitmapStarted);
             bitmapStarted = true;
             if (previousWasMarker) {
+                bitmapEnded = true;
                 end = WalkObserver::End::TwoMarkers;
                 break;
             }
@@ -85,4 +87,11 @@ void DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLog &
 
     const SecondsReading t3 = clock.now();
     log.appendLine("Time to display frame: " + std::to_string(SecondsBetween(t2, t3)));
+
+    // The last character is never examined, but a second marker there has arrived.
+    if (!bitmapEnded && previousWasMarker && static_cast<unsigned char>(reply.back()) == kMarker)
+        bitmapEnded = true;
+    if (bitmapEnded)
+        return WalkEnd::EndMarker;
+    return bitmapStarted ? WalkEnd::CutShort : WalkEnd::NoStart;
 }

@@ -59,10 +59,11 @@ class RecordingCameraDriver final : public CameraDriver {
 public:
     RecordingCameraDriver(CameraDriver &driver, TickClock &ticks, FrameRecord &record);
 
-    void CAM_Init(const char *portName) override { m_driver.CAM_Init(portName); }
+    std::int32_t CAM_Init(const char *portName) override { return m_driver.CAM_Init(portName); }
     std::int32_t CAM_Ping() override { return m_driver.CAM_Ping(); }
     std::int32_t CAM_DumpFrame(std::uint8_t *buffer) override;
     void CAM_ClosePort() override { m_driver.CAM_ClosePort(); }
+    std::optional<std::string> CAM_LastError() override { return m_driver.CAM_LastError(); }
 
 private:
     CameraDriver &m_driver;

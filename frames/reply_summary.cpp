@@ -189,7 +189,7 @@ void DescribeEnd(const ReplySummary &s, std::vector<std::string> &lines)
                         + ") and logged \"Image Dump Complete\".");
         break;
     case End::LastIndex:
-        lines.push_back("The walk passed index " + At(kLastFrameBufferIndex)
+        lines.push_back("The walk passed index " + At(kLastScannedFrameBufferIndex)
                         + " without an end marker; the rest of the buffer is never examined.");
         break;
     case End::TwoMarkers:
@@ -224,10 +224,12 @@ bool ReplayDecoder(ReplyDecoder decoder, std::string_view bytes, PictureSurface 
         return true;
     }
     case ReplyDecoder::FrameBuffer: {
-        if (bytes.size() != kFrameBufferBytes)
+        if (bytes.size() != kFrameBufferSize)
             return false;
         NullLog log;
-        DecodeFrameBuffer(reinterpret_cast<const std::uint8_t *>(bytes.data()), surface, log, &observer);
+        DecodeFrameBuffer(std::span<const std::uint8_t, kFrameBufferSize>(
+                              reinterpret_cast<const std::uint8_t *>(bytes.data()), kFrameBufferSize),
+                          surface, log, &observer);
         return true;
     }
     case ReplyDecoder::LineMode: {

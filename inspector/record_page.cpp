@@ -387,7 +387,9 @@ void RecordPage::saveFrameAs()
     if (path.isEmpty())
         return;
     QString error;
-    if (!saveFrame(path, &error))
+    if (saveFrame(path, &error))
+        RememberSavedFile(path);
+    else
         QMessageBox::warning(window(), QStringLiteral("Save Frame"),
                              QStringLiteral("The frame could not be saved to %1:\n%2").arg(path, error));
 }
@@ -401,7 +403,9 @@ void RecordPage::saveReplyAs()
     if (path.isEmpty())
         return;
     QString error;
-    if (!saveReply(path, &error))
+    if (saveReply(path, &error))
+        RememberSavedFile(path);
+    else
         QMessageBox::warning(window(), QStringLiteral("Save Reply"),
                              QStringLiteral("The reply could not be saved to %1:\n%2").arg(path, error));
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -108,10 +109,11 @@ TEST(FrameStream, BytesOutsideAFrameCostAnExtraStep)
         EXPECT_EQ(pic.calls, (std::vector<Pixel> { { 2, 0, kFirst }, { 3, 0, kFirst } }));
     }
     {
-        // After an end marker the scan goes on: pixel bytes are skipped, a
-        // new frame start is taken (the extra step passes the 3 itself).
+        // After an end marker the scan goes on: the byte right behind the 3
+        // is the next step (the extra step passes the 3 itself), so a frame
+        // start there is taken; pixel bytes after the next end are skipped.
         RecordingSurface pic;
-        DecodeFrameStream("ACK\r" + Bytes({ 1, 3, 10, 20, 30, 1, 40, 50, 60, 0 }), pic, events);
+        DecodeFrameStream("ACK\r" + Bytes({ 1, 3, 1, 40, 50, 60, 3, 10, 20, 30, 0 }), pic, events);
         EXPECT_EQ(pic.calls, (std::vector<Pixel> { { 0, 0, kSecond }, { 1, 0, kSecond } }));
     }
 }
@@ -149,6 +151,27 @@ TEST(FrameStream, PixelCutShortByTheEndIsDroppedWithoutReadingPastIt)
     }
 }
 
+TEST(FrameStream, SaysWhetherTheLastFrameMetItsEndMarker)
+{
+    const struct {
+        std::string reply;
+        WalkEnd end;
+    } cases[] = {
+        { kTwoPixelDump + "\r:", WalkEnd::EndMarker },
+        { kTwoPixelDump, WalkEnd::EndMarker }, // the marker is the last byte: arrived, though never a step
+        { "ACK\r" + Bytes({ 1, 2, 10, 20, 30, 3, 1, 2, 40, 50, 60, 0 }), WalkEnd::CutShort }, // a second frame, cut
+        { "ACK\r" + Bytes({ 1, 2, 10, 20, 30, 40, 50 }), WalkEnd::CutShort }, // inside a pixel
+        { "ACK\r" + Bytes({ 1, 2, 10, 20, 30, 40, 50, 60 }), WalkEnd::CutShort },
+        { "ACK\r" + Bytes({ 10, 20, 30, 3, 0 }), WalkEnd::NoStart },
+        { "", WalkEnd::NoStart },
+    };
+    for (const auto &c : cases) {
+        RecordingSurface pic;
+        FakeEventPump events;
+        EXPECT_EQ(DecodeFrameStream(c.reply, pic, events), c.end) << "reply of " << c.reply.size() << " bytes";
+    }
+}
+
 TEST(FrameStream, CoordinatesGoBeyondSixteenBitsAndAreClippedByTheSurface)
 {
     // 16,400 column markers carry x to 32,800; 33,000 pixels carry y past 32,767.
@@ -173,17 +196,17 @@ class FrameBuffer : public ::testing::Test {
 protected:
     // Writes bytes from index 0, as the driver library does.
     void fill(const std::string &bytes) { std::copy(bytes.begin(), bytes.end(), buffer.begin()); }
-    void decode() { DecodeFrameBuffer(buffer.data(), pic, log); }
+    void decode() { DecodeFrameBuffer(buffer, pic, log); }
 
-    std::vector<std::uint8_t> buffer = std::vector<std::uint8_t>(kFrameBufferBytes, 0);
+    std::array<std::uint8_t, kFrameBufferSize> buffer {};
     RecordingSurface pic;
     FakeStatusLog log;
 };
 
 TEST_F(FrameBuffer, SizesMatchTheDriverBuffer)
 {
-    static_assert(kFrameBufferBytes == CameraDriver::kFrameBufferSize);
-    static_assert(kLastFrameBufferIndex == 34407);
+    static_assert(kFrameBufferSize == 40001);
+    static_assert(kLastScannedFrameBufferIndex == 34407);
 }
 
 TEST_F(FrameBuffer, DrawsTheFrameAndLogsCompletionWithoutLineBreak)
@@ -206,7 +229,7 @@ TEST_F(FrameBuffer, FrameStartAtIndexZeroIsNeverSeen)
     // A later frame start is.
     RecordingSurface again;
     fill(Bytes({ 1, 2, 10, 20, 30, 1, 40, 50, 60, 3 }));
-    DecodeFrameBuffer(buffer.data(), again, log);
+    DecodeFrameBuffer(buffer, again, log);
     EXPECT_EQ(again.calls, (std::vector<Pixel> { { 2, 0, kSecond }, { 3, 0, kSecond } }));
 }
 
@@ -246,15 +269,15 @@ TEST_F(FrameBuffer, ScanEndsAtLastIndexButFinishesThePixelStartingThere)
     // One long column from index 3: pixel n starts at 3 + 3n, so pixel 11468
     // starts at the last examined index and reads the two bytes after it.
     fill(Bytes({ 0, 1, 2 }));
-    for (std::size_t i = 3; i + 2 <= kLastFrameBufferIndex + 2; i += 3) {
+    for (std::size_t i = 3; i + 2 <= kLastScannedFrameBufferIndex + 2; i += 3) {
         buffer[i] = 16;
         buffer[i + 1] = 128;
         buffer[i + 2] = 240;
     }
-    buffer[kLastFrameBufferIndex] = 9;
-    buffer[kLastFrameBufferIndex + 1] = 1;
-    buffer[kLastFrameBufferIndex + 2] = 3;
-    buffer[kLastFrameBufferIndex + 3] = 3; // never examined
+    buffer[kLastScannedFrameBufferIndex] = 9;
+    buffer[kLastScannedFrameBufferIndex + 1] = 1;
+    buffer[kLastScannedFrameBufferIndex + 2] = 3;
+    buffer[kLastScannedFrameBufferIndex + 3] = 3; // never examined
     decode();
     ASSERT_EQ(pic.calls.size(), 2u * 11469u);
     EXPECT_EQ(pic.calls.back(), (Pixel { 3, 11468, MakeColor(9, 1, 3) }));
@@ -266,15 +289,36 @@ TEST_F(FrameBuffer, EndMarkerJustPastTheLastIndexIsNotSeen)
     // Pixels from index 4 end exactly at the last index; the 3 after them is
     // beyond the scan, so nothing is logged.
     fill(Bytes({ 0, 1, 2, 2 }));
-    for (std::size_t i = 4; i <= kLastFrameBufferIndex; i += 3) {
+    for (std::size_t i = 4; i <= kLastScannedFrameBufferIndex; i += 3) {
         buffer[i] = 16;
         buffer[i + 1] = 3;
         buffer[i + 2] = 2;
     }
-    buffer[kLastFrameBufferIndex + 1] = 3;
+    buffer[kLastScannedFrameBufferIndex + 1] = 3;
     decode();
     EXPECT_EQ(pic.calls.size(), 2u * 11468u);
     EXPECT_EQ(log.text, "");
+}
+
+TEST_F(FrameBuffer, SaysWhetherTheScanMetAnEndMarker)
+{
+    const struct {
+        std::string bytes;
+        WalkEnd end;
+    } cases[] = {
+        { "ACK\r" + Bytes({ 1, 2, 10, 20, 30, 3 }), WalkEnd::EndMarker },
+        { Bytes({ 0, 3 }), WalkEnd::EndMarker }, // logged, though no frame started
+        { "ACK\r" + Bytes({ 1, 2, 10, 20, 30 }), WalkEnd::CutShort },
+        { Bytes({ 1, 2, 10, 20, 30, 3 }), WalkEnd::EndMarker }, // the start at index 0 is not seen, the end is
+        { "", WalkEnd::NoStart },
+    };
+    for (const auto &c : cases) {
+        std::fill(buffer.begin(), buffer.end(), 0);
+        fill(c.bytes);
+        log.text.clear();
+        EXPECT_EQ(DecodeFrameBuffer(buffer, pic, log), c.end) << c.bytes.size() << " bytes";
+        EXPECT_EQ(log.text == "Image Dump Complete", c.end == WalkEnd::EndMarker);
+    }
 }
 
 TEST_F(FrameBuffer, AllZeroBufferDrawsAndLogsNothing)
@@ -406,9 +450,11 @@ TEST(FrameWalk, SummaryAndPixelSourcesFollowTheDecoder)
         std::string bytes = c.bytes;
         RecordingSurface pic;
         if (c.decoder == kBuffer) {
-            bytes.resize(kFrameBufferBytes, '\0');
+            bytes.resize(kFrameBufferSize, '\0');
             FakeStatusLog log;
-            DecodeFrameBuffer(reinterpret_cast<const std::uint8_t *>(bytes.data()), pic, log);
+            DecodeFrameBuffer(std::span<const std::uint8_t, kFrameBufferSize>(
+                                  reinterpret_cast<const std::uint8_t *>(bytes.data()), kFrameBufferSize),
+                              pic, log);
         } else {
             FakeEventPump events;
             DecodeFrameStream(bytes, pic, events);
@@ -476,11 +522,11 @@ TEST(FrameDump, BothVariantsDrawTheSameFullFrame)
     FakeEventPump events;
     DecodeFrameStream(dump, fromStream, events);
 
-    std::vector<std::uint8_t> buffer(kFrameBufferBytes, 0);
+    std::array<std::uint8_t, kFrameBufferSize> buffer {};
     std::copy(dump.begin(), dump.end(), buffer.begin());
     RecordingSurface fromBuffer;
     FakeStatusLog log;
-    DecodeFrameBuffer(buffer.data(), fromBuffer, log);
+    DecodeFrameBuffer(buffer, fromBuffer, log);
 
     EXPECT_EQ(fromStream.calls.size(), 2u * 80u * 143u);
     EXPECT_EQ(fromStream.calls, fromBuffer.calls);

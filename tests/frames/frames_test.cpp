@@ -99,7 +99,7 @@ TEST_F(RecordedTestsTest, LineModeAndDriverRecordsAndOnlyTheLastRunOfEachIsKept)
     ASSERT_TRUE(driver);
     EXPECT_TRUE(runningDuringDump);
     std::string buffer = f.driver.dumpBytes;
-    buffer.resize(CameraDriver::kFrameBufferSize, '\0');
+    buffer.resize(kFrameBufferSize, '\0');
     EXPECT_TRUE(driver->reply == buffer);
     EXPECT_TRUE(driver->decoded);
     EXPECT_EQ(driver->driverCallMs, 2988);
@@ -113,7 +113,7 @@ TEST_F(RecordedTestsTest, LineModeAndDriverRecordsAndOnlyTheLastRunOfEachIsKept)
     run(TestKind::Driver, [](CameraTests &t) { t.df_dll_Click(); });
     EXPECT_NE(recorder.last(TestKind::Driver), driver);
     EXPECT_TRUE(recorder.last(TestKind::Driver)->pixels.empty());
-    EXPECT_TRUE(recorder.last(TestKind::Driver)->reply == std::string(CameraDriver::kFrameBufferSize, '\0'));
+    EXPECT_TRUE(recorder.last(TestKind::Driver)->reply == std::string(kFrameBufferSize, '\0'));
     EXPECT_EQ(recorder.last(TestKind::LineMode), lineMode);
     EXPECT_FALSE(recorder.last(TestKind::Direct));
 }
