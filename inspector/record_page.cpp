@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -252,7 +253,7 @@ void RecordPage::showRecord(std::shared_ptr<const FrameRecord> record)
             lines << QStringLiteral("last bytes at %1 ms").arg(CountText(static_cast<std::uint64_t>(f.lastBytesMs)));
             lines << (f.effectiveBytesPerSecond > 0
                           ? QStringLiteral("effective rate %1 B/s (%2 % of the wire's 11,520)")
-                                .arg(CountText(static_cast<std::uint64_t>(f.effectiveBytesPerSecond + 0.5)))
+                                .arg(CountText(static_cast<std::uint64_t>(std::llround(f.effectiveBytesPerSecond))))
                                 .arg(100.0 * f.effectiveBytesPerSecond / kWireBytesPerSecond, 0, 'f', 1)
                           : QStringLiteral("effective rate unknown (all bytes at 0 ms)"));
             lines << QStringLiteral("longest gap %1 ms, until %2 ms")
