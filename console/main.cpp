@@ -1,13 +1,39 @@
+#include "cli/camera_choices.h"
+#include "cli/command_line.h"
+#include "cli/headless_main.h"
 #include "console/form1.h"
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
+    QCoreApplication::setApplicationName(QStringLiteral("camconsole"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(CAMCONSOLE_VERSION));
+
+    // The command line is read before any application object exists, so that
+    // everything but the window works without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const ParsedCommandLine parsed = ParseCommandLine(arguments);
+    if (!parsed.error.empty()) {
+        std::fputs(UsageErrorText(parsed.error).c_str(), stderr);
+        return kUsageErrorStatus;
+    }
+    const CommandLine &commandLine = parsed.commandLine;
+
+    if (commandLine.action != CommandLine::Action::Window) {
+        QCoreApplication app(argc, argv);
+        return RunWithoutWindow(commandLine);
+    }
+
+    const PortChoice port = ChoosePort(commandLine.port);
+    if (commandLine.port)
+        UsePortDevice(port.device);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("camconsole"));
-    QApplication::setApplicationVersion(QStringLiteral(CAMCONSOLE_VERSION));
-    Form1 window;
+    Form1 window(port, ChooseDriver(commandLine.driver));
     window.show();
     return app.exec();
 }

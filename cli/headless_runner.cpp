@@ -1,0 +1,125 @@
+#include "headless_runner.h"
+
+#include "console/camera_tests.h"
+#include "console/image_surface.h"
+#include "console/qt_event_pump.h"
+#include "platform/console_platform.h"
+#include "platform/system_timing.h"
+#include "run_summary.h"
+#include "stop_signals.h"
+#include "stream_error_reporter.h"
+#include "stream_status_log.h"
+
+#include <QImageWriter>
+
+namespace {
+
+void RunTest(CameraTests &tests, CameraTest test)
+{
+    switch (test) {
+    case CameraTest::Normal:
+        tests.df_nomral_Click();
+        break;
+    case CameraTest::Dll:
+        tests.df_dll_Click();
+        break;
+    case CameraTest::Binary:
+        tests.df_bin_Click();
+        break;
+    }
+}
+
+// Counts the errors shown, so a run can tell that one stopped its test.
+class CountingErrorReporter final : public ErrorReporter {
+public:
+    explicit CountingErrorReporter(ErrorReporter &shown) : m_shown(shown) {}
+    void showError(const std::string &text) override
+    {
+        ++count;
+        m_shown.showError(text);
+    }
+    int count = 0;
+
+private:
+    ErrorReporter &m_shown;
+};
+
+enum class RunOutcome { Succeeded, Failed, Stopped };
+
+bool SavePng(const QImage &image, const std::string &path, std::FILE *err)
+{
+    QImageWriter writer(QString::fromStdString(path), "png");
+    if (writer.write(image))
+        return true;
+    std::fprintf(err, "camconsole: cannot write %s: %s\n", path.c_str(), writer.errorString().toUtf8().constData());
+    return false;
+}
+
+} // namespace
+
+HeadlessRunner::HeadlessRunner(SerialLink &com, CameraDriver &driver, std::FILE *out, std::FILE *err)
+    : m_com(com), m_driver(driver), m_out(out), m_err(err)
+{
+}
+
+int HeadlessRunner::run(const RunRequest &request)
+{
+    const StopSignals stopSignals;
+    StreamStatusLog log(m_out);
+    ImageSurface pic;
+    ThreadSleeper sleeper;
+    MonotonicTickClock ticks;
+    LocalSecondsClock seconds;
+    QtEventPump events([] { return StopSignals::received() != 0; });
+    StreamErrorReporter errorText(m_err);
+    CountingErrorReporter errors(errorText);
+    ConsolePlatform platform { log, pic, m_com, sleeper, ticks, seconds, events, errors, m_driver };
+    CameraTests tests(platform);
+
+    RunSummary summary;
+    for (CameraTest test : request.tests)
+        summary.listTest(std::string(TestName(test)));
+    bool failed = false;
+    bool stopped = false;
+    bool interrupted = false;
+    for (int round = 1; round <= request.repeat && !interrupted; ++round) {
+        for (CameraTest test : request.tests) {
+            if (StopSignals::received()) {
+                interrupted = true;
+                break;
+            }
+            const int errorsBefore = errors.count;
+            try {
+                RunTest(tests, test);
+            } catch (const TestCancelled &) {
+                interrupted = true; // the test closed its port on the way out
+            }
+            log.end();
+            if (interrupted)
+                break;
+            const RunOutcome outcome = errors.count != errorsBefore ? RunOutcome::Stopped : RunOutcome::Succeeded;
+            failed = failed || outcome == RunOutcome::Failed;
+            stopped = stopped || outcome == RunOutcome::Stopped;
+            summary.add(std::string(TestName(test)), outcome == RunOutcome::Succeeded, log.text());
+        }
+        if (!interrupted && afterRound)
+            afterRound(round);
+    }
+
+    if (interrupted || request.repeat > 1 || request.tests.size() > 1) {
+        std::fputs(("\n" + summary.text()).c_str(), m_out);
+        std::fflush(m_out);
+    }
+    if (interrupted)
+        return StopSignals::exitStatus(StopSignals::received());
+
+    bool saved = true;
+    if (!request.savePicture.empty())
+        saved = SavePng(pic.image(), request.savePicture, m_err) && saved;
+
+    if (stopped)
+        return kStoppedByErrorStatus;
+    if (failed || !saved)
+        return kTestFailedStatus;
+    return kAllSucceededStatus;
+}
