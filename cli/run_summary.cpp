@@ -1,6 +1,7 @@
 #include "run_summary.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -45,7 +46,11 @@ std::string Median(std::vector<std::int64_t> values)
     if (values.size() % 2 == 1)
         return std::to_string(values[middle]);
     const std::int64_t sum = values[middle - 1] + values[middle];
-    return std::to_string(sum / 2) + (sum % 2 != 0 ? ".5" : "");
+    if (sum % 2 == 0)
+        return std::to_string(sum / 2);
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(sum) / 2);
+    return text;
 }
 
 } // namespace

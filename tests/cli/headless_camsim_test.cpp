@@ -1,0 +1,171 @@
+// camconsole --run as a user runs it: the real program with no display,
+// against the simulated camera on a pseudo-terminal.
+#include "sim/camsim_reply.h"
+#include "support/camsim_process.h"
+#include "support/console_process.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <regex>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// A line without the number a timing label ends in (it depends on the machine).
+Lines Labels(const std::string &output)
+{
+    Lines labels;
+    for (const std::string &line : OutputLines(output))
+        labels.push_back(line.substr(0, line.find_last_not_of("-0123456789") + 1));
+    return labels;
+}
+
+const Lines kNormalLog = { "Starting DF Test using direct connection (RGB)",
+                           "Opening Comport...",
+                           "Ping....OK",
+                           "Sending Command & Starting Frame Dump Timer...",
+                           "Total Time To Get Frame:",
+                           "Dumping Frame...",
+                           "Time to Process Frame: " };
+const Lines kBinaryLog = { "Starting LineMode Test", "Starting Timer", "Stopping Timer",
+                           "Total time to get frame: ", "Time to display frame: " };
+const Lines kDllLog = { "Starting DLL Test (RGB)",
+                        "Connecting to COM device",
+                        "Ping....OK",
+                        "Starting Timer & Dumping Frame....OK",
+                        "Image Dump CompleteTotal Ticks to Get Frame: ",
+                        "Total Ticks to Process Frame: " };
+
+Lines Concat(std::initializer_list<Lines> parts)
+{
+    Lines all;
+    for (const Lines &part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+std::vector<std::string> RunArgs(const CamsimProcess &camera, std::vector<std::string> more)
+{
+    std::vector<std::string> args = { "--port", camera.linkPath(), "--driver", TARQIS_LIBRARY };
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+}
+
+TEST(HeadlessRunTest, NormalPrintsItsLogAndSavesThePicture)
+{
+    CamsimProcess camera({ "--fast", "--pattern", "checker" });
+    const std::string dir = camera.directory();
+    ConsoleProcess console(RunArgs(camera, { "--run", "normal", "--save-picture", dir + "/picture.png" }));
+    ASSERT_EQ(console.wait(), 0) << console.err();
+    EXPECT_EQ(Labels(console.out()), kNormalLog);
+    EXPECT_EQ(console.err(), "");
+    QImage picture(QString::fromStdString(dir + "/picture.png"));
+    ASSERT_EQ(picture.size(), QSize(133, 117));
+    for (int column : { 0, 17, 64 }) {
+        for (int row : { 0, 58, 116 }) {
+            const camsim::Rgb c = camsim::PatternPixel(camsim::Pattern::Checker, column, row);
+            EXPECT_EQ(picture.pixel(2 + 2 * column, row), qRgb(c.r, c.g, c.b)) << column << "," << row;
+        }
+    }
+    EXPECT_EQ(picture.pixel(0, 5), qRgb(0xEF, 0xEF, 0xEF)) << "the window's clear color where nothing is drawn";
+}
+
+TEST(HeadlessRunTest, BinaryAndDllPrintTheirLogs)
+{
+    CamsimProcess camera({ "--fast" });
+    const std::pair<const char *, Lines> runs[] = { { "binary", kBinaryLog }, { "dll", kDllLog } };
+    for (const auto &[test, log] : runs) {
+        SCOPED_TRACE(test);
+        ConsoleProcess console(RunArgs(camera, { "--run", test }));
+        ASSERT_EQ(console.wait(), 0) << console.err();
+        EXPECT_EQ(Labels(console.out()), log);
+        EXPECT_EQ(console.err(), "");
+    }
+    EXPECT_EQ(camera.receivedCommands(), Lines({ "PM 1", "LM 1", "TW", "", "DF" }));
+}
+
+TEST(HeadlessRunTest, RepeatedRunsEndWithASummary)
+{
+    CamsimProcess camera({ "--fast" });
+    ConsoleProcess console(RunArgs(camera, { "--run", "normal,dll", "--repeat", "2" }));
+    ASSERT_EQ(console.wait(), 0) << console.err();
+    const Lines lines = OutputLines(console.out());
+    const Lines logs = Concat({ kNormalLog, kDllLog, kNormalLog, kDllLog });
+    ASSERT_EQ(lines.size(), logs.size() + 7) << console.out();
+    EXPECT_EQ(Labels(console.out().substr(0, console.out().find("\n\n") + 1)), logs);
+    const std::string stats = ": min \\d+, median \\d+(\\.5)?, max \\d+";
+    const std::string summary[] = { "",
+                                    "normal: 2 runs, 2 successes, 0 failures",
+                                    "  Total Time To Get Frame" + stats,
+                                    "  Time to Process Frame" + stats,
+                                    "dll: 2 runs, 2 successes, 0 failures",
+                                    "  Total Ticks to Get Frame" + stats,
+                                    "  Total Ticks to Process Frame" + stats };
+    for (std::size_t i = 0; i < std::size(summary); ++i)
+        EXPECT_TRUE(std::regex_match(lines[logs.size() + i], std::regex(summary[i]))) << lines[logs.size() + i];
+    EXPECT_EQ(camera.receivedCommands(), Lines({ "", "DF", "", "DF", "", "DF", "", "DF" }));
+}
+
+TEST(HeadlessRunTest, PortAndDriverErrorsStopWithStatus3)
+{
+    {
+        ConsoleProcess console({ "--port", "/nonexistent/camconsole-port", "--run", "normal" });
+        EXPECT_EQ(console.wait(), 3);
+        EXPECT_EQ(console.out(),
+                  "Serial port error: No such file or directory\nHint: wrong port, or the adapter is unplugged.\n");
+        EXPECT_EQ(console.err(), "No such file or directory\nHint: wrong port, or the adapter is unplugged.\n");
+    }
+    {
+        ConsoleProcess console({ "--driver", "/nonexistent/libtarqis.so", "--run", "dll" });
+        EXPECT_EQ(console.wait(), 3);
+        const std::string loaderText = "/nonexistent/libtarqis.so: cannot open shared object file: No such file or "
+                                       "directory";
+        EXPECT_EQ(console.out(),
+                  "Starting DLL Test (RGB)\nConnecting to COM device\nDriver library error: " + loaderText + "\n");
+        EXPECT_EQ(console.err(), loaderText + "\n");
+    }
+}
+
+TEST(HeadlessRunTest, UsageErrorsExitWithStatus2)
+{
+    const std::vector<std::string> cases[] = {
+        { "--bogus" },
+        { "--run" },
+        { "--run", "normal,color" },
+        { "--run", "normal,dll", "--save-frame", "frame.png" },
+        { "--run", "normal", "--repeat", "0" },
+    };
+    for (const auto &args : cases) {
+        SCOPED_TRACE(args.back());
+        ConsoleProcess console(args);
+        EXPECT_EQ(console.wait(), 2);
+        EXPECT_EQ(console.out(), "");
+        EXPECT_EQ(console.err().rfind("camconsole: ", 0), 0u) << console.err();
+    }
+    ConsoleProcess help({ "--help" });
+    EXPECT_EQ(help.wait(), 0);
+    EXPECT_EQ(help.out().rfind("Usage: ", 0), 0u) << help.out();
+}
+
+TEST(HeadlessRunTest, SignalsEndTheRunAtTheNextEventPointWithTheSummary)
+{
+    CamsimProcess camera; // wire pace: the dump takes about 3 s
+    for (const auto &[signal, status] : { std::pair { SIGINT, 130 }, std::pair { SIGTERM, 143 } }) {
+        SCOPED_TRACE(status);
+        ConsoleProcess console(RunArgs(camera, { "--run", "normal,binary" }));
+        ASSERT_TRUE(console.waitForOutput("Sending Command & Starting Frame Dump Timer...\n")) << console.out();
+        console.signal(signal);
+        EXPECT_EQ(console.wait(), status);
+        EXPECT_EQ(OutputLines(console.out()),
+                  Lines({ "Starting DF Test using direct connection (RGB)", "Opening Comport...", "Ping....OK",
+                          "Sending Command & Starting Frame Dump Timer...", "",
+                          "normal: 0 runs, 0 successes, 0 failures", "binary: 0 runs, 0 successes, 0 failures" }));
+    }
+    EXPECT_EQ(camera.receivedCommands(), Lines({ "", "DF", "", "DF" })) << "binary never started";
+}
+
+} // namespace
