@@ -1,5 +1,6 @@
 #!/bin/bash
-# Sets up, builds and runs every test. The widget tests run headless. Then
+# Sets up, checks the formatting, builds, runs clang-tidy over the product
+# code and runs every test. The widget tests run headless. Then
 # the .deb is built and checked, the same suite runs again built with
 # AddressSanitizer and UBSan (build-asan/), and each fuzz target runs for a
 # short time (build-fuzz/, clang). Ends with one summary line.
@@ -8,6 +9,7 @@ cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 ./scripts/check-style.sh
 ./scripts/build.sh -DCAMCONSOLE_WERROR=ON
+./scripts/check-tidy.sh build
 
 results=$(mktemp)
 trap 'rm -f "$results"' EXIT
