@@ -106,6 +106,9 @@ int HeadlessRunner::run(const RunRequest &request)
             afterRound(round);
     }
 
+    // A signal that came during a stretch without event processing (the
+    // driver test has none) is acted on here, when that test has ended.
+    interrupted = interrupted || StopSignals::received() != 0;
     if (interrupted || request.repeat > 1 || request.tests.size() > 1) {
         std::fputs(("\n" + summary.text()).c_str(), m_out);
         std::fflush(m_out);
