@@ -29,23 +29,6 @@ void RunTest(CameraTests &tests, CameraTest test)
     }
 }
 
-// Counts the errors shown, so a run can tell that one stopped its test.
-class CountingErrorReporter final : public ErrorReporter {
-public:
-    explicit CountingErrorReporter(ErrorReporter &shown) : m_shown(shown) {}
-    void showError(const std::string &text) override
-    {
-        ++count;
-        m_shown.showError(text);
-    }
-    int count = 0;
-
-private:
-    ErrorReporter &m_shown;
-};
-
-enum class RunOutcome { Succeeded, Failed, Stopped };
-
 bool SavePng(const QImage &image, const std::string &path, std::FILE *err)
 {
     QImageWriter writer(QString::fromStdString(path), "png");
@@ -71,8 +54,7 @@ int HeadlessRunner::run(const RunRequest &request)
     MonotonicTickClock ticks;
     LocalSecondsClock seconds;
     QtEventPump events([] { return StopSignals::received() != 0; });
-    StreamErrorReporter errorText(m_err);
-    CountingErrorReporter errors(errorText);
+    StreamErrorReporter errors(m_err);
     ConsolePlatform platform { log, pic, m_com, sleeper, ticks, seconds, events, errors, m_driver };
     CameraTests tests(platform);
 
@@ -88,7 +70,6 @@ int HeadlessRunner::run(const RunRequest &request)
                 interrupted = true;
                 break;
             }
-            const int errorsBefore = errors.count;
             try {
                 RunTest(tests, test);
             } catch (const TestCancelled &) {
@@ -97,10 +78,10 @@ int HeadlessRunner::run(const RunRequest &request)
             log.end();
             if (interrupted)
                 break;
-            const RunOutcome outcome = errors.count != errorsBefore ? RunOutcome::Stopped : RunOutcome::Succeeded;
-            failed = failed || outcome == RunOutcome::Failed;
-            stopped = stopped || outcome == RunOutcome::Stopped;
-            summary.add(std::string(TestName(test)), outcome == RunOutcome::Succeeded, log.text());
+            const TestOutcome outcome = tests.lastOutcome();
+            failed = failed || outcome == TestOutcome::Failed;
+            stopped = stopped || outcome == TestOutcome::Stopped;
+            summary.add(std::string(TestName(test)), outcome == TestOutcome::Succeeded, log.text());
         }
         if (!interrupted && afterRound)
             afterRound(round);

@@ -11,6 +11,7 @@
 #include "platform/picture_surface.h"
 #include "platform/status_log.h"
 #include "platform/timing.h"
+#include "port_hint.h"
 
 #include <vector>
 
@@ -22,21 +23,6 @@ constexpr std::int16_t kDumpWaitMs = 6000; // not used by the dump's own drain l
 constexpr int kLineModeRequestSettleMs = 250;
 constexpr int kLineModeCycleMs = 75;
 constexpr int kDriverInitSettleMs = 400;
-
-// A plain-language hint for the port errors people meet most.
-const char *HintFor(LinkError::Cause cause)
-{
-    switch (cause) {
-    case LinkError::Cause::PermissionDenied:
-        return "Hint: the user is probably not in the dialout group.";
-    case LinkError::Cause::NoSuchDevice:
-        return "Hint: wrong port, or the adapter is unplugged.";
-    case LinkError::Cause::Busy:
-        return "Hint: another program is using the port.";
-    default:
-        return nullptr;
-    }
-}
 
 } // namespace
 
@@ -90,13 +76,14 @@ void CameraTests::closePortAfterFailure()
 // dialog, the port left closed. The test that met it ends; the console stays.
 void CameraTests::reportPortError(const LinkError &error)
 {
+    m_outcome = TestOutcome::Stopped;
     const std::string line = std::string("Serial port error: ") + error.what();
     if (m_logReset)
         m_platform.status.appendLine(line);
     else
         resetLog(line);
     std::string dialogText = error.what();
-    if (const char *hint = HintFor(error.cause())) {
+    if (const char *hint = PortErrorHint(error.cause())) {
         m_platform.status.appendLine(hint);
         dialogText += std::string("\n") + hint;
     }
@@ -109,6 +96,7 @@ void CameraTests::df_nomral_Click()
 {
     auto &p = m_platform;
     m_logReset = false;
+    m_outcome = TestOutcome::Failed;
     if (!openCameraPort())
         return;
     try {
@@ -125,17 +113,22 @@ void CameraTests::df_nomral_Click()
         const std::string reply = SendCommand("DF", kDumpWaitMs);
         std::int64_t start = 0;
         std::int64_t end = 0;
-        if (reply != kFailureMarker) {
+        const bool accepted = reply != kFailureMarker;
+        bool frameComplete = false;
+        if (accepted) {
             start = p.ticks.ticksMs();
             p.status.appendLine("Dumping Frame...");
             p.pic.usePixelUnits();
             p.pic.clear();
-            DecodeFrameStream(reply, p.pic, p.events);
+            frameComplete = DecodeFrameStream(reply, p.pic, p.events) == WalkEnd::EndMarker;
             end = p.ticks.ticksMs();
         } else {
             p.status.appendLine("Error Dumping Frame");
         }
         p.status.appendLine("Time to Process Frame: " + std::to_string(end - start));
+        if (accepted && !frameComplete)
+            p.status.appendLine("Frame incomplete: the end marker did not arrive");
+        m_outcome = frameComplete ? TestOutcome::Succeeded : TestOutcome::Failed;
     } catch (...) {
         closePortAfterFailure();
         throw;
@@ -147,6 +140,7 @@ void CameraTests::df_bin_Click()
 {
     auto &p = m_platform;
     m_logReset = false;
+    m_outcome = TestOutcome::Failed;
     resetLog("Starting LineMode Test");
     p.status.repaintWindow();
     if (!openCameraPort())
@@ -161,7 +155,8 @@ void CameraTests::df_bin_Click()
             }
         }
         p.pic.clear();
-        LineModeFrame();
+        if (LineModeFrame() == WalkEnd::EndMarker)
+            m_outcome = TestOutcome::Succeeded;
     } catch (const LinkError &error) {
         reportPortError(error);
         return;
@@ -173,9 +168,9 @@ void CameraTests::df_bin_Click()
 }
 
 // Asks for one line-mode bitmap with "TW", collects it until the camera
-// pauses for 75 ms, logs the capture time and draws it. Link errors are
-// raised to the caller.
-void CameraTests::LineModeFrame()
+// pauses for 75 ms, logs the capture time and draws it, saying so when the
+// bitmap's end did not arrive. Link errors are raised to the caller.
+WalkEnd CameraTests::LineModeFrame()
 {
     auto &p = m_platform;
     p.com.setOutput("TW\r");
@@ -193,13 +188,17 @@ void CameraTests::LineModeFrame()
     p.status.appendLine("Total time to get frame: " + std::to_string(SecondsBetween(t0, t1)));
     p.status.repaintWindow();
 
-    DrawLineModeBitmap(received.reply, p.pic, p.status, p.seconds);
+    const WalkEnd walked = DrawLineModeBitmap(received.reply, p.pic, p.status, p.seconds);
+    if (walked == WalkEnd::NoStart || walked == WalkEnd::CutShort)
+        p.status.appendLine("Bitmap incomplete: the end markers did not arrive");
+    return walked;
 }
 
 void CameraTests::df_dll_Click()
 {
     auto &p = m_platform;
     m_logReset = false;
+    m_outcome = TestOutcome::Failed;
     std::vector<std::uint8_t> frame(CameraDriver::kFrameBufferSize, 0);
 
     resetLog("Starting DLL Test (RGB)");
@@ -208,15 +207,25 @@ void CameraTests::df_dll_Click()
 
     bool portInitialised = false;
     bool lineOpen = false; // "Starting Timer & Dumping Frame...." awaits its result
+    // The library's own words for the first failure, where it has them: the
+    // later failures of a run usually follow from the first.
+    std::string libraryText;
+    const auto noteFailure = [&] {
+        if (libraryText.empty())
+            libraryText = p.driver.CAM_LastError().value_or("");
+    };
     try {
-        p.driver.CAM_Init("COM1");
+        if (p.driver.CAM_Init("COM1") != 1)
+            noteFailure();
         portInitialised = true;
         p.sleeper.sleepMs(kDriverInitSettleMs);
 
-        if (p.driver.CAM_Ping() == 1)
+        if (p.driver.CAM_Ping() == 1) {
             p.status.appendLine("Ping....OK");
-        else
+        } else {
+            noteFailure();
             p.status.appendLine("Ping....FAILED...Trying DF anyway");
+        }
         p.status.repaintLog();
 
         p.status.appendText("Starting Timer & Dumping Frame....");
@@ -225,19 +234,28 @@ void CameraTests::df_dll_Click()
         const std::int64_t t0 = p.ticks.ticksMs();
         const std::int32_t dumped = p.driver.CAM_DumpFrame(frame.data());
         const std::int64_t t1 = p.ticks.ticksMs();
+        if (dumped != 1)
+            noteFailure();
         p.status.appendLine(dumped == 1 ? "OK" : "FAILED");
         lineOpen = false;
         p.status.repaintLog();
 
         p.pic.usePixelUnits();
         const std::int64_t t2 = p.ticks.ticksMs();
-        DecodeFrameBuffer(frame.data(), p.pic, p.status);
+        const WalkEnd walked = DecodeFrameBuffer(frame.data(), p.pic, p.status);
         const std::int64_t t3 = p.ticks.ticksMs();
         p.status.appendLine("Total Ticks to Get Frame: " + std::to_string(t1 - t0));
         p.status.appendLine("Total Ticks to Process Frame: " + std::to_string(t3 - t2));
+        if (!libraryText.empty()) {
+            p.status.appendLine("Driver library: " + libraryText);
+            if (const char *hint = DriverErrorHint(libraryText))
+                p.status.appendLine(hint);
+        }
+        m_outcome = dumped == 1 && walked == WalkEnd::EndMarker ? TestOutcome::Succeeded : TestOutcome::Failed;
 
         p.driver.CAM_ClosePort();
     } catch (const DriverError &error) {
+        m_outcome = TestOutcome::Stopped;
         if (lineOpen)
             p.status.appendLine(""); // the error gets a line of its own
         p.status.appendLine(std::string("Driver library error: ") + error.what());

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "decode/walk_end.h"
+#include "test_outcome.h"
+
 #include <cstdint>
 #include <string>
 
@@ -26,8 +29,17 @@ public:
     // "DF --> DLL (RGB)": a color frame dump through the driver library.
     void df_dll_Click();
 
+    // How the last of the three tests ended: Succeeded when the direct test's
+    // dump was accepted and its frame met the end marker, when the line-mode
+    // test's commands were acknowledged and its bitmap ended on two adjacent
+    // markers, when the driver's dump returned 1 and its frame buffer logged
+    // "Image Dump Complete"; Stopped when a port or driver-library error ended
+    // the test; Failed otherwise.
+    TestOutcome lastOutcome() const { return m_outcome; }
+
     std::string SendCommand(const std::string &command, std::int16_t delay);
-    void LineModeFrame();
+    // Captures and draws one line-mode bitmap; returns where its walk ended.
+    WalkEnd LineModeFrame();
 
 private:
     void resetLog(const std::string &message);
@@ -38,4 +50,5 @@ private:
 
     ConsolePlatform &m_platform;
     bool m_logReset = false;
+    TestOutcome m_outcome = TestOutcome::Failed;
 };

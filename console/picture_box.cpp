@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QMenu>
@@ -117,7 +118,7 @@ void PictureBox::savePictureAs()
     // picture writes that picture only: point the settings where no file
     // can be created. Nothing else in the console uses QSettings.
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
-    QFileDialog dialog(window(), tr("Save Picture As"), QString(), tr("PNG images (*.png)"));
+    QFileDialog dialog(window(), tr("Save Picture As"), m_saveFolder, tr("PNG images (*.png)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("png"));
     dialog.selectFile(QStringLiteral("picture.png"));
@@ -125,7 +126,9 @@ void PictureBox::savePictureAs()
         return;
     const QString path = dialog.selectedFiles().constFirst();
     QString error;
-    if (!savePicture(path, &error))
+    if (savePicture(path, &error))
+        m_saveFolder = QFileInfo(path).absolutePath();
+    else
         QMessageBox::warning(window(), tr("Save Picture"),
                              tr("The picture could not be saved to %1:\n%2").arg(path, error));
 }

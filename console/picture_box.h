@@ -45,7 +45,8 @@ public:
     // sets *error (when given) to the reason.
     bool savePicture(const QString &path, QString *error = nullptr) const;
     // Asks for a file name and saves the picture there; a failed write is
-    // reported in a message box.
+    // reported in a message box. The dialog opens in the folder of the last
+    // successful save, for as long as the console runs.
     void savePictureAs();
 
 protected:
@@ -58,5 +59,6 @@ private:
     std::function<bool()> m_menuAllowed;
 
     ImageSurface m_surface;
+    QString m_saveFolder; // of the last save; empty: the dialog's own default
     bool m_repaintScheduled = false;
 };

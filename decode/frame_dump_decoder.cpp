@@ -15,7 +15,7 @@ inline void PaintPixel(PictureSurface &pic, std::int64_t x, std::int64_t y, unsi
 
 } // namespace
 
-void DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump &events)
+WalkEnd DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump &events)
 {
     const std::size_t length = reply.size();
     const auto byteAt = [reply](std::size_t position) { // position counts from 1
@@ -25,6 +25,7 @@ void DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump &e
     std::int64_t x = 0;
     std::int64_t y = 0;
     bool inFrame = false;
+    bool frameStarted = false;
     std::size_t position = 1;
 
     while (position < length) {
@@ -38,12 +39,13 @@ void DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump &e
             y = 0;
             x = 0;
             inFrame = true;
+            frameStarted = true;
             ++position;
         } else if (b == kFrameEnd) {
             inFrame = false; // the extra step below passes the marker
         } else if (inFrame) {
             if (position + 2 > length)
-                return; // frame cut short: green or blue missing
+                return WalkEnd::CutShort; // green or blue missing
             PaintPixel(pic, x, y, b, byteAt(position + 1), byteAt(position + 2));
             ++y;
             position += 3;
@@ -51,9 +53,16 @@ void DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump &e
         if (!inFrame)
             ++position;
     }
+
+    if (!frameStarted)
+        return WalkEnd::NoStart;
+    // No step starts at the last byte, but an end marker there has arrived.
+    if (inFrame && position == length && byteAt(position) == kFrameEnd)
+        inFrame = false;
+    return inFrame ? WalkEnd::CutShort : WalkEnd::EndMarker;
 }
 
-void DecodeFrameBuffer(const std::uint8_t *buffer, PictureSurface &pic, StatusLog &log)
+WalkEnd DecodeFrameBuffer(const std::uint8_t *buffer, PictureSurface &pic, StatusLog &log)
 {
     std::int64_t x = 0;
     std::int64_t y = 0;
@@ -69,11 +78,12 @@ void DecodeFrameBuffer(const std::uint8_t *buffer, PictureSurface &pic, StatusLo
             x += 2;
         } else if (b == kFrameEnd) {
             log.appendText("Image Dump Complete");
-            return;
+            return WalkEnd::EndMarker;
         } else if (inFrame) {
             PaintPixel(pic, x, y, b, buffer[i + 1], buffer[i + 2]);
             ++y;
             i += 2;
         }
     }
+    return inFrame ? WalkEnd::CutShort : WalkEnd::NoStart;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "decode/walk_end.h"
 #include "platform/event_pump.h"
 #include "platform/picture_surface.h"
 #include "platform/status_log.h"
@@ -36,12 +37,17 @@ static_assert(kLastFrameBufferIndex + 2 < kFrameBufferBytes);
 // starts at the reply's last byte. A pixel whose green or blue byte would lie
 // beyond the reply's end is dropped and the decode stops there. The caller
 // clears the surface and switches it to pixel units; nothing is logged.
-void DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump &events);
+// Returns EndMarker when the last frame started met its end marker (one that
+// stands as the reply's last byte counts, although no step starts there),
+// CutShort when the reply ended inside that frame, NoStart without a frame.
+WalkEnd DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump &events);
 
 // Buffer variant: decodes the kFrameBufferBytes-byte buffer filled by the
 // driver library, scanning indices 1 to kLastFrameBufferIndex (index 0 is
 // never examined). A frame start clears the surface but keeps x and y; the
 // first end marker appends "Image Dump Complete" (no line break) to the log
 // and ends the scan; a scan without one ends silently. No window events are
-// processed; the caller switches the surface to pixel units.
-void DecodeFrameBuffer(const std::uint8_t *buffer, PictureSurface &pic, StatusLog &log);
+// processed; the caller switches the surface to pixel units. Returns
+// EndMarker when the scan met an end marker (and logged it), otherwise
+// CutShort after a frame start and NoStart without one.
+WalkEnd DecodeFrameBuffer(const std::uint8_t *buffer, PictureSurface &pic, StatusLog &log);

@@ -23,13 +23,13 @@ std::string GetBinary(int value)
     return bits;
 }
 
-void DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLog &log, SecondsClock &clock)
+WalkEnd DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLog &log, SecondsClock &clock)
 {
     pic.usePixelUnits();
 
     const std::size_t start = reply.find("ACK");
     if (start == std::string_view::npos)
-        return;
+        return WalkEnd::NoReply;
 
     const SecondsReading t2 = clock.now();
 
@@ -37,6 +37,7 @@ void DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLog &
     // marker count: it cannot overflow however long the reply is.
     bool bitmapStarted = false;
     bool previousWasMarker = false;
+    bool bitmapEnded = false;
     std::int64_t x = 0;
     std::int64_t y = 0;
 
@@ -46,8 +47,10 @@ void DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLog &
         if (byte == kMarker) {
             // Same test as GetBinary(byte) == "10101010", without building text.
             bitmapStarted = true;
-            if (previousWasMarker)
+            if (previousWasMarker) {
+                bitmapEnded = true;
                 break;
+            }
             previousWasMarker = true;
         } else if (bitmapStarted) {
             previousWasMarker = false;
@@ -65,4 +68,11 @@ void DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLog &
 
     const SecondsReading t3 = clock.now();
     log.appendLine("Time to display frame: " + std::to_string(SecondsBetween(t2, t3)));
+
+    // The last character is never examined, but a second marker there has arrived.
+    if (!bitmapEnded && previousWasMarker && static_cast<unsigned char>(reply.back()) == kMarker)
+        bitmapEnded = true;
+    if (bitmapEnded)
+        return WalkEnd::EndMarker;
+    return bitmapStarted ? WalkEnd::CutShort : WalkEnd::NoStart;
 }

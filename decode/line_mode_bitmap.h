@@ -1,5 +1,6 @@
 #pragma once
 
+#include "decode/walk_end.h"
 #include "platform/picture_surface.h"
 #include "platform/status_log.h"
 #include "platform/timing.h"
@@ -25,5 +26,8 @@ std::string GetBinary(int value);
 // to the second-to-last character (the last is never examined) painting each
 // pixel at (x, y) and (x, y + 1), blue when set and black otherwise, two
 // surface rows per bitmap row; then appends "Time to display frame: " and the
-// seconds the drawing took, read from clock.
-void DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLog &log, SecondsClock &clock);
+// seconds the drawing took, read from clock. Returns NoReply without "ACK",
+// EndMarker when the walk met two adjacent markers (a second marker that is
+// the reply's last character counts, although it is not examined), CutShort
+// when it ran to the end after the first marker, NoStart without a marker.
+WalkEnd DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLog &log, SecondsClock &clock);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -13,13 +14,19 @@ public:
 
 // The four entries of the camera driver library as the console calls them.
 // Each may raise DriverError when the library or the entry is missing.
+// Results are 1 for success and anything else for failure.
 class CameraDriver {
 public:
     static constexpr std::size_t kFrameBufferSize = 40001;
 
     virtual ~CameraDriver() = default;
-    virtual void CAM_Init(const char *portName) = 0;
+    virtual std::int32_t CAM_Init(const char *portName) = 0;
     virtual std::int32_t CAM_Ping() = 0;
     virtual std::int32_t CAM_DumpFrame(std::uint8_t *buffer) = 0;
     virtual void CAM_ClosePort() = 0;
+
+    // The optional fifth entry: the library's own text for its last failure
+    // ("" after a success), on one line. Nullopt where the library lacks the
+    // entry; never raises.
+    virtual std::optional<std::string> CAM_LastError() = 0;
 };

@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 extern "C" {
@@ -12,6 +13,7 @@ using InitEntry = std::int32_t (*)(const char *);
 using PingEntry = std::int32_t (*)();
 using DumpFrameEntry = std::int32_t (*)(std::uint8_t *);
 using ClosePortEntry = std::int32_t (*)();
+using LastErrorEntry = const char *(*)();
 }
 
 std::string DriverLibrary::DefaultPath()
@@ -50,9 +52,9 @@ void *DriverLibrary::entry(const char *name, void *&cache)
     return address;
 }
 
-void DriverLibrary::CAM_Init(const char *portName)
+std::int32_t DriverLibrary::CAM_Init(const char *portName)
 {
-    reinterpret_cast<InitEntry>(entry("CAM_Init", m_init))(portName);
+    return reinterpret_cast<InitEntry>(entry("CAM_Init", m_init))(portName);
 }
 
 std::int32_t DriverLibrary::CAM_Ping()
@@ -68,4 +70,26 @@ std::int32_t DriverLibrary::CAM_DumpFrame(std::uint8_t *buffer)
 void DriverLibrary::CAM_ClosePort()
 {
     reinterpret_cast<ClosePortEntry>(entry("CAM_ClosePort", m_closePort))();
+}
+
+std::optional<std::string> DriverLibrary::CAM_LastError()
+{
+    if (!m_handle)
+        return std::nullopt;
+    if (!m_lastError) {
+        dlerror();
+        m_lastError = dlsym(m_handle, "CAM_LastError");
+        if (!m_lastError)
+            return std::nullopt;
+    }
+    const char *text = reinterpret_cast<LastErrorEntry>(m_lastError)();
+    if (!text)
+        return std::string();
+    std::string line(text, strnlen(text, kLastErrorLimit));
+    for (char &c : line) {
+        const auto code = static_cast<unsigned char>(c);
+        if (code < 0x20 || code == 0x7F)
+            c = ' ';
+    }
+    return line;
 }

@@ -17,10 +17,16 @@ public:
 
     explicit DriverLibrary(std::string path = DefaultPath());
 
-    void CAM_Init(const char *portName) override;
+    std::int32_t CAM_Init(const char *portName) override;
     std::int32_t CAM_Ping() override;
     std::int32_t CAM_DumpFrame(std::uint8_t *buffer) override;
     void CAM_ClosePort() override;
+    // Looked up like the others but optional: a library without it, or one
+    // not loaded, gives nullopt. The text is cut to kLastErrorLimit bytes and
+    // control characters become spaces, so it stays one line of the log.
+    std::optional<std::string> CAM_LastError() override;
+
+    static constexpr std::size_t kLastErrorLimit = 512;
 
     const std::string &path() const { return m_path; }
 
@@ -33,4 +39,5 @@ private:
     void *m_ping = nullptr;
     void *m_dumpFrame = nullptr;
     void *m_closePort = nullptr;
+    void *m_lastError = nullptr;
 };

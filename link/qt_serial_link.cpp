@@ -2,6 +2,15 @@
 
 #include "port_device.h"
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
 namespace {
 
 LinkError::Cause CauseOf(QSerialPort::SerialPortError error, const QString &text)
@@ -31,6 +40,9 @@ bool EndsTheLink(QSerialPort::SerialPortError error)
     return error == QSerialPort::ReadError || error == QSerialPort::ResourceError;
 }
 
+// The text of a device whose lock another program holds.
+constexpr const char *kInUse = "the port is in use by another program";
+
 } // namespace
 
 QtSerialLink::QtSerialLink()
@@ -39,8 +51,13 @@ QtSerialLink::QtSerialLink()
     // processes events); the next operation closes the port and raises it.
     QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port, [this](QSerialPort::SerialPortError error) {
         if (EndsTheLink(error) && m_port.isOpen() && !m_lost)
-            m_lost.emplace(LinkError::Cause::ReadFailed, m_port.errorString().toStdString());
+            m_lost.emplace(deviceError(LinkError::Cause::ReadFailed, m_port.errorString().toStdString()));
     });
+}
+
+LinkError QtSerialLink::deviceError(LinkError::Cause cause, const std::string &text) const
+{
+    return LinkError(cause, m_device + ": " + text);
 }
 
 void QtSerialLink::requireClosed() const
@@ -74,19 +91,56 @@ bool QtSerialLink::portOpen() const
 
 void QtSerialLink::failAndClose(LinkError::Cause cause)
 {
-    const std::string text = m_port.errorString().toStdString();
+    const LinkError error = deviceError(cause, m_port.errorString().toStdString());
     m_lost.reset(); // this failure is the one raised now
-    if (m_port.isOpen())
-        m_port.close();
+    closeDevice();
     m_port.clearError();
-    throw LinkError(cause, text);
+    throw error;
+}
+
+// Takes the device for this link alone, or closes it again and raises Busy
+// when another holder of the lock has it open. QSerialPort set TIOCEXCL when
+// it opened; that keeps out other users but not root, hence the lock.
+void QtSerialLink::claimDevice()
+{
+    const int fd = m_port.handle();
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        ::ioctl(fd, TIOCEXCL);
+        m_ownsDevice = true;
+        return;
+    }
+    const int lockError = errno;
+    // Closing clears the terminal's exclusive mode, which is the holder's:
+    // set it again through a second descriptor that outlives the close.
+    const int keep = lockError == EWOULDBLOCK ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
+    closeDevice();
+    if (keep >= 0) {
+        ::ioctl(keep, TIOCEXCL);
+        ::close(keep);
+    }
+    m_port.clearError();
+    if (lockError == EWOULDBLOCK)
+        throw deviceError(LinkError::Cause::Busy, kInUse);
+    throw deviceError(LinkError::Cause::Other, std::strerror(lockError));
+}
+
+void QtSerialLink::closeDevice()
+{
+    if (!m_port.isOpen())
+        return;
+    if (m_ownsDevice) {
+        const int fd = m_port.handle();
+        ::ioctl(fd, TIOCNXCL);
+        ::flock(fd, LOCK_UN);
+        m_ownsDevice = false;
+    }
+    m_port.close();
 }
 
 void QtSerialLink::setPortOpen(bool open)
 {
     if (!open) {
-        if (m_port.isOpen())
-            m_port.close();
+        closeDevice();
         m_port.clearError();
         m_lost.reset();
         return;
@@ -95,14 +149,19 @@ void QtSerialLink::setPortOpen(bool open)
     requireClosed();
     m_lost.reset();
     m_port.clearError();
-    m_port.setPortName(QString::fromStdString(PortDevicePath(m_portNumber)));
+    m_device = PortDevicePath(m_portNumber);
+    m_port.setPortName(QString::fromStdString(m_device));
     m_port.setReadBufferSize(m_receiveBufferSize);
+    // Line settings made before opening are applied by the open itself, so a
+    // device that turns out to be busy is never switched to another speed.
+    m_port.setBaudRate(kBaudRate);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port.open(QIODevice::ReadWrite))
         failAndClose(CauseOf(m_port.error(), m_port.errorString()));
-    if (!m_port.setBaudRate(kBaudRate) || !m_port.setDataBits(QSerialPort::Data8)
-        || !m_port.setParity(QSerialPort::NoParity) || !m_port.setStopBits(QSerialPort::OneStop)
-        || !m_port.setFlowControl(QSerialPort::NoFlowControl))
-        failAndClose(CauseOf(m_port.error(), m_port.errorString()));
+    claimDevice();
     // Whatever the device sent while nobody listened is not a reply.
     m_port.clear(QSerialPort::AllDirections);
     m_port.clearError();
@@ -114,8 +173,7 @@ void QtSerialLink::raiseIfLost()
         return;
     const LinkError error = *m_lost;
     m_lost.reset();
-    if (m_port.isOpen())
-        m_port.close();
+    closeDevice();
     m_port.clearError();
     throw error;
 }

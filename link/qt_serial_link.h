@@ -14,6 +14,13 @@
 // received. A read or resource error while open (the device went away; a
 // pseudo-terminal whose other end closed reports read errors over and over)
 // ends the link: the port is closed once and the error raised once.
+//
+// One owner per device: an open port holds an exclusive flock() on its
+// descriptor and the terminal's exclusive mode (TIOCEXCL), both released on
+// close. The lock follows the device, not its name, so a second opener
+// through a symlink or the device's own path is refused as busy, and it
+// holds for root too (which TIOCEXCL does not stop). Error texts start with
+// the device's path.
 class QtSerialLink final : public SerialLink {
 public:
     static constexpr int kBaudRate = 115200;
@@ -29,6 +36,9 @@ public:
     int inBufferCount() override;
 
 private:
+    void claimDevice();
+    void closeDevice();
+    LinkError deviceError(LinkError::Cause cause, const std::string &text) const;
     void requireClosed() const;
     void requireOpen() const;
     void pullReceived();
@@ -38,5 +48,7 @@ private:
     QSerialPort m_port;
     int m_portNumber = 1;
     int m_receiveBufferSize = 1024;
+    std::string m_device; // the path opened last
+    bool m_ownsDevice = false; // the lock and exclusive mode are ours to release
     std::optional<LinkError> m_lost;
 };

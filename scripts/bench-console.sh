@@ -9,23 +9,11 @@ cd "$(dirname "$0")/.."
 runs=${1:-3}
 cmake --build build -j2 --target console_timing decode_bench camsim tarqis >/dev/null
 
-workdir=$(mktemp -d)
-cleanup() {
-    [ -n "${camsim_pid:-}" ] && kill "$camsim_pid" 2>/dev/null || true
-    rm -rf "$workdir"
-}
-trap cleanup EXIT INT TERM
+. scripts/lib/camsim-xvfb.sh
+start_camsim build/bin/camsim
+start_xvfb
 
-build/bin/camsim --link "$workdir/port1" >"$workdir/camsim.out" &
-camsim_pid=$!
-for _ in 1 2 3 4 5 6 7 8 9 10; do
-    [ -e "$workdir/port1" ] && break
-    sleep 0.2
-done
-
-export CAMCONSOLE_PORT1="$workdir/port1"
 export CAMCONSOLE_DRIVER="$PWD/build/lib/camconsole/libtarqis.so"
-unset QT_QPA_PLATFORM
-xvfb-run -a -s "-screen 0 800x600x24" build/bench/console_timing "$runs"
+QT_QPA_PLATFORM=xcb build/bench/console_timing "$runs"
 echo
 build/bench/decode_bench --benchmark_min_time=0.2

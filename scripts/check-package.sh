@@ -10,20 +10,8 @@
 set -eu
 cd "$(dirname "$0")/.."
 build=$(cd "${1:-build}" && pwd)
-
-work=$(mktemp -d)
-cleanup() {
-    for pid in ${console_pid:-} ${camsim_pid:-} ${xvfb_pid:-}; do
-        kill "$pid" 2>/dev/null || true
-    done
-    [ -n "${CHECK_PACKAGE_KEEP:-}" ] && echo "check-package: kept $work" || rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
-
-fail() {
-    echo "check-package: FAIL: $*" >&2
-    exit 1
-}
+keep_work=${CHECK_PACKAGE_KEEP:-}
+. scripts/lib/camsim-xvfb.sh
 
 echo "check-package: building the .deb"
 (cd "$build" && cpack -G DEB -B "$work/out") >"$work/cpack.log" 2>&1 ||
@@ -71,9 +59,9 @@ for binary in usr/bin/camconsole usr/bin/camsim usr/lib/camconsole/libtarqis.so;
     fi
 done
 
-# The driver library exports the four CAM_ entries and nothing else of its own.
+# The driver library exports its five CAM_ entries and nothing else of its own.
 exports=$(nm -D --defined-only "$root/usr/lib/camconsole/libtarqis.so" | awk '{ print $3 }' | sort | tr '\n' ' ')
-[ "$exports" = "CAM_ClosePort CAM_DumpFrame CAM_Init CAM_Ping " ] || fail "libtarqis.so exports: $exports"
+[ "$exports" = "CAM_ClosePort CAM_DumpFrame CAM_Init CAM_LastError CAM_Ping " ] || fail "libtarqis.so exports: $exports"
 
 if command -v desktop-file-validate >/dev/null 2>&1; then
     desktop-file-validate "$root/usr/share/applications/camconsole.desktop" || fail "desktop entry"
@@ -101,37 +89,21 @@ fi
 # The extracted console, clicked on "DF --> DLL (RGB)", must load the
 # extracted driver (found beside its own executable, with no
 # CAMCONSOLE_DRIVER) and the driver must ping the camera and dump a frame.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(cat "$work/display")"
-
-"$root/usr/bin/camsim" --link "$work/port1" --log "$work/commands" --fast >/dev/null &
-camsim_pid=$!
-for _ in $(seq 50); do [ -e "$work/port1" ] && break; sleep 0.1; done
-[ -e "$work/port1" ] || fail "camsim did not start"
+start_xvfb
+start_camsim "$root/usr/bin/camsim" --log "$work/commands" --fast
 
 unset CAMCONSOLE_DRIVER
-CAMCONSOLE_PORT1="$work/port1" QT_QPA_PLATFORM=xcb LD_DEBUG=files LD_DEBUG_OUTPUT="$work/ld" \
-    "$root/usr/bin/camconsole" 2>"$work/console.log" &
+QT_QPA_PLATFORM=xcb LD_DEBUG=files LD_DEBUG_OUTPUT="$work/ld" "$root/usr/bin/camconsole" 2>"$work/console.log" &
 console_pid=$!
-for _ in $(seq 100); do
-    xdotool search --name '^Form1$' >/dev/null 2>&1 && break
-    sleep 0.1
-done
-window=$(xdotool search --name '^Form1$' | head -n 1) || fail "the console's window did not appear"
+track_pid "$console_pid"
+wait_for_window
 sleep 0.5
 xdotool mousemove --window "$window" 224 44 click 1
-for _ in $(seq 100); do
-    grep -q "^DF$" "$work/commands" 2>/dev/null && break
-    sleep 0.1
-done
-grep -q "^DF$" "$work/commands" 2>/dev/null || fail "the driver test sent no DF (camsim log: $(cat "$work/commands" 2>/dev/null))"
+sent_df() { grep -q "^DF$" "$work/commands" 2>/dev/null; }
+wait_for 20 sent_df || fail "the driver test sent no DF (camsim log: $(cat "$work/commands" 2>/dev/null))"
 grep -hq "file=$root/usr/lib/camconsole/libtarqis.so .*dynamically loaded by $root/usr/bin/camconsole" "$work"/ld.* ||
     fail "the console did not load $root/usr/lib/camconsole/libtarqis.so"
 kill "$console_pid" 2>/dev/null || true
 wait "$console_pid" 2>/dev/null || true
-console_pid=
 
 echo "check-package: OK"

@@ -12,34 +12,13 @@ if [ $# -gt 0 ] && [ -d "$1" ]; then
     shift
 fi
 
-work=$(mktemp -d)
-cleanup() {
-    for pid in ${console_pid:-} ${camsim_pid:-} ${xvfb_pid:-}; do
-        kill "$pid" 2>/dev/null || true
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
+. scripts/lib/camsim-xvfb.sh
+start_xvfb
+start_camsim "$build/bin/camsim" "$@"
 
-# No window manager: the window's client area stands at 0,0 of the screen.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "screenshots: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(cat "$work/display")"
-
-"$build/bin/camsim" --link "$work/port1" "$@" >/dev/null &
-camsim_pid=$!
-for _ in $(seq 50); do [ -e "$work/port1" ] && break; sleep 0.1; done
-
-CAMCONSOLE_PORT1="$work/port1" QT_QPA_PLATFORM=xcb "$build/bin/camconsole" 2>"$work/console.log" &
-console_pid=$!
-window=
-for _ in $(seq 100); do
-    window=$(xdotool search --name '^Form1$' 2>/dev/null | head -n 1) && [ -n "$window" ] && break
-    sleep 0.1
-done
-[ -n "$window" ] || { echo "screenshots: the console's window did not appear" >&2; exit 1; }
+QT_QPA_PLATFORM=xcb "$build/bin/camconsole" 2>"$work/console.log" &
+track_pid $!
+wait_for_window
 sleep 1
 
 mkdir -p docs

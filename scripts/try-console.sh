@@ -8,25 +8,14 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j2 --target camconsole camsim tarqis
 
-workdir=$(mktemp -d)
-cleanup() {
-    [ -n "${camsim_pid:-}" ] && kill "$camsim_pid" 2>/dev/null || true
-    rm -rf "$workdir"
-}
-trap cleanup EXIT INT TERM
+. scripts/lib/camsim-xvfb.sh
+start_camsim build/bin/camsim "$@"
+echo "camsim is serving on $(head -n 1 "$work/camsim.out")"
 
-build/bin/camsim --link "$workdir/port1" "$@" >"$workdir/camsim.out" &
-camsim_pid=$!
-for _ in 1 2 3 4 5 6 7 8 9 10; do
-    [ -e "$workdir/port1" ] && break
-    sleep 0.2
-done
-echo "camsim is serving on $(head -n 1 "$workdir/camsim.out")"
-
-export CAMCONSOLE_PORT1="$workdir/port1"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    echo "No display: opening the console on a virtual X server (xvfb-run)." >&2
-    xvfb-run -a build/bin/camconsole
+    echo "No display: opening the console on a virtual X server (Xvfb)." >&2
+    start_xvfb
+    QT_QPA_PLATFORM=xcb build/bin/camconsole
 else
     build/bin/camconsole
 fi

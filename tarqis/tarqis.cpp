@@ -1,5 +1,5 @@
-// The four exported entries of libtarqis.so. Everything else in the library
-// has hidden visibility.
+// The exported entries of libtarqis.so. Everything else in the library has
+// hidden visibility.
 
 #include "tarqis.h"
 
@@ -8,8 +8,10 @@
 #include "serial_port.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string_view>
 
 namespace {
 
@@ -25,6 +27,36 @@ constexpr int kPingDrainLimitMs = 500;
 
 std::mutex g_mutex;
 SerialPort g_port;
+// What CAM_LastError returns: fixed storage, so the pointer handed out stays
+// valid (its text may change with the next call of an entry).
+char g_lastError[600] = {};
+
+std::int32_t Succeed()
+{
+    g_lastError[0] = '\0';
+    return 1;
+}
+
+std::int32_t Fail(const char *text)
+{
+    std::snprintf(g_lastError, sizeof g_lastError, "%s", text);
+    return 0;
+}
+
+// A failure of the port's own, with the device and the system's words.
+std::int32_t FailOnPort()
+{
+    return Fail(g_port.lastError());
+}
+
+// A failure the camera's reply caused, named after the open device.
+std::int32_t FailOnDevice(const char *cause)
+{
+    std::snprintf(g_lastError, sizeof g_lastError, "%s: %s", g_port.device().c_str(), cause);
+    return 0;
+}
+
+constexpr const char *kNoPort = "no port is open";
 
 } // namespace
 
@@ -34,19 +66,23 @@ TARQIS_API int32_t CAM_Init(const char *port)
 {
     const std::lock_guard lock(g_mutex);
     g_port.close();
+    if (!port)
+        return Fail("no port name given");
     const int number = PortNumberFromName(port);
-    if (number <= 0)
+    if (number <= 0) {
+        std::snprintf(g_lastError, sizeof g_lastError, "\"%.40s\" is not a port name such as COM1", port);
         return 0;
-    return g_port.open(PortDevicePath(number)) ? 1 : 0;
+    }
+    return g_port.open(PortDevicePath(number)) ? Succeed() : FailOnPort();
 }
 
 TARQIS_API int32_t CAM_Ping(void)
 {
     const std::lock_guard lock(g_mutex);
     if (!g_port.isOpen())
-        return 0;
+        return Fail(kNoPort);
     if (!g_port.discardInput() || !g_port.writeAll("\r", 1, kWriteTimeoutMs))
-        return 0;
+        return FailOnPort();
 
     std::uint8_t chunk[256];
     char head[3] = {};
@@ -57,8 +93,10 @@ TARQIS_API int32_t CAM_Ping(void)
     };
 
     const long first = g_port.readSome(chunk, sizeof chunk, TARQIS_PING_TIMEOUT_MS);
-    if (first <= 0)
-        return 0;
+    if (first < 0)
+        return FailOnPort();
+    if (first == 0)
+        return FailOnDevice("the camera did not answer the ping");
     keep(first);
 
     // Read on until the reply pauses, so its tail (the prompt) is not left
@@ -70,35 +108,55 @@ TARQIS_API int32_t CAM_Ping(void)
             break;
         keep(got);
     }
-    return headSize == sizeof head && std::memcmp(head, "ACK", sizeof head) == 0 ? 1 : 0;
+    if (headSize == sizeof head && std::memcmp(head, "ACK", sizeof head) == 0)
+        return Succeed();
+    return FailOnDevice("the camera's reply to the ping does not start with \"ACK\"");
 }
 
 TARQIS_API int32_t CAM_DumpFrame(uint8_t *buffer)
 {
     const std::lock_guard lock(g_mutex);
-    if (!buffer || !g_port.isOpen())
-        return 0;
+    if (!buffer)
+        return Fail("no frame buffer given");
+    if (!g_port.isOpen())
+        return Fail(kNoPort);
     if (!g_port.discardInput() || !g_port.writeAll("DF\r", 3, kWriteTimeoutMs))
-        return 0;
+        return FailOnPort();
 
     DumpReader reader(buffer, TARQIS_FRAME_BUFFER_SIZE);
     std::uint8_t chunk[4096];
     while (!reader.finished()) {
         const long got = g_port.readSome(chunk, sizeof chunk, TARQIS_DUMP_IDLE_TIMEOUT_MS);
-        if (got <= 0)
-            return 0;
+        if (got < 0)
+            return FailOnPort();
+        if (got == 0) {
+            if (reader.size() == 0)
+                return FailOnDevice("the camera did not answer \"DF\"");
+            const std::string_view received(reinterpret_cast<const char *>(buffer), reader.size());
+            if (received.find("ACK") == std::string_view::npos)
+                return FailOnDevice("the camera did not acknowledge \"DF\"");
+            return FailOnDevice("the frame stopped before its end marker");
+        }
         // Bytes after the end marker in the same chunk (the camera's prompt)
         // are dropped with the chunk.
         reader.feed(chunk, static_cast<std::size_t>(got));
     }
-    return reader.status() == DumpReader::Status::Complete ? 1 : 0;
+    if (reader.status() == DumpReader::Status::Complete)
+        return Succeed();
+    return FailOnDevice("the frame did not end within the frame buffer");
 }
 
 TARQIS_API int32_t CAM_ClosePort(void)
 {
     const std::lock_guard lock(g_mutex);
     g_port.close();
-    return 1;
+    return Succeed();
+}
+
+TARQIS_API const char *CAM_LastError(void)
+{
+    const std::lock_guard lock(g_mutex);
+    return g_lastError;
 }
 
 } // extern "C"

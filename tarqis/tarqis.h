@@ -2,7 +2,8 @@
  * tarqis.h: camera driver library (libtarqis.so).
  *
  * Four entries that open the camera's serial port, ping the camera, dump one
- * color frame into a caller's buffer and close the port again. The library
+ * color frame into a caller's buffer and close the port again, and an
+ * optional fifth, CAM_LastError, that says why the last call failed. The library
  * keeps one port open at a time; the entries are meant to be called from one
  * thread at a time (they are serialised internally, so concurrent calls do not
  * corrupt the port state, but they do interleave on the wire).
@@ -26,7 +27,14 @@
  * return (13); the camera answers an accepted command with "ACK" followed by
  * its data.
  *
- * Results: every entry returns 1 on success and 0 on failure.
+ * One owner per device: an open port holds an exclusive advisory lock
+ * (flock) on the device and the terminal's exclusive mode (TIOCEXCL), both
+ * released when the port is closed. The lock belongs to the device, not to
+ * the name it was opened by, and it holds for root as well. Programs that
+ * take the same lock (the camconsole console does) never share the camera.
+ *
+ * Results: every entry but CAM_LastError returns 1 on success and 0 on
+ * failure.
  */
 #ifndef TARQIS_H
 #define TARQIS_H
@@ -79,8 +87,8 @@ extern "C" {
  * processes.
  *
  * Returns 1 when the port is open and configured; 0 when `port` is null or
- * not a valid port name, or the device can not be opened or configured (the
- * port is then closed).
+ * not a valid port name, the device can not be opened or configured, or
+ * another holder of the lock has it open (the port is then closed).
  */
 TARQIS_API int32_t CAM_Init(const char *port);
 
@@ -120,6 +128,24 @@ TARQIS_API int32_t CAM_DumpFrame(uint8_t *buffer);
  * port is open (before CAM_Init, or twice). Returns 1.
  */
 TARQIS_API int32_t CAM_ClosePort(void);
+
+/*
+ * CAM_LastError (optional): the text of the last failure of any entry, or ""
+ * when the last call of an entry succeeded (and before any call). A failure
+ * on the port names the device and its cause, for example
+ *   "/dev/ttyUSB0: the port is in use by another program"
+ *   "/dev/ttyUSB0: Permission denied"
+ *   "/dev/ttyUSB0: No such file or directory"
+ *   "/dev/ttyUSB0: the frame stopped before its end marker"
+ * The text is meant for people, not to be parsed. The pointer stays valid
+ * for as long as the library is loaded; the text it points to changes with
+ * the next call of an entry. Never null.
+ *
+ * Optional: this entry is not part of every camera driver library. A program
+ * that wants to work with any of them looks it up (dlsym) and does without
+ * it where it is missing.
+ */
+TARQIS_API const char *CAM_LastError(void);
 
 #ifdef __cplusplus
 }

@@ -11,11 +11,14 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstdlib>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -148,6 +151,52 @@ TEST_F(PictureMenuTest, FailedSaveGivesTheReasonAndWritesNothing)
     error.clear();
     EXPECT_FALSE(pic->savePicture(dir.filePath("taken.png"), &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+// Runs show (which opens a modal file dialog) and hands the dialog to
+// answer, again every few milliseconds until it closes.
+void AnswerFileDialog(const std::function<void()> &show, const std::function<void(QFileDialog &)> &answer)
+{
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget()))
+            answer(*dialog);
+    });
+    poll.start(20);
+    show();
+}
+
+TEST_F(PictureMenuTest, SaveAsOpensInTheFolderOfTheLastSave)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString pictures = QDir(dir.path()).absoluteFilePath("pictures");
+    const QString elsewhere = QDir(dir.path()).absoluteFilePath("elsewhere");
+    ASSERT_TRUE(QDir().mkpath(pictures) && QDir().mkpath(elsewhere));
+    const auto choose = [](const QString &path) {
+        return [path](QFileDialog &dialog) {
+            // The dialog leaves a file name field that has the focus alone.
+            if (QWidget *focused = dialog.focusWidget())
+                focused->clearFocus();
+            dialog.selectFile(path);
+            static_cast<QDialog &>(dialog).accept(); // QFileDialog::accept checks the name
+        };
+    };
+
+    AnswerFileDialog([&] { pic->savePictureAs(); }, choose(pictures + "/first.png"));
+    EXPECT_TRUE(QFile::exists(pictures + "/first.png"));
+    // Another file dialog of the process, accepted elsewhere, does not move it.
+    QFileDialog other(nullptr, QString(), elsewhere);
+    other.setAcceptMode(QFileDialog::AcceptSave);
+    AnswerFileDialog([&] { other.exec(); }, choose(elsewhere + "/other.txt"));
+
+    QString shownIn;
+    AnswerFileDialog([&] { pic->savePictureAs(); },
+                     [&](QFileDialog &dialog) {
+                         shownIn = dialog.directory().absolutePath();
+                         dialog.reject();
+                     });
+    EXPECT_EQ(shownIn.toStdString(), pictures.toStdString());
 }
 
 TEST_F(PictureMenuTest, CopyPutsThePictureOnTheClipboard)

@@ -146,6 +146,27 @@ TEST(FrameStream, PixelCutShortByTheEndIsDroppedWithoutReadingPastIt)
     }
 }
 
+TEST(FrameStream, SaysWhetherTheLastFrameMetItsEndMarker)
+{
+    const struct {
+        std::string reply;
+        WalkEnd end;
+    } cases[] = {
+        { kTwoPixelDump + "\r:", WalkEnd::EndMarker },
+        { kTwoPixelDump, WalkEnd::EndMarker }, // the marker is the last byte: arrived, though never a step
+        { "ACK\r" + Bytes({ 1, 2, 10, 20, 30, 3, 1, 2, 40, 50, 60, 0 }), WalkEnd::CutShort }, // a second frame, cut
+        { "ACK\r" + Bytes({ 1, 2, 10, 20, 30, 40, 50 }), WalkEnd::CutShort }, // inside a pixel
+        { "ACK\r" + Bytes({ 1, 2, 10, 20, 30, 40, 50, 60 }), WalkEnd::CutShort },
+        { "ACK\r" + Bytes({ 10, 20, 30, 3, 0 }), WalkEnd::NoStart },
+        { "", WalkEnd::NoStart },
+    };
+    for (const auto &c : cases) {
+        RecordingSurface pic;
+        FakeEventPump events;
+        EXPECT_EQ(DecodeFrameStream(c.reply, pic, events), c.end) << "reply of " << c.reply.size() << " bytes";
+    }
+}
+
 TEST(FrameStream, CoordinatesGoBeyondSixteenBitsAndAreClippedByTheSurface)
 {
     // 16,400 column markers carry x to 32,800; 33,000 pixels carry y past 32,767.
@@ -272,6 +293,27 @@ TEST_F(FrameBuffer, EndMarkerJustPastTheLastIndexIsNotSeen)
     decode();
     EXPECT_EQ(pic.calls.size(), 2u * 11468u);
     EXPECT_EQ(log.text, "");
+}
+
+TEST_F(FrameBuffer, SaysWhetherTheScanMetAnEndMarker)
+{
+    const struct {
+        std::string bytes;
+        WalkEnd end;
+    } cases[] = {
+        { "ACK\r" + Bytes({ 1, 2, 10, 20, 30, 3 }), WalkEnd::EndMarker },
+        { Bytes({ 0, 3 }), WalkEnd::EndMarker }, // logged, though no frame started
+        { "ACK\r" + Bytes({ 1, 2, 10, 20, 30 }), WalkEnd::CutShort },
+        { Bytes({ 1, 2, 10, 20, 30, 3 }), WalkEnd::EndMarker }, // the start at index 0 is not seen, the end is
+        { "", WalkEnd::NoStart },
+    };
+    for (const auto &c : cases) {
+        std::fill(buffer.begin(), buffer.end(), 0);
+        fill(c.bytes);
+        log.text.clear();
+        EXPECT_EQ(DecodeFrameBuffer(buffer.data(), pic, log), c.end) << c.bytes.size() << " bytes";
+        EXPECT_EQ(log.text == "Image Dump Complete", c.end == WalkEnd::EndMarker);
+    }
 }
 
 TEST_F(FrameBuffer, AllZeroBufferDrawsAndLogsNothing)

@@ -136,6 +136,26 @@ TEST(LineModeBitmap, LastCharacterIsNeverExamined)
     }
 }
 
+TEST(LineModeBitmap, SaysWhetherTheWalkMetTwoAdjacentMarkers)
+{
+    const struct {
+        std::string reply;
+        WalkEnd end;
+    } cases[] = {
+        { "ACK" + Bytes({ 170, 128, 170, 170, 0 }), WalkEnd::EndMarker },
+        { "ACK" + Bytes({ 170, 128, 170, 170 }), WalkEnd::EndMarker }, // the last, unexamined, character
+        { "ACK" + Bytes({ 170, 128, 170, 5, 0 }), WalkEnd::CutShort },
+        { "ACK" + Bytes({ 170, 128, 170 }), WalkEnd::CutShort },
+        { "ACK" + Bytes({ 1, 2, 3, 170 }), WalkEnd::NoStart },
+        { Bytes({ 170, 128, 170, 170, 0 }), WalkEnd::NoReply },
+    };
+    for (const auto &c : cases) {
+        Walk w;
+        EXPECT_EQ(DrawLineModeBitmap(c.reply, w.pic, w.log, w.time), c.end)
+            << "reply of " << c.reply.size() << " bytes";
+    }
+}
+
 TEST(LineModeBitmap, LogsTheSecondsTheDrawingTook)
 {
     RecordingSurface pic;

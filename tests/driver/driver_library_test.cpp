@@ -46,6 +46,7 @@ protected:
 
 TEST_F(DriverTestWithLibrary, DumpThatWritesNothingAndFails)
 {
+    // The fake library has no CAM_LastError: the log holds the specified lines only.
     run("empty");
     EXPECT_EQ(f.status.lines(),
               Lines({ "Starting DLL Test (RGB)", "Connecting to COM device", "Ping....FAILED...Trying DF anyway",
@@ -84,6 +85,26 @@ TEST_F(DriverTestWithLibrary, DumpPastTheLastExaminedIndexStopsThere)
     EXPECT_EQ(f.status.lines()[4], "Total Ticks to Get Frame: 0") << "the end marker lies past the scan";
 }
 
+TEST(DriverTestWithTarqis, MissingDeviceIsNamedInTheLibrarysWordsWithAHint)
+{
+    setenv("CAMCONSOLE_PORT1", "/nonexistent/camconsole-port", 1);
+    FakePlatform f;
+    DriverLibrary library { TARQIS_LIBRARY };
+    ConsolePlatform platform { f.status, f.pic, f.com, f.time, f.time, f.time, f.events, f.errors, library };
+    CameraTests tests(platform);
+    tests.df_dll_Click();
+    unsetenv("CAMCONSOLE_PORT1");
+
+    EXPECT_EQ(f.status.lines(),
+              Lines({ "Starting DLL Test (RGB)", "Connecting to COM device", "Ping....FAILED...Trying DF anyway",
+                      "Starting Timer & Dumping Frame....FAILED", "Total Ticks to Get Frame: 0",
+                      "Total Ticks to Process Frame: 0",
+                      "Driver library: /nonexistent/camconsole-port: No such file or directory",
+                      "Hint: wrong port, or the adapter is unplugged." }));
+    EXPECT_TRUE(f.errors.shown.empty());
+    EXPECT_EQ(tests.lastOutcome(), TestOutcome::Failed);
+}
+
 TEST(DriverLibraryLoading, MissingLibraryAndMissingEntryRaiseTheLoadersText)
 {
     DriverLibrary missing("/nonexistent/libtarqis.so");
@@ -94,8 +115,11 @@ TEST(DriverLibraryLoading, MissingLibraryAndMissingEntryRaiseTheLoadersText)
         EXPECT_NE(std::string(error.what()).find("/nonexistent/libtarqis.so"), std::string::npos);
     }
 
+    EXPECT_EQ(missing.CAM_LastError(), std::nullopt) << "optional: never raises";
+
     DriverLibrary incomplete(INCOMPLETE_DRIVER_LIBRARY);
     EXPECT_NO_THROW(incomplete.CAM_Init("COM1"));
+    EXPECT_EQ(incomplete.CAM_LastError(), std::nullopt);
     try {
         incomplete.CAM_Ping();
         FAIL() << "a missing entry must raise when it is called";

@@ -88,7 +88,7 @@ CamsimProcess::CamsimProcess(std::vector<std::string> args)
                                      + std::strerror(rc));
         }
 
-        m_devicePath = readLine(5000ms);
+        m_devicePath = readLine(kGenerousTimeout);
         if (m_devicePath.empty()) {
             const int status = stop();
             throw std::runtime_error("CamsimProcess: camsim did not report its device (exit status "
@@ -163,14 +163,7 @@ std::vector<std::string> CamsimProcess::receivedCommands() const
 
 bool CamsimProcess::waitForCommands(std::size_t n, std::chrono::milliseconds timeout) const
 {
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        if (receivedCommands().size() >= n)
-            return true;
-        if (Clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(5ms);
-    }
+    return WaitUntil([&] { return receivedCommands().size() >= n; }, timeout);
 }
 
 int CamsimProcess::stop()

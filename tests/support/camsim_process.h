@@ -9,10 +9,12 @@
 //
 // The constructor makes a private temporary directory, starts camsim with
 // "--link <dir>/port1 --log <dir>/commands.log" followed by the given
-// arguments and waits (at most 5 s) for the pty's device path on camsim's
-// stdout. It throws std::runtime_error, with camsim's stderr in the
+// arguments and waits (kGenerousTimeout at most) for the pty's device path
+// on camsim's stdout. It throws std::runtime_error, with camsim's stderr in the
 // message, when camsim does not start. The destructor stops camsim (SIGTERM,
 // SIGKILL after 3 s), reaps it and removes the directory.
+
+#include "wait_until.h"
 
 #include <chrono>
 #include <cstddef>
@@ -40,11 +42,11 @@ public:
     // Commands camsim received so far, in order; a ping is "".
     std::vector<std::string> receivedCommands() const;
     // Waits until at least n commands were received; false after timeout.
-    bool waitForCommands(std::size_t n, std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) const;
+    bool waitForCommands(std::size_t n, std::chrono::milliseconds timeout = kGenerousTimeout) const;
 
     // The next device path camsim prints (after a hangup it opens a fresh
     // pty); empty when none comes within the timeout.
-    std::string nextDevicePath(std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+    std::string nextDevicePath(std::chrono::milliseconds timeout = kGenerousTimeout);
 
     // Stops camsim now (SIGTERM, then SIGKILL after 3 s) and returns its
     // exit status, or -1 if it was killed by a signal. Later calls return

@@ -111,11 +111,12 @@ int FakeSerialLink::inBufferCount()
     return static_cast<int>(received.size());
 }
 
-void FakeCameraDriver::CAM_Init(const char *portName)
+std::int32_t FakeCameraDriver::CAM_Init(const char *portName)
 {
     calls.push_back(std::string("CAM_Init ") + portName);
     if (missingEntry == "CAM_Init")
         throw DriverError("undefined symbol: CAM_Init");
+    return initResult;
 }
 
 std::int32_t FakeCameraDriver::CAM_Ping()
@@ -143,4 +144,11 @@ void FakeCameraDriver::CAM_ClosePort()
     calls.push_back("CAM_ClosePort");
     if (missingEntry == "CAM_ClosePort")
         throw DriverError("undefined symbol: CAM_ClosePort");
+}
+
+std::optional<std::string> FakeCameraDriver::CAM_LastError()
+{
+    if (lastError)
+        calls.push_back("CAM_LastError");
+    return lastError;
 }

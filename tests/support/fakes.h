@@ -153,15 +153,19 @@ public:
 // A driver whose entries are scripted by the test.
 class FakeCameraDriver final : public CameraDriver {
 public:
-    void CAM_Init(const char *portName) override;
+    std::int32_t CAM_Init(const char *portName) override;
     std::int32_t CAM_Ping() override;
     std::int32_t CAM_DumpFrame(std::uint8_t *buffer) override;
     void CAM_ClosePort() override;
+    std::optional<std::string> CAM_LastError() override;
 
+    std::int32_t initResult = 1;
     std::int32_t pingResult = 1;
     std::int32_t dumpResult = 1;
     std::string dumpBytes; // written from index 0
     std::vector<std::string> calls;
     std::optional<std::string> missingEntry; // raises DriverError when called
     std::function<void()> duringDump;
+    // CAM_LastError's text; nullopt: the library lacks the entry.
+    std::optional<std::string> lastError;
 };

@@ -1,8 +1,11 @@
 #include "pty_pair.h"
 
+#include "wait_until.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -34,20 +37,31 @@ void PtyPair::send(const std::string &bytes)
     }
 }
 
-std::string PtyPair::receive(int timeoutMs)
+std::string PtyPair::receive(std::size_t count)
 {
     std::string result;
-    pollfd fd { m_master, POLLIN, 0 };
-    int wait = timeoutMs;
-    while (poll(&fd, 1, wait) > 0 && (fd.revents & POLLIN)) {
-        char buffer[4096];
-        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        result.append(buffer, static_cast<std::size_t>(n));
-        wait = 20;
-    }
+    WaitUntil([&] {
+        pollfd fd { m_master, POLLIN, 0 };
+        while (result.size() < count && poll(&fd, 1, 0) > 0 && (fd.revents & POLLIN)) {
+            char buffer[4096];
+            const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            result.append(buffer, static_cast<std::size_t>(n));
+        }
+        return result.size() >= count;
+    });
     return result;
+}
+
+std::size_t PtyPair::unreadByDevice() const
+{
+    // The device's input queue is shared by every open file of it, so the
+    // slave end held here sees what the console's own file would read.
+    int queued = 0;
+    if (m_slave < 0 || ::ioctl(m_slave, FIONREAD, &queued) != 0)
+        return 0;
+    return static_cast<std::size_t>(queued);
 }
 
 void PtyPair::hangUp()

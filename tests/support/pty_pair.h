@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // A pseudo-terminal whose device a test opens as a serial port, with the
@@ -14,8 +15,11 @@ public:
     const std::string &devicePath() const { return m_devicePath; }
     // Writes bytes as the camera.
     void send(const std::string &bytes);
-    // Reads what the console sent, waiting up to timeoutMs for the first byte.
-    std::string receive(int timeoutMs = 500);
+    // Reads what the console sent until count bytes came (or a generous
+    // timeout passed: then fewer).
+    std::string receive(std::size_t count);
+    // Bytes sent to the device that nobody has read from it yet.
+    std::size_t unreadByDevice() const;
     // Closes the camera's end: the device hangs up.
     void hangUp();
 

@@ -3,15 +3,16 @@
 
 #include "tarqis.h"
 
+#include "link/qt_serial_link.h"
 #include "sim/camsim_reply.h"
 #include "support/camsim_process.h"
+#include "support/qt_app.h"
 
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -20,11 +21,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using camsim::CommandKind;
 using camsim::FaultMode;
 using camsim::Pattern;
-using std::chrono::milliseconds;
 
 constexpr std::size_t kBufferSize = TARQIS_FRAME_BUFFER_SIZE;
 constexpr std::size_t kGuard = 256;
@@ -39,7 +38,6 @@ struct Dump {
         std::fill(bytes.begin() + kBufferSize, bytes.end(), kGuardByte);
         return bytes;
     }();
-    milliseconds took {};
 
     std::string prefix(std::size_t n) const
     {
@@ -60,9 +58,7 @@ struct Dump {
 Dump DumpFrame()
 {
     Dump dump;
-    const auto start = Clock::now();
     dump.result = CAM_DumpFrame(dump.storage.data());
-    dump.took = std::chrono::duration_cast<milliseconds>(Clock::now() - start);
     return dump;
 }
 
@@ -140,7 +136,7 @@ TEST_F(TarqisCamsim, MarkerValuesInGreenAndBlueDoNotEndTheFrame)
     }
 }
 
-TEST_F(TarqisCamsim, TruncatedFrameFailsAfterTheIdleTimeout)
+TEST_F(TarqisCamsim, TruncatedFrameFailsAndKeepsWhatArrived)
 {
     start({ "--fast", "--fault", "DF=short" });
     const std::string reply = expectedReply(Pattern::Bars, FaultMode::Short);
@@ -149,8 +145,7 @@ TEST_F(TarqisCamsim, TruncatedFrameFailsAfterTheIdleTimeout)
     // What arrived is in the buffer, nothing after it.
     EXPECT_EQ(dump.prefix(reply.size()), reply);
     EXPECT_TRUE(dump.untouchedFrom(reply.size()));
-    EXPECT_GE(dump.took.count(), TARQIS_DUMP_IDLE_TIMEOUT_MS - 50);
-    EXPECT_LT(dump.took.count(), 3000);
+    EXPECT_EQ(std::string(CAM_LastError()), cam->linkPath() + ": the frame stopped before its end marker");
 }
 
 TEST_F(TarqisCamsim, OversizeStreamStopsAtTheBufferEnd)
@@ -165,7 +160,6 @@ TEST_F(TarqisCamsim, OversizeStreamStopsAtTheBufferEnd)
         EXPECT_EQ(dump.result, 0);
         EXPECT_EQ(dump.prefix(kBufferSize), reply);
         EXPECT_TRUE(dump.untouchedFrom(kBufferSize));
-        EXPECT_LT(dump.took.count(), 5000);
         CAM_ClosePort();
     }
 }
@@ -173,17 +167,16 @@ TEST_F(TarqisCamsim, OversizeStreamStopsAtTheBufferEnd)
 TEST_F(TarqisCamsim, SilentCameraAndBadPingRepliesFail)
 {
     start({ "--fast", "--fault", "silent", "--fault-times", "2" });
-    const auto began = Clock::now();
     EXPECT_EQ(CAM_Ping(), 0);
-    EXPECT_LT(Clock::now() - began, milliseconds(2000));
+    EXPECT_EQ(std::string(CAM_LastError()), cam->linkPath() + ": the camera did not answer the ping");
 
     const Dump dump = DumpFrame();
     EXPECT_EQ(dump.result, 0);
+    EXPECT_EQ(std::string(CAM_LastError()), cam->linkPath() + ": the camera did not answer \"DF\"");
     EXPECT_TRUE(dump.untouchedFrom(0));
-    EXPECT_GE(dump.took.count(), TARQIS_DUMP_IDLE_TIMEOUT_MS - 50);
-    EXPECT_LT(dump.took.count(), 2000);
     // The fault is used up: the camera answers again.
     EXPECT_EQ(CAM_Ping(), 1);
+    EXPECT_EQ(std::string(CAM_LastError()), "");
     CAM_ClosePort();
 
     // "ACK" must stand at the start of the reply.
@@ -203,7 +196,6 @@ TEST_F(TarqisCamsim, PauseShorterThanTheIdleTimeoutIsWaitedOut)
     const Dump dump = DumpFrame();
     EXPECT_EQ(dump.result, 1);
     EXPECT_EQ(dump.storage[reply.size() - 3], TARQIS_FRAME_END);
-    EXPECT_GE(dump.took.count(), 250);
 }
 
 TEST_F(TarqisCamsim, HangupFailsAndTheNextInitReopens)
@@ -211,13 +203,44 @@ TEST_F(TarqisCamsim, HangupFailsAndTheNextInitReopens)
     start({ "--fast", "--fault", "DF=hangup", "--fault-times", "1" });
     const Dump dump = DumpFrame();
     EXPECT_EQ(dump.result, 0);
-    EXPECT_LT(dump.took.count(), 3000);
 
     // camsim opens a fresh pty behind the same link.
     ASSERT_FALSE(cam->nextDevicePath().empty());
     ASSERT_EQ(CAM_Init("COM1"), 1);
     EXPECT_EQ(CAM_Ping(), 1);
     EXPECT_EQ(DumpFrame().result, 1);
+}
+
+TEST_F(TarqisCamsim, OneOwnerPerDeviceBetweenTheLibraryAndTheConsole)
+{
+    EnsureQtApp();
+    start({ "--fast" }); // the library holds the camera through camsim's symlink
+    const std::string held = "the port is in use by another program";
+
+    // The console's link, through the pty's own name, is refused.
+    ::setenv("CAMCONSOLE_PORT1", cam->devicePath().c_str(), 1);
+    QtSerialLink console;
+    try {
+        console.setPortOpen(true);
+        ADD_FAILURE() << "the console opened a port the library holds";
+    } catch (const LinkError &error) {
+        EXPECT_EQ(error.cause(), LinkError::Cause::Busy);
+        EXPECT_EQ(std::string(error.what()), cam->devicePath() + ": " + held);
+    }
+    EXPECT_EQ(CAM_Ping(), 1) << "the holder is undisturbed";
+    CAM_ClosePort();
+
+    // Once the library let go, the console opens; now the library is refused.
+    console.setPortOpen(true);
+    ::setenv("CAMCONSOLE_PORT1", cam->linkPath().c_str(), 1);
+    EXPECT_EQ(CAM_Init("COM1"), 0);
+    EXPECT_EQ(std::string(CAM_LastError()), cam->linkPath() + ": " + held);
+    EXPECT_EQ(CAM_Ping(), 0);
+
+    console.setPortOpen(false);
+    EXPECT_EQ(CAM_Init("COM1"), 1);
+    EXPECT_EQ(std::string(CAM_LastError()), "");
+    EXPECT_EQ(CAM_Ping(), 1);
 }
 
 TEST_F(TarqisCamsim, FrameAtWirePace)

@@ -1,4 +1,4 @@
-// The built libtarqis.so as the console sees it: loaded with dlopen, four C
+// The built libtarqis.so as the console sees it: loaded with dlopen, five C
 // entries, nothing else exported, and safe results without a camera.
 
 #include "tarqis.h"
@@ -17,7 +17,7 @@ extern "C" int tarqis_header_frame_buffer_size_from_c(void);
 
 namespace {
 
-const char *const kEntries[] = { "CAM_Init", "CAM_Ping", "CAM_DumpFrame", "CAM_ClosePort" };
+const char *const kEntries[] = { "CAM_Init", "CAM_Ping", "CAM_DumpFrame", "CAM_ClosePort", "CAM_LastError" };
 
 class Library : public testing::Test {
 protected:
@@ -29,6 +29,7 @@ protected:
         ping = entry<decltype(&CAM_Ping)>("CAM_Ping");
         dump = entry<decltype(&CAM_DumpFrame)>("CAM_DumpFrame");
         close = entry<decltype(&CAM_ClosePort)>("CAM_ClosePort");
+        lastError = entry<decltype(&CAM_LastError)>("CAM_LastError");
     }
 
     void TearDown() override
@@ -46,11 +47,12 @@ protected:
     decltype(&CAM_Ping) ping = nullptr;
     decltype(&CAM_DumpFrame) dump = nullptr;
     decltype(&CAM_ClosePort) close = nullptr;
+    decltype(&CAM_LastError) lastError = nullptr;
 };
 
 } // namespace
 
-TEST_F(Library, ExportsExactlyTheFourEntries)
+TEST_F(Library, ExportsExactlyItsFiveEntries)
 {
     for (const char *name : kEntries)
         EXPECT_NE(::dlsym(handle, name), nullptr) << name;
@@ -62,7 +64,7 @@ TEST_F(Library, ExportsExactlyTheFourEntries)
                               "_Z14PortDevicePathB5cxx11i", "_Z18PortNumberFromNamePKc" })
         EXPECT_EQ(::dlsym(handle, name), nullptr) << name;
 
-    // The dynamic symbol table defines the four entries and nothing else.
+    // The dynamic symbol table defines the entries and nothing else.
     const std::string command = std::string("nm -D --defined-only '") + TARQIS_LIBRARY_PATH + "' 2>/dev/null";
     FILE *pipe = ::popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);
@@ -85,17 +87,21 @@ TEST_F(Library, HeaderIsUsableFromC)
     EXPECT_EQ(tarqis_header_frame_buffer_size_from_c(), 40001);
 }
 
-TEST_F(Library, EntriesFailSafelyWithoutAnOpenPort)
+TEST_F(Library, EntriesFailSafelyWithoutAnOpenPortAndSayWhy)
 {
     std::vector<std::uint8_t> buffer(TARQIS_FRAME_BUFFER_SIZE, 0x5A);
     const std::vector<std::uint8_t> untouched = buffer;
+    const auto why = [&] { return std::string(lastError()); };
 
     // Before any CAM_Init.
     EXPECT_EQ(close(), 1);
+    EXPECT_EQ(why(), "");
     EXPECT_EQ(close(), 1);
     EXPECT_EQ(ping(), 0);
+    EXPECT_EQ(why(), "no port is open");
     EXPECT_EQ(dump(buffer.data()), 0);
     EXPECT_EQ(dump(nullptr), 0);
+    EXPECT_EQ(why(), "no frame buffer given");
     EXPECT_EQ(buffer, untouched);
 
     // Names that are not ports, and a port whose device does not exist: no
@@ -103,13 +109,16 @@ TEST_F(Library, EntriesFailSafelyWithoutAnOpenPort)
     ::setenv("CAMCONSOLE_PORT1", "/nonexistent/tarqis-test-port", 1);
     ::setenv("CAMCONSOLE_PORT7", "/nonexistent/tarqis-test-port", 1);
     EXPECT_EQ(init(nullptr), 0);
+    EXPECT_EQ(why(), "no port name given");
     EXPECT_EQ(init(""), 0);
     EXPECT_EQ(init("COM"), 0);
     EXPECT_EQ(init("COM0"), 0);
     EXPECT_EQ(init("LPT1"), 0);
+    EXPECT_EQ(why(), "\"LPT1\" is not a port name such as COM1");
     EXPECT_EQ(init("COM1x"), 0);
     EXPECT_EQ(init("com7"), 0);
     EXPECT_EQ(init("COM1"), 0);
+    EXPECT_EQ(why(), "/nonexistent/tarqis-test-port: No such file or directory");
     EXPECT_EQ(ping(), 0);
     EXPECT_EQ(dump(buffer.data()), 0);
     EXPECT_EQ(buffer, untouched);
@@ -118,6 +127,7 @@ TEST_F(Library, EntriesFailSafelyWithoutAnOpenPort)
     // port stays closed.
     ::setenv("CAMCONSOLE_PORT1", "/dev/null", 1);
     EXPECT_EQ(init("COM1"), 0);
+    EXPECT_EQ(why(), "/dev/null: not a serial port");
     EXPECT_EQ(ping(), 0);
     ::unsetenv("CAMCONSOLE_PORT1");
     ::unsetenv("CAMCONSOLE_PORT7");
