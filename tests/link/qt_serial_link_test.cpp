@@ -144,7 +144,7 @@ TEST_F(QtSerialLinkTest, OneOwnerPerDeviceWhicheverNameItIsOpenedBy)
         // The refused open leaves the holder as it was: exclusive, and reading.
         EXPECT_TRUE(Exclusive(device));
         camera.send("ACK");
-        Settle();
+        ASSERT_TRUE(WaitUntil([&] { return camera.unreadByDevice() == 3; }));
         EXPECT_EQ(link.input(), "ACK");
 
         link.setPortOpen(false);
