@@ -115,9 +115,10 @@ TEST(HeadlessRunTest, PortAndDriverErrorsStopWithStatus3)
     {
         ConsoleProcess console({ "--port", "/nonexistent/camconsole-port", "--run", "normal" });
         EXPECT_EQ(console.wait(), 3);
-        EXPECT_EQ(console.out(),
-                  "Serial port error: No such file or directory\nHint: wrong port, or the adapter is unplugged.\n");
-        EXPECT_EQ(console.err(), "No such file or directory\nHint: wrong port, or the adapter is unplugged.\n");
+        const std::string portText = "/nonexistent/camconsole-port: No such file or directory\nHint: wrong port, or "
+                                     "the adapter is unplugged.\n";
+        EXPECT_EQ(console.out(), "Serial port error: " + portText);
+        EXPECT_EQ(console.err(), portText);
     }
     {
         ConsoleProcess console({ "--driver", "/nonexistent/libtarqis.so", "--run", "dll" });
