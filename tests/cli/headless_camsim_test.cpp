@@ -110,8 +110,16 @@ TEST(HeadlessRunTest, RepeatedRunsEndWithASummary)
     EXPECT_EQ(camera.receivedCommands(), Lines({ "", "DF", "", "DF", "", "DF", "", "DF" }));
 }
 
-TEST(HeadlessRunTest, PortAndDriverErrorsStopWithStatus3)
+TEST(HeadlessRunTest, FailuresExitWith1AndPortOrDriverErrorsWith3)
 {
+    {
+        CamsimProcess camera({ "--fast", "--fault", "DF=short" });
+        ConsoleProcess console(RunArgs(camera, { "--run", "normal" }));
+        EXPECT_EQ(console.wait(), 1);
+        EXPECT_NE(console.out().find("\nFrame incomplete: the end marker did not arrive\n"), std::string::npos)
+            << console.out();
+        EXPECT_EQ(console.err(), "");
+    }
     {
         ConsoleProcess console({ "--port", "/nonexistent/camconsole-port", "--run", "normal" });
         EXPECT_EQ(console.wait(), 3);
