@@ -13,28 +13,20 @@ cd "$(dirname "$0")/.."
 runs=${1:-5}
 cmake --build build -j2 --target camconsole camsim >/dev/null
 
-workdir=$(mktemp -d)
-cleanup() {
-    [ -n "${camsim_pid:-}" ] && kill "$camsim_pid" 2>/dev/null || true
-    rm -rf "$workdir"
-}
-trap cleanup EXIT INT TERM
-
-build/bin/camsim --link "$workdir/port1" >"$workdir/camsim.out" &
-camsim_pid=$!
-for _ in $(seq 50); do [ -e "$workdir/port1" ] && break; sleep 0.1; done
+. scripts/lib/camsim-xvfb.sh
+start_camsim build/bin/camsim
 
 settle_ms=100
 ping_wait_ms=50
 echo "camconsole --run normal against camsim at wire pace (waits: ${settle_ms} ms settle, ${ping_wait_ms} ms ping, the reception)"
 for run in $(seq "$runs"); do
     start=$(date +%s%N)
-    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM /usr/bin/time -f "%U %S" -o "$workdir/cpu" \
-        build/bin/camconsole --port "$workdir/port1" --run normal >"$workdir/log"
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM /usr/bin/time -f "%U %S" -o "$work/cpu" \
+        build/bin/camconsole --port "$work/port1" --run normal >"$work/log"
     end=$(date +%s%N)
     total=$(((end - start) / 1000000))
-    reception=$(sed -n 's/^Total Time To Get Frame://p' "$workdir/log")
-    cpu=$(awk '{ printf "%d", ($1 + $2) * 1000 }' "$workdir/cpu")
+    reception=$(sed -n 's/^Total Time To Get Frame://p' "$work/log")
+    cpu=$(awk '{ printf "%d", ($1 + $2) * 1000 }' "$work/cpu")
     printf "run %d: total %5d ms, reception %5d ms, overhead %4d ms (target 50 ms), CPU %3d ms\n" \
         "$run" "$total" "$reception" $((total - settle_ms - ping_wait_ms - reception)) "$cpu"
 done

@@ -14,23 +14,15 @@ repeats=${1:-300}
 build=${2:-build}
 cmake --build "$build" -j2 --target headless_soak camsim tarqis >/dev/null
 
-workdir=$(mktemp -d)
-cleanup() {
-    [ -n "${camsim_pid:-}" ] && kill "$camsim_pid" 2>/dev/null || true
-    rm -rf "$workdir"
-}
-trap cleanup EXIT INT TERM
-
-"$build/bin/camsim" --fast --link "$workdir/port1" >"$workdir/camsim.out" &
-camsim_pid=$!
-for _ in $(seq 50); do [ -e "$workdir/port1" ] && break; sleep 0.1; done
+. scripts/lib/camsim-xvfb.sh
+start_camsim "$build/bin/camsim" --fast
 
 echo "soak: camconsole --run normal,binary,dll --repeat $repeats against camsim --fast"
 status=0
-"$build/bench/headless_soak" --port "$workdir/port1" --driver "$PWD/$build/lib/camconsole/libtarqis.so" \
-    --run normal,binary,dll --repeat "$repeats" >"$build/soak.log" 2>"$workdir/figures" || status=$?
+"$build/bench/headless_soak" --port "$work/port1" --driver "$PWD/$build/lib/camconsole/libtarqis.so" \
+    --run normal,binary,dll --repeat "$repeats" >"$build/soak.log" 2>"$work/figures" || status=$?
 # The summary follows the last log after an empty line.
 awk 'summary { print } /^$/ { summary = 1 }' "$build/soak.log"
-cat "$workdir/figures"
+cat "$work/figures"
 [ "$status" -eq 0 ] || echo "soak: the whole log is in $build/soak.log" >&2
 exit "$status"
