@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -72,12 +73,12 @@ BENCHMARK(BM_FrameStream);
 void BM_FrameBuffer(benchmark::State &state)
 {
     const std::string reply = FullFrameReply();
-    std::vector<std::uint8_t> buffer(kFrameBufferBytes, 0);
+    std::vector<std::uint8_t> buffer(kFrameBufferSize, 0);
     std::copy(reply.begin(), reply.end(), buffer.begin());
     NullSurface pic;
     NullLog log;
     for (auto _ : state) {
-        DecodeFrameBuffer(buffer.data(), pic, log);
+        DecodeFrameBuffer(std::span<const std::uint8_t, kFrameBufferSize>(buffer.data(), kFrameBufferSize), pic, log);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(reply.size()));

@@ -1,7 +1,7 @@
 #include "camera_choices.h"
 
+#include "common/port_device.h"
 #include "driver/driver_library.h"
-#include "link/port_device.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -13,7 +13,8 @@
 #include "platform/timing.h"
 #include "port_hint.h"
 
-#include <vector>
+#include <array>
+#include <memory>
 
 namespace {
 
@@ -24,6 +25,52 @@ constexpr int kLineModeRequestSettleMs = 250;
 constexpr int kLineModeCycleMs = 75;
 constexpr int kDriverInitSettleMs = 400;
 
+// Holds the camera's port open for one direct test. Constructing it opens the
+// port; close() closes it at the test's end and raises a failure to do so;
+// leaving the scope any other way closes it quietly, since the error or the
+// cancellation that ends the test is what gets reported. A failed open leaves
+// the port closed too.
+class CameraPortGuard {
+public:
+    explicit CameraPortGuard(SerialLink &com) : m_com(com)
+    {
+        try {
+            m_com.setPortNumber(CameraTests::kCameraPort);
+            m_com.setReceiveBufferSize(CameraTests::kReceiveBufferSize);
+            m_com.setPortOpen(true);
+        } catch (...) {
+            closeQuietly();
+            throw;
+        }
+    }
+    ~CameraPortGuard()
+    {
+        if (!m_closed)
+            closeQuietly();
+    }
+    CameraPortGuard(const CameraPortGuard &) = delete;
+    CameraPortGuard &operator=(const CameraPortGuard &) = delete;
+
+    void close()
+    {
+        m_com.setPortOpen(false);
+        m_closed = true;
+    }
+
+private:
+    void closeQuietly() noexcept
+    {
+        try {
+            m_com.setPortOpen(false);
+        } catch (const LinkError &) {
+            // The failure being reported already says what went wrong.
+        }
+    }
+
+    SerialLink &m_com;
+    bool m_closed = false;
+};
+
 } // namespace
 
 CameraTests::CameraTests(ConsolePlatform &platform) : m_platform(platform)
@@ -32,7 +79,8 @@ CameraTests::CameraTests(ConsolePlatform &platform) : m_platform(platform)
 
 std::string CameraTests::SendCommand(const std::string &command, std::int16_t delay)
 {
-    return ::SendCommand(m_platform, command, delay);
+    auto &p = m_platform;
+    return ::SendCommand({ p.com, p.sleeper, p.ticks, p.status, p.events }, command, delay);
 }
 
 void CameraTests::resetLog(const std::string &message)
@@ -41,39 +89,24 @@ void CameraTests::resetLog(const std::string &message)
     m_logReset = true;
 }
 
-bool CameraTests::openCameraPort()
+// Runs the steps of a direct test with the camera's port open. The port is
+// closed on every way out: at the end of the steps, on a port error and when
+// the test is cancelled. The first port error (opening, during the steps or
+// closing) ends the test and is reported once; anything else propagates.
+void CameraTests::runOnCameraPort(const std::function<void()> &steps)
 {
     try {
-        m_platform.com.setPortNumber(kCameraPort);
-        m_platform.com.setReceiveBufferSize(kReceiveBufferSize);
-        m_platform.com.setPortOpen(true);
-        return true;
+        CameraPortGuard port(m_platform.com);
+        m_platform.sleeper.sleepMs(kOpenSettleMs);
+        steps();
+        port.close();
     } catch (const LinkError &error) {
-        reportPortError(error);
-        return false;
-    }
-}
-
-void CameraTests::closeCameraPort()
-{
-    try {
-        m_platform.com.setPortOpen(false);
-    } catch (const LinkError &error) {
-        reportPortError(error);
-    }
-}
-
-void CameraTests::closePortAfterFailure()
-{
-    try {
-        m_platform.com.setPortOpen(false);
-    } catch (const LinkError &) {
-        // The failure being reported already says what went wrong.
+        reportPortError(error); // the guard has closed the port by now
     }
 }
 
 // One report per failure: the component's text in the log and in one
-// dialog, the port left closed. The test that met it ends; the console stays.
+// dialog. The test that met it ends; the console stays.
 void CameraTests::reportPortError(const LinkError &error)
 {
     m_outcome = TestOutcome::Stopped;
@@ -87,7 +120,6 @@ void CameraTests::reportPortError(const LinkError &error)
         m_platform.status.appendLine(hint);
         dialogText += std::string("\n") + hint;
     }
-    closePortAfterFailure();
     m_platform.status.repaintLog();
     m_platform.errors.showError(dialogText);
 }
@@ -97,10 +129,7 @@ void CameraTests::df_nomral_Click()
     auto &p = m_platform;
     m_logReset = false;
     m_outcome = TestOutcome::Failed;
-    if (!openCameraPort())
-        return;
-    try {
-        p.sleeper.sleepMs(kOpenSettleMs);
+    runOnCameraPort([&] {
         resetLog("Starting DF Test using direct connection (RGB)");
         p.status.appendLine("Opening Comport...");
         p.status.repaintLog();
@@ -129,11 +158,7 @@ void CameraTests::df_nomral_Click()
         if (accepted && !frameComplete)
             p.status.appendLine("Frame incomplete: the end marker did not arrive");
         m_outcome = frameComplete ? TestOutcome::Succeeded : TestOutcome::Failed;
-    } catch (...) {
-        closePortAfterFailure();
-        throw;
-    }
-    closeCameraPort();
+    });
 }
 
 void CameraTests::df_bin_Click()
@@ -143,28 +168,17 @@ void CameraTests::df_bin_Click()
     m_outcome = TestOutcome::Failed;
     resetLog("Starting LineMode Test");
     p.status.repaintWindow();
-    if (!openCameraPort())
-        return;
-    try {
-        p.sleeper.sleepMs(kOpenSettleMs);
+    runOnCameraPort([&] {
         for (const char *modeCommand : { "PM 1", "LM 1" }) {
             if (SendCommand(modeCommand, kModeCommandWaitMs) == kFailureMarker) {
                 p.status.appendLine("Error, please retry");
-                closeCameraPort();
                 return;
             }
         }
         p.pic.clear();
         if (LineModeFrame() == WalkEnd::EndMarker)
             m_outcome = TestOutcome::Succeeded;
-    } catch (const LinkError &error) {
-        reportPortError(error);
-        return;
-    } catch (...) {
-        closePortAfterFailure();
-        throw;
-    }
-    closeCameraPort();
+    });
 }
 
 // Asks for one line-mode bitmap with "TW", collects it until the camera
@@ -199,7 +213,7 @@ void CameraTests::df_dll_Click()
     auto &p = m_platform;
     m_logReset = false;
     m_outcome = TestOutcome::Failed;
-    std::vector<std::uint8_t> frame(CameraDriver::kFrameBufferSize, 0);
+    const auto frame = std::make_unique<std::array<std::uint8_t, kFrameBufferSize>>(); // zeroed
 
     resetLog("Starting DLL Test (RGB)");
     p.status.appendLine("Connecting to COM device");
@@ -232,7 +246,7 @@ void CameraTests::df_dll_Click()
         lineOpen = true;
         p.status.repaintLog();
         const std::int64_t t0 = p.ticks.ticksMs();
-        const std::int32_t dumped = p.driver.CAM_DumpFrame(frame.data());
+        const std::int32_t dumped = p.driver.CAM_DumpFrame(frame->data());
         const std::int64_t t1 = p.ticks.ticksMs();
         if (dumped != 1)
             noteFailure();
@@ -242,7 +256,7 @@ void CameraTests::df_dll_Click()
 
         p.pic.usePixelUnits();
         const std::int64_t t2 = p.ticks.ticksMs();
-        const WalkEnd walked = DecodeFrameBuffer(frame.data(), p.pic, p.status);
+        const WalkEnd walked = DecodeFrameBuffer(*frame, p.pic, p.status);
         const std::int64_t t3 = p.ticks.ticksMs();
         p.status.appendLine("Total Ticks to Get Frame: " + std::to_string(t1 - t0));
         p.status.appendLine("Total Ticks to Process Frame: " + std::to_string(t3 - t2));

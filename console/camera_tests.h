@@ -3,7 +3,9 @@
 #include "decode/walk_end.h"
 #include "test_outcome.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 struct ConsolePlatform;
@@ -43,9 +45,7 @@ public:
 
 private:
     void resetLog(const std::string &message);
-    bool openCameraPort();
-    void closeCameraPort();
-    void closePortAfterFailure();
+    void runOnCameraPort(const std::function<void()> &steps);
     void reportPortError(const LinkError &error);
 
     ConsolePlatform &m_platform;

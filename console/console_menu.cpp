@@ -7,7 +7,6 @@
 #include <QInputDialog>
 #include <QMenu>
 #include <QMessageBox>
-#include <QSettings>
 
 namespace {
 
@@ -29,9 +28,6 @@ void AskForDevice(Form1 &form)
 
 void AskForDriver(Form1 &form)
 {
-    // QFileDialog keeps its history in Qt's own settings file; the console
-    // keeps no state, so the settings point where no file can be created.
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
     const QString path = QFileDialog::getOpenFileName(&form, QObject::tr("Driver Library"),
                                                       QString::fromStdString(form.driverChoice().path),
                                                       QObject::tr("Shared libraries (*.so *.so.*);;All files (*)"));

@@ -25,7 +25,6 @@ public:
     QRgb clearColor() const { return m_clearColor; }
 
     const QImage &image() const { return m_image; }
-    bool pixelUnits() const { return m_pixelUnits; }
 
 private:
     QRgb m_clearColor;

@@ -4,6 +4,7 @@
 #include "console/form1.h"
 
 #include <QApplication>
+#include <QSettings>
 
 #include <cstdio>
 
@@ -33,6 +34,11 @@ int main(int argc, char *argv[])
     if (commandLine.port)
         UsePortDevice(port.device);
     QApplication app(argc, argv);
+    // QFileDialog ("Save Picture As...", "Driver Library...") keeps its
+    // history and layout in Qt's own settings file
+    // (~/.config/QtProject.conf). The console keeps no state: point the
+    // settings where no file can be created. Nothing else uses QSettings.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
     Form1 window(port, ChooseDriver(commandLine.driver));
     window.show();
     return app.exec();

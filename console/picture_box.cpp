@@ -9,7 +9,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
-#include <QSettings>
 
 PictureBox::PictureBox(QWidget *parent) : QFrame(parent)
 {
@@ -113,11 +112,6 @@ void PictureBox::savePictureAs()
 {
     if (!menuAllowed())
         return;
-    // QFileDialog keeps its history and layout in Qt's own settings file
-    // (~/.config/QtProject.conf). The console keeps no state, and saving a
-    // picture writes that picture only: point the settings where no file
-    // can be created. Nothing else in the console uses QSettings.
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
     QFileDialog dialog(window(), tr("Save Picture As"), m_saveFolder, tr("PNG images (*.png)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("png"));

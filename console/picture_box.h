@@ -27,7 +27,6 @@ public:
     void setPixel(std::int64_t x, std::int64_t y, ColorValue color) override;
 
     const QImage &image() const { return m_surface.image(); }
-    bool pixelUnits() const { return m_surface.pixelUnits(); }
     QColor backgroundColor() const;
 
     // The right-click menu ("Copy Picture", "Save Picture As...") opens only

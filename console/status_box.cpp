@@ -28,6 +28,7 @@ StatusBox::StatusBox(QWidget *parent) : QPlainTextEdit(parent)
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setReadOnly(false);
     setUndoRedoEnabled(false);
+    setTabChangesFocus(true);
     connect(this, &QPlainTextEdit::textChanged, this, &StatusBox::status_Change);
 }
 

@@ -8,7 +8,9 @@
 // The multi-line log box "status". Its text is handled with CR LF line ends
 // (the box itself shows and hands back LF only, so text typed by the user is
 // converted back). Whenever the text changes, status_Change puts the caret
-// behind the last character so that the newest line stays in view.
+// behind the last character so that the newest line stays in view. Tab and
+// Shift+Tab move the focus on to the next or previous control, as in any
+// form, instead of typing a tab.
 class StatusBox final : public QPlainTextEdit {
     Q_OBJECT
 

@@ -1,5 +1,6 @@
 #include "wrapping_button.h"
 
+#include <QKeyEvent>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
@@ -22,4 +23,19 @@ void WrappingButton::paintEvent(QPaintEvent *)
                            style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this));
     painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     painter.drawText(textArea, Qt::AlignCenter | Qt::TextWordWrap, caption);
+}
+
+void WrappingButton::keyPressEvent(QKeyEvent *event)
+{
+    // QPushButton clicks on Return only when it is a dialog's (auto-)default
+    // button, which would also change how it is drawn. A key held down
+    // clicks once.
+    const bool returnKey = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (returnKey && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        event->accept();
+        if (!event->isAutoRepeat())
+            click();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
 }

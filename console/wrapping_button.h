@@ -2,9 +2,10 @@
 
 #include <QPushButton>
 
-// A push button whose caption wraps onto further lines when it is wider than
-// the button, as captions of small fixed-size buttons do. text() stays the
-// caption exactly as given.
+// A push button of the window's fixed layout. Its caption wraps onto further
+// lines when it is wider than the button, as captions of small fixed-size
+// buttons do; text() stays the caption exactly as given. Return and Enter
+// click it while it has the focus, as Space does.
 class WrappingButton final : public QPushButton {
     Q_OBJECT
 
@@ -13,4 +14,5 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 };

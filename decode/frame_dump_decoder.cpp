@@ -62,13 +62,13 @@ WalkEnd DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump
     return inFrame ? WalkEnd::CutShort : WalkEnd::EndMarker;
 }
 
-WalkEnd DecodeFrameBuffer(const std::uint8_t *buffer, PictureSurface &pic, StatusLog &log)
+WalkEnd DecodeFrameBuffer(std::span<const std::uint8_t, kFrameBufferSize> buffer, PictureSurface &pic, StatusLog &log)
 {
     std::int64_t x = 0;
     std::int64_t y = 0;
     bool inFrame = false;
 
-    for (std::size_t i = 1; i <= kLastFrameBufferIndex; ++i) {
+    for (std::size_t i = 1; i <= kLastScannedFrameBufferIndex; ++i) {
         const std::uint8_t b = buffer[i];
         if (b == kFrameStart) {
             pic.clear();

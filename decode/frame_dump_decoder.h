@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/frame_buffer.h"
 #include "decode/walk_end.h"
 #include "platform/event_pump.h"
 #include "platform/picture_surface.h"
@@ -7,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 // Decoding of the camera's color frame dump (its reply to "DF").
@@ -22,13 +24,6 @@
 // red + 256 * green + 65536 * blue. Coordinates are 64-bit; whatever falls
 // outside the surface is clipped by the surface.
 
-// Size of the frame buffer the driver library fills, and the last index the
-// buffer decoder looks at (a pixel starting there still reads two more bytes,
-// which stay inside the buffer).
-inline constexpr std::size_t kFrameBufferBytes = 40001;
-inline constexpr std::size_t kLastFrameBufferIndex = 34407;
-static_assert(kLastFrameBufferIndex + 2 < kFrameBufferBytes);
-
 // Stream variant: decodes the reply text received over the console's own
 // link. Positions count from 1 over the whole reply, "ACK" included; pending
 // window events are processed before every step (TestCancelled propagates).
@@ -42,12 +37,12 @@ static_assert(kLastFrameBufferIndex + 2 < kFrameBufferBytes);
 // CutShort when the reply ended inside that frame, NoStart without a frame.
 WalkEnd DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump &events);
 
-// Buffer variant: decodes the kFrameBufferBytes-byte buffer filled by the
-// driver library, scanning indices 1 to kLastFrameBufferIndex (index 0 is
-// never examined). A frame start clears the surface but keeps x and y; the
-// first end marker appends "Image Dump Complete" (no line break) to the log
+// Buffer variant: decodes the frame buffer filled by the driver library,
+// scanning indices 1 to kLastScannedFrameBufferIndex (index 0 is never
+// examined). A frame start clears the surface but keeps x and y; the first
+// end marker appends "Image Dump Complete" (no line break) to the log
 // and ends the scan; a scan without one ends silently. No window events are
 // processed; the caller switches the surface to pixel units. Returns
 // EndMarker when the scan met an end marker (and logged it), otherwise
 // CutShort after a frame start and NoStart without one.
-WalkEnd DecodeFrameBuffer(const std::uint8_t *buffer, PictureSurface &pic, StatusLog &log);
+WalkEnd DecodeFrameBuffer(std::span<const std::uint8_t, kFrameBufferSize> buffer, PictureSurface &pic, StatusLog &log);

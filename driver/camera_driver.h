@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/frame_buffer.h"
+
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -14,11 +16,10 @@ public:
 
 // The four entries of the camera driver library as the console calls them.
 // Each may raise DriverError when the library or the entry is missing.
-// Results are 1 for success and anything else for failure.
+// Results are 1 for success and anything else for failure. CAM_DumpFrame is
+// handed a buffer of kFrameBufferSize bytes and writes no more than that.
 class CameraDriver {
 public:
-    static constexpr std::size_t kFrameBufferSize = 40001;
-
     virtual ~CameraDriver() = default;
     virtual std::int32_t CAM_Init(const char *portName) = 0;
     virtual std::int32_t CAM_Ping() = 0;

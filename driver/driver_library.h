@@ -28,8 +28,6 @@ public:
 
     static constexpr std::size_t kLastErrorLimit = 512;
 
-    const std::string &path() const { return m_path; }
-
 private:
     void *entry(const char *name, void *&cache);
 

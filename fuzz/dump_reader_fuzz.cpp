@@ -8,6 +8,7 @@
 // (the buffers are sized exactly, so AddressSanitizer sees any overrun), and
 // finish consistently with their status.
 
+#include "common/frame_buffer.h"
 #include "tarqis/dump_reader.h"
 
 #include <cstddef>
@@ -17,8 +18,6 @@
 #include <memory>
 
 namespace {
-
-constexpr std::size_t kFullCapacity = 40001;
 
 void check(bool condition)
 {
@@ -52,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     if (size < 2)
         return 0;
-    const std::size_t capacity = data[0] < 128 ? kFullCapacity : data[0] - 128u;
+    const std::size_t capacity = data[0] < 128 ? kFrameBufferSize : data[0] - 128u;
     std::uint32_t seed = data[1] * 2654435761u + 1u;
     const std::uint8_t *reply = data + 2;
     const std::size_t replySize = size - 2;

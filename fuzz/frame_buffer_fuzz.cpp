@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace {
@@ -42,10 +43,10 @@ public:
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kFrameBufferBytes]());
-    std::copy(data, data + std::min(size, kFrameBufferBytes), buffer.get());
+    const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kFrameBufferSize]());
+    std::copy(data, data + std::min(size, kFrameBufferSize), buffer.get());
     CheckingSurface pic;
     CheckingLog log;
-    DecodeFrameBuffer(buffer.get(), pic, log);
+    DecodeFrameBuffer(std::span<const std::uint8_t, kFrameBufferSize>(buffer.get(), kFrameBufferSize), pic, log);
     return 0;
 }

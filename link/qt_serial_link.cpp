@@ -1,6 +1,6 @@
 #include "qt_serial_link.h"
 
-#include "port_device.h"
+#include "common/port_device.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,6 +1,5 @@
 #include "send_command.h"
 
-#include "platform/console_platform.h"
 #include "platform/event_pump.h"
 #include "platform/status_log.h"
 #include "platform/timing.h"
@@ -18,39 +17,39 @@ bool StartsWithAck(const std::string &reply)
 
 // Reads the frame dump as it arrives, one read per 50 ms cycle, until a
 // cycle in which nothing new arrived, processing window events once a cycle.
-std::string DrainFrameDump(ConsolePlatform &p)
+std::string DrainFrameDump(const CommandChannel &channel)
 {
-    p.status.appendLine("Sending Command & Starting Frame Dump Timer...");
-    p.status.repaintLog();
-    const std::int64_t start = p.ticks.ticksMs();
+    channel.status.appendLine("Sending Command & Starting Frame Dump Timer...");
+    channel.status.repaintLog();
+    const std::int64_t start = channel.ticks.ticksMs();
 
-    PausedReception received
-        = ReceiveUntilPause(p.com, p.sleeper, kDrainCycleMs, kDumpReceptionLimit, [&p] { p.events.processPending(); });
+    PausedReception received = ReceiveUntilPause(channel.com, channel.sleeper, kDrainCycleMs, kDumpReceptionLimit,
+                                                 [&channel] { channel.events.processPending(); });
 
-    const std::int64_t elapsed = p.ticks.ticksMs() - start;
+    const std::int64_t elapsed = channel.ticks.ticksMs() - start;
     if (received.cameraNeverPaused)
-        p.status.appendLine("Reception stopped: the camera did not pause");
-    p.status.appendLine("Total Time To Get Frame:" + std::to_string(elapsed));
-    p.status.repaintLog();
+        channel.status.appendLine("Reception stopped: the camera did not pause");
+    channel.status.appendLine("Total Time To Get Frame:" + std::to_string(elapsed));
+    channel.status.repaintLog();
     return std::move(received.reply);
 }
 
 } // namespace
 
-std::string SendCommand(ConsolePlatform &p, const std::string &command, std::int16_t delay)
+std::string SendCommand(const CommandChannel &channel, const std::string &command, std::int16_t delay)
 {
     try {
-        p.com.setOutput(command + '\r');
+        channel.com.setOutput(command + '\r');
         std::string reply;
         if (command == "DF") {
-            reply = DrainFrameDump(p);
+            reply = DrainFrameDump(channel);
         } else {
-            p.sleeper.sleepMs(delay);
-            reply = p.com.input();
+            channel.sleeper.sleepMs(delay);
+            reply = channel.com.input();
         }
         return StartsWithAck(reply) ? reply : kFailureMarker;
     } catch (const LinkError &) {
-        p.status.appendLine("COMPort Error Getting Frame");
+        channel.status.appendLine("COMPort Error Getting Frame");
         return kFailureMarker;
     }
 }

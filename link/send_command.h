@@ -4,7 +4,22 @@
 #include <cstdint>
 #include <string>
 
-struct ConsolePlatform;
+class EventPump;
+class SerialLink;
+class Sleeper;
+class StatusLog;
+class TickClock;
+
+// What a command exchange works with: the open link it talks over, the wait
+// between a command and its reply, the clock that times a frame dump, the log
+// it reports to, and the window events it keeps serving during a dump.
+struct CommandChannel {
+    SerialLink &com;
+    Sleeper &sleeper;
+    TickClock &ticks;
+    StatusLog &status;
+    EventPump &events;
+};
 
 // What SendCommand returns for a command the camera did not acknowledge.
 inline const std::string kFailureMarker = "-1";
@@ -18,4 +33,4 @@ constexpr std::size_t kDumpReceptionLimit = 262144;
 // the frame dump until a 50 ms pause and logs how long it took; any other
 // command waits delay milliseconds and reads once. A link error is logged
 // as "COMPort Error Getting Frame" and reported as kFailureMarker.
-std::string SendCommand(ConsolePlatform &platform, const std::string &command, std::int16_t delay);
+std::string SendCommand(const CommandChannel &channel, const std::string &command, std::int16_t delay);

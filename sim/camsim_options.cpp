@@ -18,7 +18,7 @@ FaultRule ParseFaultRule(const std::string &value)
             throw UsageError("unknown command '" + cmd + "' in --fault (use PING, PM, LM, DF or TW)");
         modeName = value.substr(eq + 1);
     }
-    const auto mode = ParseFaultMode(modeName);
+    const auto mode = ParseName<FaultMode>(modeName);
     if (!mode)
         throw UsageError("unknown fault mode '" + modeName + "' (see --list)");
     rule.mode = *mode;
@@ -77,7 +77,7 @@ Options ParseOptions(const std::vector<std::string> &args)
                 throw UsageError("--log needs a path");
         } else if (name == "--pattern") {
             const std::string p = takeValue();
-            const auto pattern = ParsePattern(p);
+            const auto pattern = ParseName<Pattern>(p);
             if (!pattern)
                 throw UsageError("unknown pattern '" + p + "' (see --list)");
             options.pattern = *pattern;
@@ -96,12 +96,12 @@ std::string ListText()
 {
     std::ostringstream out;
     out << "Patterns (--pattern NAME):\n";
-    for (Pattern p : AllPatterns())
-        out << "  " << PatternName(p) << (p == Pattern::Bars ? " (default)" : "") << ": " << PatternDescription(p)
-            << "\n";
+    for (const auto &pattern : kPatternTable)
+        out << "  " << pattern.name << (pattern.value == Pattern::Bars ? " (default)" : "") << ": "
+            << pattern.description << "\n";
     out << "Fault modes (--fault MODE or --fault CMD=MODE, CMD one of PING PM LM DF TW):\n";
-    for (FaultMode m : AllFaultModes())
-        out << "  " << FaultModeName(m) << ": " << FaultModeDescription(m) << "\n";
+    for (const auto &mode : kFaultModeTable)
+        out << "  " << mode.name << ": " << mode.description << "\n";
     return out.str();
 }
 

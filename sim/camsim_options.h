@@ -2,7 +2,8 @@
 
 // camsim's command line.
 
-#include "sim/camsim_reply.h"
+#include "sim/camsim_faults.h"
+#include "sim/camsim_picture.h"
 
 #include <optional>
 #include <stdexcept>

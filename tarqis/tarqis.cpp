@@ -3,8 +3,9 @@
 
 #include "tarqis.h"
 
+#include "common/frame_buffer.h"
+#include "common/port_device.h"
 #include "dump_reader.h"
-#include "link/port_device.h"
 #include "serial_port.h"
 
 #include <chrono>
@@ -24,6 +25,10 @@ constexpr int kWriteTimeoutMs = 1000;
 // A ping reply is a few bytes ("ACK\r:"); drain at most this long after the
 // first byte so a camera that keeps talking can not hold the call.
 constexpr int kPingDrainLimitMs = 500;
+
+// tarqis.h is plain C and states the size on its own; it must be the size
+// the console allocates and decodes.
+static_assert(TARQIS_FRAME_BUFFER_SIZE == kFrameBufferSize);
 
 std::mutex g_mutex;
 SerialPort g_port;

@@ -62,22 +62,45 @@ TEST_F(Form1Test, ControlsStandWhereTheLayoutPutsThem)
     EXPECT_EQ(form->Frame3->geometry(), QRect(0, 168, 369, 121));
 }
 
-TEST_F(Form1Test, TabOrderStartsAtThePictureWhichHasTheFocus)
+// Presses a key on the window, where it reaches the control with the focus,
+// and returns the name of the control that has the focus afterwards.
+std::string PressKey(Form1 &form, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QTest::keyClick(form.windowHandle(), key, modifiers);
+    const QWidget *focus = QApplication::focusWidget();
+    return focus ? focus->objectName().toStdString() : std::string();
+}
+
+TEST_F(Form1Test, KeyboardWalksTheTabOrderAndClicksTheFocusedButton)
 {
     form->show();
     QApplication::setActiveWindow(form.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     EXPECT_EQ(QApplication::focusWidget(), form->Pic);
 
-    QWidget *w = form->Pic;
-    std::vector<QString> order;
-    for (int i = 0; i < 5; ++i) {
-        order.push_back(w->objectName());
-        w = w->nextInFocusChain();
-        while (w->focusPolicy() == Qt::NoFocus)
-            w = w->nextInFocusChain();
-    }
-    EXPECT_EQ(order, std::vector<QString>({ "Pic", "status", "df_dll", "df_nomral", "df_bin" }));
+    // Tab leaves the log box instead of typing into it, both ways.
+    log->reset("A");
+    EXPECT_EQ(PressKey(*form, Qt::Key_Tab), "status");
+    EXPECT_EQ(PressKey(*form, Qt::Key_Tab), "df_dll");
+    EXPECT_EQ(PressKey(*form, Qt::Key_Backtab, Qt::ShiftModifier), "status");
+    EXPECT_EQ(PressKey(*form, Qt::Key_Backtab, Qt::ShiftModifier), "Pic");
+    EXPECT_EQ(PressKey(*form, Qt::Key_Tab), "status");
+    EXPECT_EQ(form->status->logText(), "A\r\n");
+
+    // Return, Enter and Space each click the button that has the focus, once.
+    const auto logStartsWith = [&](const std::string &line) { return form->status->logText().rfind(line, 0) == 0; };
+    EXPECT_EQ(PressKey(*form, Qt::Key_Tab), "df_dll");
+    EXPECT_EQ(PressKey(*form, Qt::Key_Return), "df_dll");
+    EXPECT_EQ(driver->calls,
+              std::vector<std::string>({ "CAM_Init COM1", "CAM_Ping", "CAM_DumpFrame", "CAM_ClosePort" }));
+    EXPECT_EQ(PressKey(*form, Qt::Key_Tab), "df_nomral");
+    EXPECT_EQ(PressKey(*form, Qt::Key_Enter, Qt::KeypadModifier), "df_nomral");
+    EXPECT_TRUE(logStartsWith("Starting DF Test using direct connection (RGB)\r\n"));
+    EXPECT_EQ(PressKey(*form, Qt::Key_Tab), "df_bin");
+    EXPECT_EQ(PressKey(*form, Qt::Key_Space), "df_bin");
+    EXPECT_TRUE(logStartsWith("Starting LineMode Test\r\n"));
+    EXPECT_EQ(com->opens, 2);
+    EXPECT_EQ(driver->calls.size(), 4u);
 }
 
 TEST_F(Form1Test, LogResetsAppendsAndKeepsCrLf)

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -105,10 +106,11 @@ TEST(FrameStream, BytesOutsideAFrameCostAnExtraStep)
         EXPECT_EQ(pic.calls, (std::vector<Pixel> { { 2, 0, kFirst }, { 3, 0, kFirst } }));
     }
     {
-        // After an end marker the scan goes on: pixel bytes are skipped, a
-        // new frame start is taken (the extra step passes the 3 itself).
+        // After an end marker the scan goes on: the byte right behind the 3
+        // is the next step (the extra step passes the 3 itself), so a frame
+        // start there is taken; pixel bytes after the next end are skipped.
         RecordingSurface pic;
-        DecodeFrameStream("ACK\r" + Bytes({ 1, 3, 10, 20, 30, 1, 40, 50, 60, 0 }), pic, events);
+        DecodeFrameStream("ACK\r" + Bytes({ 1, 3, 1, 40, 50, 60, 3, 10, 20, 30, 0 }), pic, events);
         EXPECT_EQ(pic.calls, (std::vector<Pixel> { { 0, 0, kSecond }, { 1, 0, kSecond } }));
     }
 }
@@ -191,17 +193,17 @@ class FrameBuffer : public ::testing::Test {
 protected:
     // Writes bytes from index 0, as the driver library does.
     void fill(const std::string &bytes) { std::copy(bytes.begin(), bytes.end(), buffer.begin()); }
-    void decode() { DecodeFrameBuffer(buffer.data(), pic, log); }
+    void decode() { DecodeFrameBuffer(buffer, pic, log); }
 
-    std::vector<std::uint8_t> buffer = std::vector<std::uint8_t>(kFrameBufferBytes, 0);
+    std::array<std::uint8_t, kFrameBufferSize> buffer {};
     RecordingSurface pic;
     FakeStatusLog log;
 };
 
 TEST_F(FrameBuffer, SizesMatchTheDriverBuffer)
 {
-    static_assert(kFrameBufferBytes == CameraDriver::kFrameBufferSize);
-    static_assert(kLastFrameBufferIndex == 34407);
+    static_assert(kFrameBufferSize == 40001);
+    static_assert(kLastScannedFrameBufferIndex == 34407);
 }
 
 TEST_F(FrameBuffer, DrawsTheFrameAndLogsCompletionWithoutLineBreak)
@@ -224,7 +226,7 @@ TEST_F(FrameBuffer, FrameStartAtIndexZeroIsNeverSeen)
     // A later frame start is.
     RecordingSurface again;
     fill(Bytes({ 1, 2, 10, 20, 30, 1, 40, 50, 60, 3 }));
-    DecodeFrameBuffer(buffer.data(), again, log);
+    DecodeFrameBuffer(buffer, again, log);
     EXPECT_EQ(again.calls, (std::vector<Pixel> { { 2, 0, kSecond }, { 3, 0, kSecond } }));
 }
 
@@ -264,15 +266,15 @@ TEST_F(FrameBuffer, ScanEndsAtLastIndexButFinishesThePixelStartingThere)
     // One long column from index 3: pixel n starts at 3 + 3n, so pixel 11468
     // starts at the last examined index and reads the two bytes after it.
     fill(Bytes({ 0, 1, 2 }));
-    for (std::size_t i = 3; i + 2 <= kLastFrameBufferIndex + 2; i += 3) {
+    for (std::size_t i = 3; i + 2 <= kLastScannedFrameBufferIndex + 2; i += 3) {
         buffer[i] = 16;
         buffer[i + 1] = 128;
         buffer[i + 2] = 240;
     }
-    buffer[kLastFrameBufferIndex] = 9;
-    buffer[kLastFrameBufferIndex + 1] = 1;
-    buffer[kLastFrameBufferIndex + 2] = 3;
-    buffer[kLastFrameBufferIndex + 3] = 3; // never examined
+    buffer[kLastScannedFrameBufferIndex] = 9;
+    buffer[kLastScannedFrameBufferIndex + 1] = 1;
+    buffer[kLastScannedFrameBufferIndex + 2] = 3;
+    buffer[kLastScannedFrameBufferIndex + 3] = 3; // never examined
     decode();
     ASSERT_EQ(pic.calls.size(), 2u * 11469u);
     EXPECT_EQ(pic.calls.back(), (Pixel { 3, 11468, MakeColor(9, 1, 3) }));
@@ -284,12 +286,12 @@ TEST_F(FrameBuffer, EndMarkerJustPastTheLastIndexIsNotSeen)
     // Pixels from index 4 end exactly at the last index; the 3 after them is
     // beyond the scan, so nothing is logged.
     fill(Bytes({ 0, 1, 2, 2 }));
-    for (std::size_t i = 4; i <= kLastFrameBufferIndex; i += 3) {
+    for (std::size_t i = 4; i <= kLastScannedFrameBufferIndex; i += 3) {
         buffer[i] = 16;
         buffer[i + 1] = 3;
         buffer[i + 2] = 2;
     }
-    buffer[kLastFrameBufferIndex + 1] = 3;
+    buffer[kLastScannedFrameBufferIndex + 1] = 3;
     decode();
     EXPECT_EQ(pic.calls.size(), 2u * 11468u);
     EXPECT_EQ(log.text, "");
@@ -311,7 +313,7 @@ TEST_F(FrameBuffer, SaysWhetherTheScanMetAnEndMarker)
         std::fill(buffer.begin(), buffer.end(), 0);
         fill(c.bytes);
         log.text.clear();
-        EXPECT_EQ(DecodeFrameBuffer(buffer.data(), pic, log), c.end) << c.bytes.size() << " bytes";
+        EXPECT_EQ(DecodeFrameBuffer(buffer, pic, log), c.end) << c.bytes.size() << " bytes";
         EXPECT_EQ(log.text == "Image Dump Complete", c.end == WalkEnd::EndMarker);
     }
 }
@@ -340,11 +342,11 @@ TEST(FrameDump, BothVariantsDrawTheSameFullFrame)
     FakeEventPump events;
     DecodeFrameStream(dump, fromStream, events);
 
-    std::vector<std::uint8_t> buffer(kFrameBufferBytes, 0);
+    std::array<std::uint8_t, kFrameBufferSize> buffer {};
     std::copy(dump.begin(), dump.end(), buffer.begin());
     RecordingSurface fromBuffer;
     FakeStatusLog log;
-    DecodeFrameBuffer(buffer.data(), fromBuffer, log);
+    DecodeFrameBuffer(buffer, fromBuffer, log);
 
     EXPECT_EQ(fromStream.calls.size(), 2u * 80u * 143u);
     EXPECT_EQ(fromStream.calls, fromBuffer.calls);

@@ -10,31 +10,36 @@ class SendCommandTest : public ::testing::Test {
 protected:
     void SetUp() override { f.com.setPortOpen(true); }
     FakePlatform f;
+    CommandChannel channel { f.com, f.time, f.time, f.status, f.events };
 };
 
 TEST_F(SendCommandTest, AcceptsOnlyRepliesThatStartWithAck)
 {
     f.com.answerNext("ACK\r:");
-    EXPECT_EQ(SendCommand(f.platform, "", 50), "ACK\r:");
+    EXPECT_EQ(SendCommand(channel, "", 50), "ACK\r:");
     EXPECT_EQ(f.com.written.back(), "\r");
 
     f.com.answerNext(":ACK\r:");
-    EXPECT_EQ(SendCommand(f.platform, "PM 1", 50), "-1");
+    EXPECT_EQ(SendCommand(channel, "PM 1", 50), "-1");
     EXPECT_EQ(f.com.written.back(), "PM 1\r");
 
     f.com.answerNext("AC");
-    EXPECT_EQ(SendCommand(f.platform, "LM 1", 50), "-1");
+    EXPECT_EQ(SendCommand(channel, "LM 1", 50), "-1");
 
-    EXPECT_EQ(SendCommand(f.platform, "LM 1", 50), "-1"); // nothing at all
+    EXPECT_EQ(SendCommand(channel, "LM 1", 50), "-1"); // nothing at all
     EXPECT_EQ(f.status.text, "") << "a refused command logs nothing here";
 }
 
-TEST_F(SendCommandTest, TimedPathSleepsTheDelayAndReadsOnce)
+TEST_F(SendCommandTest, TimedPathSleepsTheDelayThenReads)
 {
-    f.com.answerNext("ACK\r:");
-    SendCommand(f.platform, "df", 50); // letter case differs: not a frame dump
-    EXPECT_EQ(f.time.sleeps, std::vector<int>({ 50 }));
-    EXPECT_EQ(f.events.calls, 0);
+    // Each reply arrives just after its command: a read before the wait
+    // would miss it. "df" differs in letter case, so it is no frame dump.
+    for (const char *command : { "", "df" }) {
+        f.com.answerNext("ACK\r:");
+        EXPECT_EQ(SendCommand(channel, command, 50), "ACK\r:") << command;
+    }
+    EXPECT_EQ(f.time.sleeps, std::vector<int>({ 50, 50 }));
+    EXPECT_EQ(f.events.calls, 0) << "a ping or mode command serves no window events";
     EXPECT_EQ(f.status.text, "");
 }
 
@@ -49,7 +54,7 @@ TEST_F(SendCommandTest, FrameDumpDrainsUntilAPauseAndIgnoresTheDelay)
             f.com.receive(pieces[next++]);
     };
 
-    const std::string reply = SendCommand(f.platform, "DF", 6000);
+    const std::string reply = SendCommand(channel, "DF", 6000);
 
     EXPECT_EQ(reply, pieces[0] + pieces[1] + pieces[2]);
     EXPECT_EQ(f.time.sleeps, std::vector<int>({ 50, 50, 50 }));
@@ -62,7 +67,7 @@ TEST_F(SendCommandTest, FrameDumpDrainsUntilAPauseAndIgnoresTheDelay)
 
 TEST_F(SendCommandTest, FrameDumpWithNoAnswerTakesOneCycle)
 {
-    EXPECT_EQ(SendCommand(f.platform, "DF", 6000), "-1");
+    EXPECT_EQ(SendCommand(channel, "DF", 6000), "-1");
     EXPECT_EQ(f.status.lines().back(), "Total Time To Get Frame:50");
 }
 
@@ -71,7 +76,7 @@ TEST_F(SendCommandTest, FrameDumpFromACameraThatNeverPausesStopsAtTheLimit)
     f.com.receive("ACK\r\x01");
     f.time.onSleep = [&](std::int64_t) { f.com.receive(std::string(20000, '\x40')); };
 
-    const std::string reply = SendCommand(f.platform, "DF", 6000);
+    const std::string reply = SendCommand(channel, "DF", 6000);
 
     EXPECT_GE(reply.size(), kDumpReceptionLimit);
     EXPECT_LT(reply.size(), kDumpReceptionLimit + 20000);
@@ -85,12 +90,12 @@ TEST_F(SendCommandTest, FrameDumpFromACameraThatNeverPausesStopsAtTheLimit)
 TEST_F(SendCommandTest, LinkErrorsAreLoggedAndReportedAsFailure)
 {
     f.com.failOutput = LinkError(LinkError::Cause::WriteFailed, "Input/output error");
-    EXPECT_EQ(SendCommand(f.platform, "", 50), "-1");
+    EXPECT_EQ(SendCommand(channel, "", 50), "-1");
     EXPECT_EQ(f.status.text, "COMPort Error Getting Frame\r\n");
 
     f.status.text.clear();
     f.com.failInput = LinkError(LinkError::Cause::ReadFailed, "Input/output error");
-    EXPECT_EQ(SendCommand(f.platform, "DF", 6000), "-1");
+    EXPECT_EQ(SendCommand(channel, "DF", 6000), "-1");
     EXPECT_EQ(
         f.status.lines(),
         std::vector<std::string>({ "Sending Command & Starting Frame Dump Timer...", "COMPort Error Getting Frame" }));
@@ -102,7 +107,7 @@ TEST_F(SendCommandTest, KeepsEveryByteValueOfTheReply)
     for (int value = 0; value < 256; ++value)
         reply += static_cast<char>(value);
     f.com.answerNext(reply);
-    EXPECT_EQ(SendCommand(f.platform, "", 50), reply);
+    EXPECT_EQ(SendCommand(channel, "", 50), reply);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
+#include "common/port_device.h"
 #include "console/test_session.h"
-#include "link/port_device.h"
 #include "platform/system_timing.h"
 
 #include <gtest/gtest.h>

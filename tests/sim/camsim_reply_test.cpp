@@ -68,15 +68,15 @@ std::vector<std::vector<bool>> WalkBitmap(const std::string &bitmap)
 
 TEST(CamsimDump, EveryPatternGivesTheExactFrameLayoutAndLength)
 {
-    for (Pattern p : AllPatterns()) {
-        SCOPED_TRACE(std::string(PatternName(p)));
+    for (const auto &[p, name, description] : kPatternTable) {
+        SCOPED_TRACE(std::string(name) + ": " + std::string(description));
         const std::string reply = DumpReply(p);
         ASSERT_EQ(reply.size(), kDumpReplySize);
         EXPECT_EQ(reply.substr(0, 4), "ACK\r");
         EXPECT_EQ(reply.substr(reply.size() - 2), "\r:");
         const std::string frame = reply.substr(4, reply.size() - 6);
         EXPECT_EQ(CheckFrame(frame, [p](int c, int r) { return PatternPixel(p, c, r); }), kColumns);
-        EXPECT_EQ(DumpReply(std::string(PatternName(p))), reply);
+        EXPECT_EQ(DumpReply(std::string(name)), reply);
     }
     EXPECT_THROW(DumpReply(std::string("Bars")), std::invalid_argument);
 }
@@ -88,7 +88,7 @@ TEST(CamsimDump, PatternsShowOrientationAndKeepComponentsInRange)
             for (int r = 0; r < kRows; ++r) {
                 const Rgb px = PatternPixel(p, c, r);
                 for (int v : { px.r, px.g, px.b })
-                    ASSERT_TRUE(v >= 16 && v <= 240) << PatternName(p) << " " << c << "," << r;
+                    ASSERT_TRUE(v >= 16 && v <= 240) << NameOf(p) << " " << c << "," << r;
             }
 
     EXPECT_EQ(PatternPixel(Pattern::Bars, 0, 0), (Rgb { 240, 240, 240 }));
@@ -252,6 +252,38 @@ TEST(CamsimFaults, ContentFaultsOfTheFrameDump)
         return px;
     });
     EXPECT_EQ(small, (std::set<int> { 0, 1, 2, 3 }));
+
+    // Flip: exactly the listed camera pixels change, in every pattern, and
+    // no new byte 1, 2 or 3 appears; length and markers stay.
+    for (const auto &[p, name, description] : kPatternTable) {
+        SCOPED_TRACE(std::string(name) + ": " + std::string(description));
+        const std::string normal = DumpReply(p);
+        const std::string flipped = PlanReply(CommandKind::DF, p, FaultMode::Flip).all();
+        ASSERT_EQ(flipped.size(), normal.size());
+        std::set<std::pair<int, int>> changed;
+        for (std::size_t i = 0; i < normal.size(); ++i) {
+            if (flipped[i] == normal[i])
+                continue;
+            EXPECT_GT(At(flipped, i), 3) << "offset " << i;
+            const std::size_t inFrame = i - 5; // after "ACK\r" and the frame start
+            const std::size_t column = inFrame / (1 + 3 * kRows), inColumn = inFrame % (1 + 3 * kRows);
+            ASSERT_GT(inColumn, 0u) << "a column marker changed at offset " << i;
+            changed.insert({ int(column), int(inColumn - 1) / 3 });
+        }
+        std::set<std::pair<int, int>> listed;
+        for (const CameraPixel &px : kFlipPixels)
+            listed.insert({ px.column, px.row });
+        EXPECT_EQ(changed, listed);
+    }
+    EXPECT_EQ(kFlipPixels.size(), 7u);
+    const std::string list = ListText();
+    const std::size_t flipAt = list.find("  flip: ");
+    const std::string flipLine = list.substr(flipAt, list.find('\n', flipAt) - flipAt);
+    for (const CameraPixel &px : kFlipPixels)
+        EXPECT_NE(flipLine.find(" " + std::to_string(px.column) + "," + std::to_string(px.row) + " "),
+                  std::string::npos)
+            << "--list names each flipped pixel: " << flipLine;
+    EXPECT_EQ(plan(FaultMode::Flip, CommandKind::Ping).all(), kAckReply);
 
     EXPECT_EQ(plan(FaultMode::Pause).pauseAt, kDumpReplySize / 2);
     EXPECT_EQ(plan(FaultMode::Hangup).hangupAt, kDumpReplySize / 2);

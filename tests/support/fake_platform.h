@@ -7,8 +7,8 @@
 struct FakePlatform {
     FakeStatusLog status;
     RecordingSurface pic;
-    FakeSerialLink com;
     FakeTime time;
+    FakeSerialLink com { time };
     FakeEventPump events;
     FakeErrorReporter errors;
     FakeCameraDriver driver;

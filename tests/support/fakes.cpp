@@ -20,6 +20,12 @@ std::vector<std::string> SplitLogLines(const std::string &text)
     return result;
 }
 
+void FakeStatusLog::repaintWindow()
+{
+    const std::vector<std::string> all = lines();
+    windowRepaintsAfter.push_back(all.empty() ? std::string() : all.back());
+}
+
 void RecordingSurface::setPixel(std::int64_t x, std::int64_t y, ColorValue color)
 {
     calls.push_back({ x, y, color });
@@ -44,6 +50,20 @@ SecondsReading FakeTime::now()
     return SecondsReading { totalSeconds / 86400, static_cast<std::int32_t>(totalSeconds % 86400) };
 }
 
+namespace {
+
+// Raises an injected failure once and forgets it.
+void RaiseOnce(std::optional<LinkError> &failure)
+{
+    if (failure) {
+        const LinkError error = *failure;
+        failure.reset();
+        throw error;
+    }
+}
+
+} // namespace
+
 void FakeSerialLink::setPortNumber(int port)
 {
     if (open)
@@ -61,11 +81,7 @@ void FakeSerialLink::setReceiveBufferSize(int bytes)
 void FakeSerialLink::setPortOpen(bool wantOpen)
 {
     if (wantOpen) {
-        if (failOpen) {
-            const LinkError error = *failOpen;
-            failOpen.reset();
-            throw error;
-        }
+        RaiseOnce(failOpen);
         if (open)
             throw LinkError(LinkError::Cause::AlreadyOpen, "The port is already open");
         open = true;
@@ -80,15 +96,22 @@ void FakeSerialLink::setOutput(const std::string &bytes)
 {
     if (!open)
         throw LinkError(LinkError::Cause::NotOpen, "The port is not open");
-    if (failOutput) {
-        const LinkError error = *failOutput;
-        failOutput.reset();
-        throw error;
-    }
+    RaiseOnce(failOutput);
     written.push_back(bytes);
-    if (!replies.empty()) {
+    if (replies.empty())
+        return;
+    if (m_time)
+        m_inFlight.push_back({ m_time->nowMs + 1, replies.front() });
+    else
         received += replies.front();
-        replies.pop_front();
+    replies.pop_front();
+}
+
+void FakeSerialLink::deliverArrived()
+{
+    while (m_time && !m_inFlight.empty() && m_inFlight.front().arrivesAtMs <= m_time->nowMs) {
+        received += m_inFlight.front().bytes;
+        m_inFlight.pop_front();
     }
 }
 
@@ -96,11 +119,8 @@ std::string FakeSerialLink::input()
 {
     if (!open)
         throw LinkError(LinkError::Cause::NotOpen, "The port is not open");
-    if (failInput) {
-        const LinkError error = *failInput;
-        failInput.reset();
-        throw error;
-    }
+    RaiseOnce(failInput);
+    deliverArrived();
     return std::exchange(received, {});
 }
 
@@ -108,6 +128,7 @@ int FakeSerialLink::inBufferCount()
 {
     if (!open)
         throw LinkError(LinkError::Cause::NotOpen, "The port is not open");
+    deliverArrived();
     return static_cast<int>(received.size());
 }
 

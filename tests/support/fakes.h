@@ -29,20 +29,22 @@ inline std::string Bytes(std::initializer_list<int> values)
 // A log text split at CR LF; a last line without CR LF is included.
 std::vector<std::string> SplitLogLines(const std::string &text);
 
-// A status log that keeps its text in memory and counts repaints.
+// A status log that keeps its text in memory, counts log repaints and
+// records where the window was repainted.
 class FakeStatusLog final : public StatusLog {
 public:
     void reset(const std::string &message) override { text = message + "\r\n"; }
     void appendLine(const std::string &message) override { text += message + "\r\n"; }
     void appendText(const std::string &message) override { text += message; }
     void repaintLog() override { ++logRepaints; }
-    void repaintWindow() override { ++windowRepaints; }
+    void repaintWindow() override;
 
     std::vector<std::string> lines() const { return SplitLogLines(text); }
 
     std::string text;
     int logRepaints = 0;
-    int windowRepaints = 0;
+    // The log's last line at each window repaint.
+    std::vector<std::string> windowRepaintsAfter;
 };
 
 // A picture surface that records every call and keeps the visible pixels.
@@ -116,12 +118,16 @@ public:
     std::vector<std::string> shown;
 };
 
-// A serial link whose received bytes are scripted by the test. Bytes queued
-// with deliver() arrive when the virtual time reaches their moment (driven
-// by FakeTime::onSleep via advanceTo), so timing-dependent loops can be tested
-// without waiting.
+// A serial link whose received bytes are scripted by the test. On a link
+// built on a FakeTime, the reply to a command arrives in virtual time, 1 ms
+// after the command is written: a read before any wait finds nothing, a
+// read after a wait finds the reply. Without a FakeTime (a window on real
+// timing), replies arrive as the command is written.
 class FakeSerialLink final : public SerialLink {
 public:
+    FakeSerialLink() = default;
+    explicit FakeSerialLink(const FakeTime &time) : m_time(&time) {}
+
     void setPortNumber(int port) override;
     void setReceiveBufferSize(int bytes) override;
     void setPortOpen(bool open) override;
@@ -148,6 +154,17 @@ public:
     std::optional<LinkError> failOpen;
     std::optional<LinkError> failOutput;
     std::optional<LinkError> failInput;
+
+private:
+    struct InFlight {
+        std::int64_t arrivesAtMs;
+        std::string bytes;
+    };
+    // Moves the replies whose moment has come to the received bytes.
+    void deliverArrived();
+
+    const FakeTime *m_time = nullptr;
+    std::deque<InFlight> m_inFlight;
 };
 
 // A driver whose entries are scripted by the test.
