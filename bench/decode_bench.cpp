@@ -3,6 +3,8 @@
 // figures are the decoders' own cost.
 #include "decode/frame_dump_decoder.h"
 #include "decode/line_mode_bitmap.h"
+#include "frames/recorders.h"
+#include "frames/reply_summary.h"
 #include "sim/camsim_reply.h"
 
 #include <benchmark/benchmark.h>
@@ -69,6 +71,43 @@ void BM_FrameStream(benchmark::State &state)
     state.counters["pixel_writes"] = static_cast<double>(pic.pixels) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_FrameStream);
+
+// The stream decode as the console records it: through the recording
+// surface, and the reply summarised. Its excess over BM_FrameStream is the
+// cost of the record and summary.
+void BM_FrameStreamRecordedAndSummarised(benchmark::State &state)
+{
+    const std::string reply = FullFrameReply();
+    NullSurface pic;
+    NullPump events;
+    for (auto _ : state) {
+        FrameRecord record;
+        RecordingPictureSurface recording(pic, record);
+        DecodeFrameStream(reply, recording, events);
+        const ReplySummary summary = SummarizeReply(ReplyDecoder::FrameStream, reply);
+        benchmark::DoNotOptimize(summary.pixels);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(reply.size()));
+}
+BENCHMARK(BM_FrameStreamRecordedAndSummarised);
+
+// The first read of a recorded frame's pixels, which sorts them once.
+void BM_RecordedFrameFirstRead(benchmark::State &state)
+{
+    const std::string reply = FullFrameReply();
+    NullSurface pic;
+    NullPump events;
+    for (auto _ : state) {
+        state.PauseTiming();
+        FrameRecord record;
+        RecordingPictureSurface recording(pic, record);
+        DecodeFrameStream(reply, recording, events);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(record.pixels.size());
+    }
+}
+BENCHMARK(BM_RecordedFrameFirstRead);
 
 void BM_FrameBuffer(benchmark::State &state)
 {

@@ -53,9 +53,9 @@ struct Options {
     }
 };
 
-std::optional<CameraTest> ParseTestName(const QString &name)
+std::optional<TestKind> ParseTestName(const QString &name)
 {
-    for (CameraTest test : { CameraTest::Normal, CameraTest::Dll, CameraTest::Binary }) {
+    for (TestKind test : kAllTests) {
         if (name.toStdString() == TestName(test))
             return test;
     }
@@ -95,7 +95,7 @@ std::string Interpret(const QCommandLineParser &parser, const Options &options, 
     const bool run = parser.isSet(options.run);
     if (run) {
         for (const QString &name : LastValue(parser, options.run).split(QLatin1Char(','))) {
-            const std::optional<CameraTest> test = ParseTestName(name);
+            const std::optional<TestKind> test = ParseTestName(name);
             if (!test)
                 return "Unknown test " + Quoted(name) + " in --run (use normal, dll or binary).";
             line.tests.push_back(*test);
@@ -146,14 +146,14 @@ std::string Interpret(const QCommandLineParser &parser, const Options &options, 
 
 } // namespace
 
-std::string_view TestName(CameraTest test)
+std::string_view TestName(TestKind test)
 {
     switch (test) {
-    case CameraTest::Normal:
+    case TestKind::Direct:
         return "normal";
-    case CameraTest::Dll:
+    case TestKind::Driver:
         return "dll";
-    case CameraTest::Binary:
+    case TestKind::LineMode:
         return "binary";
     }
     return {};

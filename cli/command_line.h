@@ -1,5 +1,7 @@
 #pragma once
 
+#include "frames/frame_record.h"
+
 #include <QStringList>
 
 #include <optional>
@@ -11,10 +13,8 @@
 // that help, version, the port listing, usage errors and headless runs need
 // no display.
 
-// The three tests, by the names --run takes.
-enum class CameraTest { Normal, Dll, Binary };
-
-std::string_view TestName(CameraTest test);
+// A test by the name --run takes: normal, binary or dll.
+std::string_view TestName(TestKind test);
 
 struct CommandLine {
     enum class Action { Window, Help, Version, ListPorts, Run };
@@ -22,7 +22,7 @@ struct CommandLine {
     Action action = Action::Window;
     std::optional<std::string> port; // --port DEVICE
     std::optional<std::string> driver; // --driver LIBRARY
-    std::vector<CameraTest> tests; // --run, in the order given
+    std::vector<TestKind> tests; // --run, in the order given
     int repeat = 1; // --repeat N
     std::string savePicture; // --save-picture FILE (empty: not asked for)
     std::string saveFrame; // --save-frame FILE

@@ -35,8 +35,9 @@ int RunWithoutWindow(const CommandLine &commandLine, const std::function<void(in
     if (commandLine.port)
         UsePortDevice(*commandLine.port);
     QtSerialLink com;
-    DriverLibrary driver(ChooseDriver(commandLine.driver).path);
-    HeadlessRunner runner(com, driver, stdout, stderr);
+    const std::string driverPath = ChooseDriver(commandLine.driver).path;
+    DriverLibrary driver(driverPath);
+    HeadlessRunner runner(com, driver, driverPath, stdout, stderr);
     runner.afterRound = afterRound;
     return runner.run({ commandLine.tests, commandLine.repeat, commandLine.savePicture, commandLine.saveFrame,
                         commandLine.saveReply });

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "command_line.h"
+#include "frames/frame_record.h"
 
 #include <cstdio>
 #include <functional>
@@ -13,7 +13,7 @@ class SerialLink;
 // What a run without a window does: the tests in order, the list repeated,
 // and what to save after the last run.
 struct RunRequest {
-    std::vector<CameraTest> tests;
+    std::vector<TestKind> tests;
     int repeat = 1;
     std::string savePicture;
     std::string saveFrame;
@@ -27,14 +27,15 @@ inline constexpr int kTestFailedStatus = 1;
 inline constexpr int kStoppedByErrorStatus = 3;
 
 // Runs the console's own test procedures without a window: the same tests,
-// through the same platform seam, with the status log written to out as the
-// window's log reads, the dialogs' texts written to err, a picture surface
-// kept in an image and the same event processing (which also notices
-// SIGINT and SIGTERM). After more than one test or round it prints a
-// summary. Returns the exit status.
+// through the same platform seam and the same run records as the window,
+// with the status log written to out as the window's log reads, the
+// dialogs' texts written to err, a picture surface kept in an image and the
+// same event processing (which also notices SIGINT and SIGTERM). After more
+// than one test or round it prints a summary. Returns the exit status.
 class HeadlessRunner {
 public:
-    HeadlessRunner(SerialLink &com, CameraDriver &driver, std::FILE *out, std::FILE *err);
+    // driverPath is where the driver library is loaded from (for the records).
+    HeadlessRunner(SerialLink &com, CameraDriver &driver, std::string driverPath, std::FILE *out, std::FILE *err);
 
     int run(const RunRequest &request);
 
@@ -44,6 +45,7 @@ public:
 private:
     SerialLink &m_com;
     CameraDriver &m_driver;
+    std::string m_driverPath;
     std::FILE *m_out;
     std::FILE *m_err;
 };

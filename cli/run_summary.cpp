@@ -5,35 +5,6 @@
 
 namespace {
 
-// The labels after which the tests log a timing, in milliseconds or (line
-// mode) in seconds. A label need not start its line: the driver test's
-// "Image Dump Complete" runs on into "Total Ticks to Get Frame: ".
-const char *const kTimingLabels[] = {
-    "Total Time To Get Frame:",       "Time to Process Frame: ",   "Total Ticks to Get Frame: ",
-    "Total Ticks to Process Frame: ", "Total time to get frame: ", "Time to display frame: ",
-};
-
-std::vector<std::string> LogLines(const std::string &text)
-{
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
-    if (start < text.size())
-        lines.push_back(text.substr(start));
-    return lines;
-}
-
-// The whole of text as a decimal number with an optional minus sign.
-std::optional<std::int64_t> WholeNumber(const std::string &text)
-{
-    const std::size_t digits = !text.empty() && text[0] == '-' ? 1 : 0;
-    if (text.size() == digits || text.size() - digits > 18
-        || text.find_first_not_of("0123456789", digits) != std::string::npos)
-        return std::nullopt;
-    return std::stoll(text);
-}
-
 std::string Count(int n, const char *one, const char *many)
 {
     return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -55,38 +26,25 @@ std::string Median(std::vector<std::int64_t> values)
 
 } // namespace
 
-std::vector<LoggedTiming> TimingsInLog(const std::string &logText)
-{
-    std::vector<LoggedTiming> timings;
-    for (const std::string &line : LogLines(logText)) {
-        for (const char *label : kTimingLabels) {
-            const std::size_t at = line.find(label);
-            if (at == std::string::npos)
-                continue;
-            if (const auto value = WholeNumber(line.substr(at + std::string(label).size())))
-                timings.push_back({ label, *value });
-        }
-    }
-    return timings;
-}
-
 void RunSummary::listTest(const std::string &test)
 {
     if (m_tests.try_emplace(test).second)
         m_order.push_back(test);
 }
 
-void RunSummary::add(const std::string &test, bool succeeded, const std::string &logText)
+void RunSummary::add(const std::string &test, bool succeeded, const std::vector<LoggedTiming> &timings)
 {
     listTest(test);
     TestRuns &runs = m_tests.at(test);
     ++runs.runs;
     if (succeeded)
         ++runs.successes;
-    for (const LoggedTiming &timing : TimingsInLog(logText)) {
+    for (const LoggedTiming &timing : timings) {
         std::vector<std::int64_t> &values = runs.timings[timing.label];
-        if (values.empty())
+        if (values.empty()) {
             runs.labelOrder.push_back(timing.label);
+            runs.units[timing.label] = timing.unit;
+        }
         values.push_back(timing.value);
     }
 }
@@ -104,7 +62,8 @@ std::string RunSummary::text() const
             std::string line = "  " + label;
             if (line.back() != ' ')
                 line += ' ';
-            line += "min " + std::to_string(*min) + ", median " + Median(values) + ", max " + std::to_string(*max);
+            line += "min " + std::to_string(*min) + ", median " + Median(values) + ", max " + std::to_string(*max) + " "
+                + runs.units.at(label);
             if (static_cast<int>(values.size()) != runs.runs)
                 line += " (logged in " + std::to_string(values.size()) + " of " + std::to_string(runs.runs) + " runs)";
             text += line + "\n";

@@ -1,29 +1,24 @@
 #pragma once
 
+#include "frames/frame_record.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
-// The timings a test's log holds: each label the tests log a timing with,
-// and the number that follows it, in the order they stand in the log.
-struct LoggedTiming {
-    std::string label;
-    std::int64_t value = 0;
-};
-std::vector<LoggedTiming> TimingsInLog(const std::string &logText);
-
 // What a run of several tests or several rounds prints at its end: per test
 // the runs, successes and failures, and for every timing it logged the
-// minimum, median and maximum.
+// minimum, median and maximum (a median of an even count is the mean of the
+// middle two).
 class RunSummary {
 public:
     // Names a test before it runs, so that a summary printed before its
     // first run ends (the run was stopped) still lists it.
     void listTest(const std::string &test);
-    // One finished run of the test named test, with its log text.
-    void add(const std::string &test, bool succeeded, const std::string &logText);
+    // One finished run of the test named test, with the timings it logged.
+    void add(const std::string &test, bool succeeded, const std::vector<LoggedTiming> &timings);
     // The number of surface pixels in which the last direct and driver
     // frames differ, when both ran.
     void setDifferingPixels(std::int64_t pixels) { m_differingPixels = pixels; }
@@ -37,6 +32,7 @@ private:
         int successes = 0;
         std::vector<std::string> labelOrder;
         std::map<std::string, std::vector<std::int64_t>> timings;
+        std::map<std::string, std::string> units;
     };
 
     std::vector<std::string> m_order;

@@ -21,19 +21,16 @@ void StreamStatusLog::write(const std::string &message, bool lineEnd)
 void StreamStatusLog::reset(const std::string &message)
 {
     end();
-    m_text = message + "\r\n";
     write(message, true);
 }
 
 void StreamStatusLog::appendLine(const std::string &message)
 {
-    m_text += message + "\r\n";
     write(message, true);
 }
 
 void StreamStatusLog::appendText(const std::string &message)
 {
-    m_text += message;
     write(message, false);
 }
 

@@ -11,9 +11,6 @@
 // continues, exactly as in the window. A reset starts the new log on a line
 // of its own (a line still open is ended first, since output can not be
 // taken back); end() does the same when the run is over.
-//
-// It also keeps the text of the current log (since the last reset, CR LF
-// line ends as in the window) for the run summary's timings.
 class StreamStatusLog final : public StatusLog {
 public:
     explicit StreamStatusLog(std::FILE *out) : m_out(out) {}
@@ -27,12 +24,9 @@ public:
     // Ends a line still open.
     void end();
 
-    const std::string &text() const { return m_text; }
-
 private:
     void write(const std::string &message, bool lineEnd);
 
     std::FILE *m_out;
-    std::string m_text;
     bool m_lineOpen = false;
 };

@@ -63,6 +63,8 @@ std::unique_ptr<QMenu> MakeConsoleMenu(Form1 &form, const std::vector<PortRecord
 
     QObject::connect(menu->addAction(QObject::tr("Driver Library...")), &QAction::triggered, &form,
                      [&form] { AskForDriver(form); });
+    QObject::connect(menu->addAction(QObject::tr("Inspect Frames...")), &QAction::triggered, &form,
+                     &Form1::inspectFrames);
     menu->addSeparator();
     QObject::connect(menu->addAction(QObject::tr("About camconsole")), &QAction::triggered, &form,
                      [&form] { QMessageBox::about(&form, QObject::tr("About camconsole"), form.aboutText()); });

@@ -1,6 +1,8 @@
 #include "form1.h"
 
+#include "common/port_device.h"
 #include "console_menu.h"
+#include "inspector/frames_window.h"
 #include "picture_box.h"
 #include "status_box.h"
 #include "wrapping_button.h"
@@ -98,6 +100,7 @@ void Form1::buildControls()
     Pic = new PictureBox(Frame1);
     Pic->setGeometry(8, 16, 137, 121);
     Pic->setMenuAllowed([this] { return !m_session.running(); });
+    connect(Pic, &PictureBox::inspectFramesRequested, this, &Form1::inspectFrames);
 
     Frame2 = MakeFrame(QStringLiteral("Select Test"), this, QRect(168, 8, 201, 153));
     Frame3 = MakeFrame(QStringLiteral("Status/Results"), this, QRect(0, 168, 369, 121));
@@ -135,35 +138,66 @@ void Form1::setErrorReporter(ErrorReporter *reporter)
     m_errors = reporter ? reporter : m_messageBoxes.get();
 }
 
-void Form1::runTest(const std::function<void(CameraTests &)> &test)
+std::string Form1::sourceOf(TestKind kind) const
+{
+    if (kind != TestKind::Driver)
+        return PortDevicePath(CameraTests::kCameraPort);
+    if (const auto *library = dynamic_cast<const DriverLibrary *>(m_driver.get()))
+        return library->path();
+    return "(built-in driver)";
+}
+
+void Form1::runTest(TestKind kind, const std::function<void(CameraTests &)> &test)
 {
     if (!m_session.tryStart())
         return; // a test is running: the click is ignored
+    if (m_framesWindow)
+        m_framesWindow->updateSaveButtons();
     ConsolePlatform platform { *m_log, *Pic, *m_com, m_sleeper, m_ticks, m_seconds, m_events, *m_errors, *m_driver };
-    CameraTests tests(platform);
-    try {
-        test(tests);
-    } catch (const TestCancelled &) {
-        // The window is closing; the test has closed its port on the way out.
+    {
+        // The run is recorded for the frame inspector, however the test ends.
+        RecordedRun recorded(m_recorder, kind, platform, sourceOf(kind));
+        CameraTests tests(recorded.platform());
+        try {
+            test(tests);
+        } catch (const TestCancelled &) {
+            // The window is closing; the test has closed its port on the way out.
+        }
     }
     m_session.finish();
-    if (m_session.closeRequested())
+    if (m_session.closeRequested()) {
         close();
+        return;
+    }
+    if (m_framesWindow)
+        m_framesWindow->showRecords(m_recorder);
 }
 
 void Form1::df_nomral_Click()
 {
-    runTest([](CameraTests &tests) { tests.df_nomral_Click(); });
+    runTest(TestKind::Direct, [](CameraTests &tests) { tests.df_nomral_Click(); });
 }
 
 void Form1::df_bin_Click()
 {
-    runTest([](CameraTests &tests) { tests.df_bin_Click(); });
+    runTest(TestKind::LineMode, [](CameraTests &tests) { tests.df_bin_Click(); });
 }
 
 void Form1::df_dll_Click()
 {
-    runTest([](CameraTests &tests) { tests.df_dll_Click(); });
+    runTest(TestKind::Driver, [](CameraTests &tests) { tests.df_dll_Click(); });
+}
+
+void Form1::inspectFrames()
+{
+    if (!m_framesWindow) {
+        m_framesWindow = new FramesWindow(this);
+        m_framesWindow->setSaveAllowed([this] { return !m_session.running(); });
+    }
+    m_framesWindow->showRecords(m_recorder);
+    m_framesWindow->show();
+    m_framesWindow->raise();
+    m_framesWindow->activateWindow();
 }
 
 std::unique_ptr<QMenu> Form1::makeConsoleMenu()
@@ -210,8 +244,10 @@ QString Form1::aboutText() const
 
 void Form1::closeEvent(QCloseEvent *event)
 {
-    if (m_session.requestClose())
+    if (m_session.requestClose()) {
         event->accept();
-    else
+        if (m_framesWindow)
+            m_framesWindow->close(); // the program ends with its window
+    } else
         event->ignore(); // closes once the running test has ended
 }

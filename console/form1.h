@@ -4,6 +4,7 @@
 #include "cli/camera_choices.h"
 #include "cli/port_listing.h"
 #include "driver/driver_library.h"
+#include "frames/run_recorder.h"
 #include "link/qt_serial_link.h"
 #include "message_box_reporter.h"
 #include "platform/console_platform.h"
@@ -18,6 +19,7 @@
 #include <memory>
 #include <vector>
 
+class FramesWindow;
 class PictureBox;
 class QGroupBox;
 class QMenu;
@@ -55,10 +57,15 @@ public:
     const TestSession &session() const { return m_session; }
     // Where errors are shown; tests replace the message box.
     void setErrorReporter(ErrorReporter *reporter);
+    // The records of the tests' last runs.
+    const RunRecorder &recorder() const { return m_recorder; }
+    // The frame inspector, once opened.
+    FramesWindow *framesWindow() const { return m_framesWindow; }
 
     // The console menu (a right-click on the window's background or its
-    // frames): the camera port, the driver library and the About box. Null
-    // while a test runs. A choice lasts until the console closes.
+    // frames): the camera port, the driver library, the frame inspector and
+    // the About box. Null while a test runs. A choice lasts until the console
+    // closes.
     std::unique_ptr<QMenu> makeConsoleMenu();
     const PortChoice &portChoice() const { return m_portChoice; }
     const DriverChoice &driverChoice() const { return m_driverChoice; }
@@ -77,6 +84,8 @@ public slots:
     void df_nomral_Click();
     void df_bin_Click();
     void df_dll_Click();
+    // Opens (or raises) the frame inspector "camconsole: Frames".
+    void inspectFrames();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -84,7 +93,8 @@ protected:
 
 private:
     void buildControls();
-    void runTest(const std::function<void(CameraTests &)> &test);
+    void runTest(TestKind kind, const std::function<void(CameraTests &)> &test);
+    std::string sourceOf(TestKind kind) const;
 
     std::unique_ptr<SerialLink> m_com;
     std::unique_ptr<CameraDriver> m_driver;
@@ -99,4 +109,6 @@ private:
     MonotonicTickClock m_ticks;
     LocalSecondsClock m_seconds;
     QtEventPump m_events { [this] { return m_session.cancelRequested(); } };
+    RunRecorder m_recorder;
+    FramesWindow *m_framesWindow = nullptr;
 };

@@ -76,6 +76,7 @@ std::unique_ptr<QMenu> PictureBox::makeContextMenu()
     auto menu = std::make_unique<QMenu>(this);
     connect(menu->addAction(tr("Copy Picture")), &QAction::triggered, this, &PictureBox::copyPicture);
     connect(menu->addAction(tr("Save Picture As...")), &QAction::triggered, this, &PictureBox::savePictureAs);
+    connect(menu->addAction(tr("Inspect Frames...")), &QAction::triggered, this, &PictureBox::inspectFramesRequested);
     return menu;
 }
 

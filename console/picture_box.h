@@ -29,7 +29,8 @@ public:
     const QImage &image() const { return m_surface.image(); }
     QColor backgroundColor() const;
 
-    // The right-click menu ("Copy Picture", "Save Picture As...") opens only
+    // The right-click menu ("Copy Picture", "Save Picture As...",
+    // "Inspect Frames...") opens only
     // while allowed() is true. The window forbids it while a test runs: a
     // menu or file dialog opened from a test's event processing would hold
     // that test's reception up for as long as it stays open.
@@ -47,6 +48,10 @@ public:
     // reported in a message box. The dialog opens in the folder of the last
     // successful save, for as long as the console runs.
     void savePictureAs();
+
+signals:
+    // "Inspect Frames..." was chosen.
+    void inspectFramesRequested();
 
 protected:
     void paintEvent(QPaintEvent *event) override;

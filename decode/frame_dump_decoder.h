@@ -5,6 +5,7 @@
 #include "platform/event_pump.h"
 #include "platform/picture_surface.h"
 #include "platform/status_log.h"
+#include "walk_observer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -35,7 +36,9 @@
 // Returns EndMarker when the last frame started met its end marker (one that
 // stands as the reply's last byte counts, although no step starts there),
 // CutShort when the reply ended inside that frame, NoStart without a frame.
-WalkEnd DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump &events);
+// observer, when given, is told every step (see WalkObserver).
+WalkEnd DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump &events,
+                          WalkObserver *observer = nullptr);
 
 // Buffer variant: decodes the frame buffer filled by the driver library,
 // scanning indices 1 to kLastScannedFrameBufferIndex (index 0 is never
@@ -44,5 +47,7 @@ WalkEnd DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump
 // and ends the scan; a scan without one ends silently. No window events are
 // processed; the caller switches the surface to pixel units. Returns
 // EndMarker when the scan met an end marker (and logged it), otherwise
-// CutShort after a frame start and NoStart without one.
-WalkEnd DecodeFrameBuffer(std::span<const std::uint8_t, kFrameBufferSize> buffer, PictureSurface &pic, StatusLog &log);
+// CutShort after a frame start and NoStart without one. observer, when
+// given, is told every step (see WalkObserver).
+WalkEnd DecodeFrameBuffer(std::span<const std::uint8_t, kFrameBufferSize> buffer, PictureSurface &pic, StatusLog &log,
+                          WalkObserver *observer = nullptr);

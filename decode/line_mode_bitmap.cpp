@@ -23,13 +23,21 @@ std::string GetBinary(int value)
     return bits;
 }
 
-WalkEnd DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLog &log, SecondsClock &clock)
+WalkEnd DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLog &log, SecondsClock &clock,
+                           WalkObserver *observer)
 {
     pic.usePixelUnits();
 
     const std::size_t start = reply.find("ACK");
-    if (start == std::string_view::npos)
+    if (start == std::string_view::npos) {
+        if (observer)
+            observer->walkEnded(0, WalkObserver::End::NoAck);
         return WalkEnd::NoReply;
+    }
+    if (observer) {
+        observer->ackFound(start);
+        observer->walkStarted(start);
+    }
 
     const SecondsReading t2 = clock.now();
 
@@ -42,13 +50,18 @@ WalkEnd DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLo
     std::int64_t y = 0;
 
     // The walk stops before the reply's last character.
-    for (std::size_t index = start; index + 1 < reply.size(); ++index) {
+    std::size_t index = start;
+    WalkObserver::End end = WalkObserver::End::LastByte;
+    for (; index + 1 < reply.size(); ++index) {
         const auto byte = static_cast<unsigned char>(reply[index]);
         if (byte == kMarker) {
             // Same test as GetBinary(byte) == "10101010", without building text.
+            if (observer)
+                observer->markerMet(index, byte, bitmapStarted);
             bitmapStarted = true;
             if (previousWasMarker) {
                 bitmapEnded = true;
+                end = WalkObserver::End::TwoMarkers;
                 break;
             }
             previousWasMarker = true;
@@ -58,13 +71,19 @@ WalkEnd DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLo
                 const ColorValue color = ((byte >> bit) & 1u) != 0 ? kBlue : kBlack;
                 pic.setPixel(x, y, color);
                 pic.setPixel(x, y + 1, color);
+                if (observer)
+                    observer->pixelDrawn(WalkPixel { index, bit, x, y, color });
                 if (++x == kRowPixels) {
                     x = 0;
                     y += 2;
                 }
             }
+        } else if (observer) {
+            observer->byteSkipped(index);
         }
     }
+    if (observer)
+        observer->walkEnded(index, end);
 
     const SecondsReading t3 = clock.now();
     log.appendLine("Time to display frame: " + std::to_string(SecondsBetween(t2, t3)));

@@ -4,6 +4,7 @@
 #include "platform/picture_surface.h"
 #include "platform/status_log.h"
 #include "platform/timing.h"
+#include "walk_observer.h"
 
 #include <string>
 #include <string_view>
@@ -30,4 +31,6 @@ std::string GetBinary(int value);
 // EndMarker when the walk met two adjacent markers (a second marker that is
 // the reply's last character counts, although it is not examined), CutShort
 // when it ran to the end after the first marker, NoStart without a marker.
-WalkEnd DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLog &log, SecondsClock &clock);
+// observer, when given, is told every step (see WalkObserver).
+WalkEnd DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLog &log, SecondsClock &clock,
+                           WalkObserver *observer = nullptr);

@@ -16,6 +16,8 @@ public:
     static std::string DefaultPath();
 
     explicit DriverLibrary(std::string path = DefaultPath());
+    // Where the library is (or will be) loaded from.
+    const std::string &path() const { return m_path; }
 
     std::int32_t CAM_Init(const char *portName) override;
     std::int32_t CAM_Ping() override;

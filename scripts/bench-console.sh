@@ -2,12 +2,12 @@
 # Times the console's direct and driver-library frame dumps in a real window
 # under a virtual X server (Xvfb), against camsim at 115200-baud pace, and
 # prints the logged figures with their share of the frame's wire time.
-# Then runs the decoder micro-benchmarks.
+# Then runs the decoder micro-benchmarks and times the frame inspector.
 #   ./scripts/bench-console.sh [runs]
 set -eu
 cd "$(dirname "$0")/.."
 runs=${1:-3}
-cmake --build build -j2 --target console_timing decode_bench camsim tarqis >/dev/null
+cmake --build build -j2 --target console_timing decode_bench inspector_timing camsim tarqis >/dev/null
 
 . scripts/lib/camsim-xvfb.sh
 start_camsim build/bin/camsim
@@ -17,3 +17,5 @@ export CAMCONSOLE_DRIVER="$PWD/build/lib/camconsole/libtarqis.so"
 QT_QPA_PLATFORM=xcb build/bench/console_timing "$runs"
 echo
 build/bench/decode_bench --benchmark_min_time=0.2
+echo
+xvfb-run -a -s "-screen 0 1920x1200x24" build/bench/inspector_timing

@@ -36,7 +36,7 @@ TEST(CommandLineTest, OptionsAndTheirValues)
     ASSERT_EQ(run.error, "");
     EXPECT_EQ(run.commandLine.action, Action::Run);
     EXPECT_EQ(run.commandLine.tests,
-              (std::vector { CameraTest::Binary, CameraTest::Normal, CameraTest::Dll, CameraTest::Normal }));
+              (std::vector { TestKind::LineMode, TestKind::Direct, TestKind::Driver, TestKind::Direct }));
     EXPECT_EQ(run.commandLine.repeat, 300);
     EXPECT_EQ(run.commandLine.port, "/dev/ttyUSB0");
     EXPECT_EQ(run.commandLine.driver, std::nullopt);
@@ -152,15 +152,11 @@ TEST(StreamStatusLogTest, WritesTheLogAsTheWindowReadsIt)
         log.appendLine("OK");
         log.appendText("Image Dump Complete");
         log.appendLine("Total Ticks to Get Frame: 12");
-        EXPECT_EQ(log.text(),
-                  "Starting DLL Test (RGB)\r\nStarting Timer & Dumping Frame....OK\r\nImage Dump CompleteTotal Ticks "
-                  "to Get Frame: 12\r\n");
         log.appendText("left open");
         log.reset("Starting LineMode Test"); // a new log starts on a line of its own
         log.appendText("open at the end");
         log.end();
         log.end();
-        EXPECT_EQ(log.text(), "Starting LineMode Test\r\nopen at the end");
     }
     std::fclose(out);
     EXPECT_EQ(std::string(buffer, size),
@@ -176,35 +172,23 @@ TEST(RunSummaryTest, CountsAndTimingsPerTest)
     summary.listTest("binary");
     summary.listTest("dll");
     for (int value : { 30, 10, 20, 40 })
-        summary.add("normal", value != 40,
-                    "Starting DF Test using direct connection (RGB)\r\nTotal Time To Get Frame:" + std::to_string(value)
-                        + "\r\nTime to Process Frame: " + std::to_string(value / 10 - 2) + "\r\n");
-    summary.add("dll", true, "Image Dump CompleteTotal Ticks to Get Frame: 7\r\nTotal Ticks to Process Frame: 1\r\n");
-    summary.add("dll", false, "Driver library error: x.so: cannot open shared object file\r\n");
+        summary.add(
+            "normal", value != 40,
+            { { "Total Time To Get Frame:", value, "ms" }, { "Time to Process Frame: ", value / 10 - 2, "ms" } });
+    summary.add("dll", true,
+                { { "Total Ticks to Get Frame: ", 7, "ms" }, { "Total Ticks to Process Frame: ", 1, "ms" } });
+    summary.add("dll", false, {});
     EXPECT_EQ(summary.text(),
               "normal: 4 runs, 3 successes, 1 failure\n"
-              "  Total Time To Get Frame: min 10, median 25, max 40\n"
-              "  Time to Process Frame: min -1, median 0.5, max 2\n"
+              "  Total Time To Get Frame: min 10, median 25, max 40 ms\n"
+              "  Time to Process Frame: min -1, median 0.5, max 2 ms\n"
               "binary: 0 runs, 0 successes, 0 failures\n"
               "dll: 2 runs, 1 success, 1 failure\n"
-              "  Total Ticks to Get Frame: min 7, median 7, max 7 (logged in 1 of 2 runs)\n"
-              "  Total Ticks to Process Frame: min 1, median 1, max 1 (logged in 1 of 2 runs)\n");
+              "  Total Ticks to Get Frame: min 7, median 7, max 7 ms (logged in 1 of 2 runs)\n"
+              "  Total Ticks to Process Frame: min 1, median 1, max 1 ms (logged in 1 of 2 runs)\n");
 
     summary.setDifferingPixels(0);
     EXPECT_TRUE(summary.text().ends_with("Last direct and driver frames differ in 0 surface pixels\n"));
-}
-
-TEST(RunSummaryTest, OnlyANumberToTheLineEndIsATiming)
-{
-    const std::vector<LoggedTiming> timings = TimingsInLog("Total time to get frame: 2\r\n"
-                                                           "Time to display frame: 1s\r\n"
-                                                           "Time to Process Frame: \r\n"
-                                                           "Time to display frame: 0");
-    ASSERT_EQ(timings.size(), 2u);
-    EXPECT_EQ(timings[0].label, "Total time to get frame: ");
-    EXPECT_EQ(timings[0].value, 2);
-    EXPECT_EQ(timings[1].label, "Time to display frame: ");
-    EXPECT_EQ(timings[1].value, 0);
 }
 
 } // namespace

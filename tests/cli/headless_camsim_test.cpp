@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fstream>
+#include <iterator>
 #include <regex>
 
 namespace {
@@ -55,35 +57,75 @@ std::vector<std::string> RunArgs(const CamsimProcess &camera, std::vector<std::s
     return args;
 }
 
-TEST(HeadlessRunTest, NormalPrintsItsLogAndSavesThePicture)
+std::string ReadFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+QRgb Rgb(camsim::Pattern pattern, int column, int row)
+{
+    const camsim::Rgb c = camsim::PatternPixel(pattern, column, row);
+    return qRgb(c.r, c.g, c.b);
+}
+
+TEST(HeadlessRunTest, NormalPrintsItsLogAndSavesPictureFrameAndReply)
 {
     CamsimProcess camera({ "--fast", "--pattern", "checker" });
     const std::string dir = camera.directory();
-    ConsoleProcess console(RunArgs(camera, { "--run", "normal", "--save-picture", dir + "/picture.png" }));
+    ConsoleProcess console(RunArgs(camera,
+                                   { "--run", "normal", "--save-picture", dir + "/picture.png", "--save-frame",
+                                     dir + "/frame.png", "--save-reply", dir + "/reply.bin" }));
     ASSERT_EQ(console.wait(), 0) << console.err();
     EXPECT_EQ(Labels(console.out()), kNormalLog);
     EXPECT_EQ(console.err(), "");
-    QImage picture(QString::fromStdString(dir + "/picture.png"));
-    ASSERT_EQ(picture.size(), QSize(133, 117));
-    for (int column : { 0, 17, 64 }) {
-        for (int row : { 0, 58, 116 }) {
-            const camsim::Rgb c = camsim::PatternPixel(camsim::Pattern::Checker, column, row);
-            EXPECT_EQ(picture.pixel(2 + 2 * column, row), qRgb(c.r, c.g, c.b)) << column << "," << row;
+
+    EXPECT_TRUE(ReadFile(dir + "/reply.bin") == camsim::DumpReply(camsim::Pattern::Checker)) << "byte for byte";
+
+    // The whole frame: 80 camera columns two pixels wide from x 2, 143 rows.
+    const QImage frame(QString::fromStdString(dir + "/frame.png"));
+    ASSERT_EQ(frame.size(), QSize(162, 143));
+    for (int y : { 0, 71, 142 }) {
+        EXPECT_EQ(qAlpha(frame.pixel(0, y)), 0) << "x 0 and 1 are never drawn";
+        EXPECT_EQ(qAlpha(frame.pixel(1, y)), 0);
+    }
+    for (int column : { 0, 40, 79 }) {
+        for (int row : { 0, 116, 142 }) {
+            EXPECT_EQ(frame.pixel(2 + 2 * column, row), Rgb(camsim::Pattern::Checker, column, row));
+            EXPECT_EQ(frame.pixel(3 + 2 * column, row), Rgb(camsim::Pattern::Checker, column, row));
         }
     }
+
+    // The picture as the window shows it: clipped to 133 x 117.
+    QImage picture(QString::fromStdString(dir + "/picture.png"));
+    ASSERT_EQ(picture.size(), QSize(133, 117));
+    EXPECT_EQ(picture.pixel(2 + 2 * 17, 58), Rgb(camsim::Pattern::Checker, 17, 58));
+    EXPECT_EQ(picture.pixel(132, 116), Rgb(camsim::Pattern::Checker, 65, 116));
     EXPECT_EQ(picture.pixel(0, 5), qRgb(0xEF, 0xEF, 0xEF)) << "the window's clear color where nothing is drawn";
 }
 
-TEST(HeadlessRunTest, BinaryAndDllPrintTheirLogs)
+TEST(HeadlessRunTest, BinaryAndDllPrintTheirLogsAndSaveTheirReplies)
 {
     CamsimProcess camera({ "--fast" });
+    const std::string reply = camera.directory() + "/reply.bin";
     const std::pair<const char *, Lines> runs[] = { { "binary", kBinaryLog }, { "dll", kDllLog } };
     for (const auto &[test, log] : runs) {
         SCOPED_TRACE(test);
-        ConsoleProcess console(RunArgs(camera, { "--run", test }));
+        ConsoleProcess console(RunArgs(camera, { "--run", test, "--save-reply", reply }));
         ASSERT_EQ(console.wait(), 0) << console.err();
         EXPECT_EQ(Labels(console.out()), log);
         EXPECT_EQ(console.err(), "");
+        if (std::string(test) == "binary") {
+            EXPECT_TRUE(ReadFile(reply) == camsim::LineModeReply());
+        } else {
+            // The driver's whole buffer: the reply up to the frame's end marker, zeros after it.
+            const std::string dump = camsim::DumpReply(camsim::Pattern::Bars);
+            const std::string buffer = ReadFile(reply);
+            ASSERT_EQ(buffer.size(), 40001u);
+            const std::size_t end = dump.size() - 2; // the "\r:" after the end marker stays unread
+            EXPECT_TRUE(buffer.substr(0, end) == dump.substr(0, end));
+            EXPECT_EQ(buffer.find_first_not_of('\0', end), std::string::npos);
+        }
     }
     EXPECT_EQ(camera.receivedCommands(), Lines({ "PM 1", "LM 1", "TW", "", "DF" }));
 }
@@ -95,9 +137,9 @@ TEST(HeadlessRunTest, RepeatedRunsEndWithASummary)
     ASSERT_EQ(console.wait(), 0) << console.err();
     const Lines lines = OutputLines(console.out());
     const Lines logs = Concat({ kNormalLog, kDllLog, kNormalLog, kDllLog });
-    ASSERT_EQ(lines.size(), logs.size() + 7) << console.out();
+    ASSERT_EQ(lines.size(), logs.size() + 8) << console.out();
     EXPECT_EQ(Labels(console.out().substr(0, console.out().find("\n\n") + 1)), logs);
-    const std::string stats = ": min \\d+, median \\d+(\\.5)?, max \\d+";
+    const std::string stats = ": min \\d+, median \\d+(\\.5)?, max \\d+ ms";
     const std::string summary[] = { "",
                                     "normal: 2 runs, 2 successes, 0 failures",
                                     "  Total Time To Get Frame" + stats,

@@ -4,10 +4,19 @@
 
 #include "console/picture_box.h"
 #include "console/wrapping_button.h"
+#include "inspector/compare_page.h"
+#include "inspector/frame_view.h"
+#include "inspector/frames_window.h"
+#include "inspector/hex_view.h"
+#include "inspector/record_page.h"
 #include "sim/camsim_reply.h"
 #include "support/window_on_camsim.h"
 #include "support/window_on_fakes.h"
 
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -143,6 +152,58 @@ TEST(ConsoleCamsimTest, MissingDeviceAndMissingDriverLeaveTheConsoleUsable)
     EXPECT_EQ(w.errors.shown.size(), 2u);
     EXPECT_EQ(LogLines(withoutDriver).back().rfind("Driver library error: ", 0), 0u);
     EXPECT_FALSE(withoutDriver.session().running());
+}
+
+TEST(ConsoleCamsimTest, FrameInspectorComparesTheDirectAndDriverDumpsAndSavesWhatCame)
+{
+    // Green and blue bytes of 1, 2, 3 and 170 in every column.
+    WindowOnCamsim w({ "--fast", "--pattern", "markers" });
+    auto &form = w.form;
+    form->df_nomral->click();
+    form->df_dll->click();
+
+    const std::unique_ptr<QMenu> menu = form->Pic->makeContextMenu();
+    ASSERT_TRUE(menu);
+    menu->actions().at(2)->trigger(); // "Inspect Frames..."
+    FramesWindow *frames = form->framesWindow();
+    ASSERT_NE(frames, nullptr);
+    EXPECT_TRUE(frames->isVisible());
+    EXPECT_EQ(frames->windowTitle(), "camconsole: Frames");
+    EXPECT_EQ(frames->comparePage()->difference().differing, 0u);
+    EXPECT_EQ(frames->comparePage()->countText()->text(), "0 of 22,880 pixels differ");
+
+    RecordPage *direct = frames->page(TestKind::Direct);
+    ASSERT_TRUE(direct->record());
+    EXPECT_EQ(direct->walk()->summary().frames.at(0).columns, 80u);
+    EXPECT_EQ(frames->page(TestKind::Driver)->walk()->summary().frames.at(0).maxRows, 143u);
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(direct->saveReply(dir.filePath("reply")));
+    QFile reply(dir.filePath("reply"));
+    ASSERT_TRUE(reply.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(reply.readAll().toStdString() == camsim::DumpReply(camsim::Pattern::Markers));
+
+    ASSERT_TRUE(direct->saveFrame(dir.filePath("frame.png")));
+    const QImage saved(dir.filePath("frame.png"));
+    ASSERT_EQ(saved.size(), QSize(162, 143));
+    for (int y = 0; y < 143; ++y) {
+        ASSERT_EQ(qAlpha(saved.pixel(0, y)), 0) << y;
+        ASSERT_EQ(qAlpha(saved.pixel(1, y)), 0) << y;
+    }
+    for (const auto &[column, row] : { std::pair { 0, 0 }, std::pair { 79, 142 }, std::pair { 65, 120 } }) {
+        EXPECT_EQ(saved.pixel(2 + 2 * column, row), Rgb(camsim::PatternPixel(camsim::Pattern::Markers, column, row)));
+        EXPECT_EQ(saved.pixel(3 + 2 * column, row), Rgb(camsim::PatternPixel(camsim::Pattern::Markers, column, row)));
+    }
+
+    // A pixel selects its bytes ("ACK\r", frame start, column start, then
+    // the first pixel's red, green, blue), and a byte its pixel.
+    direct->selectPixel(3, 0);
+    EXPECT_EQ(direct->hexView()->selectionFirst(), 6u);
+    EXPECT_EQ(direct->hexView()->selectionCount(), 3u);
+    direct->selectByte(6 + 430 + 2); // blue of column 1's first pixel
+    EXPECT_EQ(direct->frameView()->marks(), std::vector<QRect> { QRect(4, 0, 2, 1) });
+    EXPECT_EQ(direct->hexView()->selectionFirst(), 6u + 430u);
 }
 
 TEST(ConsoleCamsimTest, ClosingDuringADumpEndsTheTestThenTheWindow)

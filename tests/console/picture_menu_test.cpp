@@ -3,6 +3,8 @@
 #include "console/picture_box.h"
 #include "console/status_box.h"
 #include "console/wrapping_button.h"
+#include "inspector/frames_window.h"
+#include "inspector/record_page.h"
 #include "support/qt_app.h"
 #include "support/window_on_fakes.h"
 
@@ -66,9 +68,10 @@ protected:
     PictureBox *pic = nullptr;
 };
 
-TEST_F(PictureMenuTest, IdleRightClickOffersCopyAndSave)
+TEST_F(PictureMenuTest, IdleRightClickOffersCopySaveAndInspect)
 {
-    const QStringList expected { QStringLiteral("Copy Picture"), QStringLiteral("Save Picture As...") };
+    const QStringList expected { QStringLiteral("Copy Picture"), QStringLiteral("Save Picture As..."),
+                                 QStringLiteral("Inspect Frames...") };
     const std::unique_ptr<QMenu> menu = pic->makeContextMenu();
     ASSERT_TRUE(menu);
     EXPECT_EQ(ActionTexts(*menu), expected);
@@ -109,6 +112,29 @@ TEST_F(PictureMenuTest, NoMenuWhileATestRunsAndBackAfterIt)
     EXPECT_FALSE(form->session().running());
     EXPECT_TRUE(pic->makeContextMenu());
     EXPECT_TRUE(form->makeConsoleMenu());
+}
+
+TEST_F(PictureMenuTest, InspectorShowsARunOnlyOnceItHasEnded)
+{
+    driver->dumpBytes = "ACK\r" + Bytes({ 1, 2, 10, 20, 30, 3 });
+    form->df_dll->click();
+    form->inspectFrames();
+    RecordPage *page = form->framesWindow()->page(TestKind::Driver);
+    const FrameRecord *first = page->record();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->pixels.at(2, 0), MakeColor(10, 20, 30));
+
+    const FrameRecord *shownDuringTest = nullptr;
+    driver->duringDump = [&] {
+        shownDuringTest = page->record();
+        // Neither save opens a dialog now (one would block here until closed).
+        page->saveFrameAs();
+        page->saveReplyAs();
+    };
+    form->df_dll->click();
+    EXPECT_EQ(shownDuringTest, first);
+    EXPECT_NE(page->record(), first);
+    EXPECT_EQ(page->record()->driverCallMs.has_value(), true);
 }
 
 TEST_F(PictureMenuTest, SaveWritesAPngOfExactlyThePicture)
@@ -243,8 +269,9 @@ TEST_F(ConsoleMenuTest, OpensOnTheBackgroundAndFramesOnly)
         SCOPED_TRACE(widget->objectName().toStdString());
         QMenu *popup = rightClick(widget);
         ASSERT_NE(popup, nullptr);
-        EXPECT_EQ(ActionTexts(*popup),
-                  QStringList({ "Camera Port", "Driver Library...", QString(), "About camconsole" }));
+        EXPECT_EQ(
+            ActionTexts(*popup),
+            QStringList({ "Camera Port", "Driver Library...", "Inspect Frames...", QString(), "About camconsole" }));
         popup->close();
     }
     QWidget *const buttons[] = { form->df_dll, form->df_nomral, form->df_bin };

@@ -1,5 +1,8 @@
 #include "decode/frame_dump_decoder.h"
+#include "frames/frame_compare.h"
+#include "frames/reply_summary.h"
 #include "support/fakes.h"
+#include "support/walk_check.h"
 
 #include <gtest/gtest.h>
 
@@ -325,6 +328,183 @@ TEST_F(FrameBuffer, AllZeroBufferDrawsAndLogsNothing)
     EXPECT_EQ(log.text, "");
 }
 
+// ---- What the walk reports, as the frame inspector summarises it ----
+
+struct WalkCase {
+    const char *name;
+    ReplyDecoder decoder;
+    std::string bytes; // a frame buffer's from index 0
+    std::vector<MarkerMet> markers;
+    std::vector<FrameSpan> frames;
+    std::size_t skipped;
+    std::size_t swallowed;
+    WalkObserver::End end;
+    std::size_t endOffset;
+};
+
+FrameSpan Span(std::size_t start, std::optional<std::size_t> end, std::size_t columns, std::size_t rows,
+               std::size_t pixels, std::size_t beforeFirstColumn = 0)
+{
+    FrameSpan span;
+    span.start = start;
+    span.end = end;
+    span.columns = columns;
+    span.minRows = span.maxRows = rows;
+    span.pixels = pixels;
+    span.pixelsBeforeFirstColumn = beforeFirstColumn;
+    return span;
+}
+
+using End = WalkObserver::End;
+constexpr auto kStream = ReplyDecoder::FrameStream;
+constexpr auto kBuffer = ReplyDecoder::FrameBuffer;
+
+const WalkCase kWalkCases[] = {
+    { "end marker as the last byte is never examined",
+      kStream,
+      kTwoPixelDump,
+      { { 4, 1, false }, { 5, 2, true } },
+      { Span(4, std::nullopt, 1, 2, 2) },
+      4,
+      0,
+      End::LastByte,
+      12 },
+    { "end marker met, the byte after it never examined",
+      kStream,
+      kTwoPixelDump + "x",
+      { { 4, 1, false }, { 5, 2, true }, { 12, 3, true } },
+      { Span(4, 12, 1, 2, 2) },
+      4,
+      0,
+      End::LastByte,
+      13 },
+    { "column starts outside a frame swallow the byte after them",
+      kStream,
+      "ACK\r" + Bytes({ 2, 1, 2, 10, 20, 30, 3, 0 }),
+      { { 4, 2, false }, { 6, 2, false }, { 10, 3, false } },
+      {},
+      6,
+      2,
+      End::LastByte,
+      11 },
+    { "after an end marker the walk goes on and starts a new frame",
+      kStream,
+      "ACK\r" + Bytes({ 1, 3, 10, 20, 30, 1, 40, 50, 60, 0 }),
+      { { 4, 1, false }, { 5, 3, true }, { 9, 1, false } },
+      { Span(4, 5, 0, 0, 0), Span(9, std::nullopt, 0, 0, 1, 1) },
+      7,
+      0,
+      End::LastByte,
+      13 },
+    { "pixel cut short by the reply's end",
+      kStream,
+      "ACK\r" + Bytes({ 1, 2, 10, 20, 30, 40, 50 }),
+      { { 4, 1, false }, { 5, 2, true } },
+      { Span(4, std::nullopt, 1, 1, 1) },
+      4,
+      0,
+      End::CutPixel,
+      9 },
+    { "buffer: a frame start at index 0 is never seen",
+      kBuffer,
+      Bytes({ 1, 2, 10, 20, 30, 3 }),
+      { { 1, 2, false }, { 5, 3, false } },
+      {},
+      3,
+      0,
+      End::EndMarker,
+      5 },
+    { "buffer: only red bytes are tested for markers",
+      kBuffer,
+      Bytes({ 0, 9, 9, 1, 2, 200, 1, 3, 2, 7, 2, 1, 3 }),
+      { { 3, 1, false }, { 4, 2, true }, { 8, 2, true }, { 12, 3, true } },
+      { Span(3, 12, 2, 1, 2) },
+      2,
+      0,
+      End::EndMarker,
+      12 },
+    { "buffer: a second frame start clears and keeps the position",
+      kBuffer,
+      Bytes({ 0, 1, 2, 10, 20, 30, 1, 40, 50, 60, 3 }),
+      { { 1, 1, false }, { 2, 2, true }, { 6, 1, true }, { 10, 3, true } },
+      { Span(1, std::nullopt, 1, 1, 1), Span(6, 10, 0, 0, 1, 1) },
+      0,
+      0,
+      End::EndMarker,
+      10 },
+    { "buffer: no end marker up to the last index",
+      kBuffer,
+      Bytes({ 0, 1, 2, 10, 20, 30 }),
+      { { 1, 1, false }, { 2, 2, true } },
+      { Span(1, std::nullopt, 1, 11469, 11469) },
+      0,
+      0,
+      End::LastIndex,
+      34410 },
+};
+
+TEST(FrameWalk, SummaryAndPixelSourcesFollowTheDecoder)
+{
+    for (const WalkCase &c : kWalkCases) {
+        SCOPED_TRACE(c.name);
+        std::string bytes = c.bytes;
+        RecordingSurface pic;
+        if (c.decoder == kBuffer) {
+            bytes.resize(kFrameBufferSize, '\0');
+            FakeStatusLog log;
+            DecodeFrameBuffer(std::span<const std::uint8_t, kFrameBufferSize>(
+                                  reinterpret_cast<const std::uint8_t *>(bytes.data()), kFrameBufferSize),
+                              pic, log);
+        } else {
+            FakeEventPump events;
+            DecodeFrameStream(bytes, pic, events);
+        }
+        const ReplySummary summary = SummarizeReply(c.decoder, bytes);
+        EXPECT_EQ(summary.markers, c.markers);
+        EXPECT_EQ(summary.frames, c.frames);
+        EXPECT_EQ(summary.skippedBytes, c.skipped);
+        EXPECT_EQ(summary.swallowedBytes, c.swallowed);
+        EXPECT_EQ(summary.end, c.end);
+        EXPECT_EQ(summary.endOffset, c.endOffset);
+        EXPECT_EQ(summary.cutPixel.has_value(), c.end == End::CutPixel);
+        EXPECT_EQ(summary.frameStartAtIndexZero, c.decoder == kBuffer && c.bytes[0] == 1);
+        ExpectWalkMatchesDecode(c.decoder, bytes, pic);
+    }
+}
+
+TEST(FrameWalk, FramesDifferingInKCameraPixelsDifferIn2KSurfacePixels)
+{
+    std::string dump = "ACK\r" + Bytes({ 1 });
+    for (int column = 0; column < 80; ++column) {
+        dump += Bytes({ 2 });
+        for (int row = 0; row < 143; ++row)
+            dump += Bytes({ 16 + column, 16 + row, 128 });
+    }
+    dump += Bytes({ 3 }) + "\r:";
+    const auto drawn = [](const std::string &reply) {
+        RecordingSurface pic;
+        FakeEventPump events;
+        DecodeFrameStream(reply, pic, events);
+        DrawnPixels pixels;
+        for (const Pixel &p : pic.calls)
+            pixels.paint(p.x, p.y, p.color);
+        return pixels;
+    };
+    std::string changed = dump;
+    for (std::size_t pixel : { 0, 500, 11439 }) // a blue byte each: the markers stay
+        changed[4 + 1 + 1 + (pixel / 143) * 430 + (pixel % 143) * 3 + 2] = 7;
+    const DrawnPixels a = drawn(dump);
+    EXPECT_EQ(a.width(), 162);
+    EXPECT_EQ(a.height(), 143);
+    EXPECT_EQ(CompareFrames(a, drawn(dump)).differing, 0u);
+    const FrameDifference difference = CompareFrames(a, drawn(changed));
+    EXPECT_EQ(difference.differing, 6u);
+    EXPECT_EQ(difference.compared, 2u * 80u * 143u);
+    // A frame cut one column short: its 143 camera pixels are drawn in one only.
+    EXPECT_EQ(CompareFrames(a, drawn(dump.substr(0, dump.size() - 3 - 430) + Bytes({ 3 }) + "\r:")).differing,
+              2u * 143u);
+}
+
 // ---- Both variants on a whole frame ----
 
 TEST(FrameDump, BothVariantsDrawTheSameFullFrame)
@@ -351,6 +531,22 @@ TEST(FrameDump, BothVariantsDrawTheSameFullFrame)
     EXPECT_EQ(fromStream.calls.size(), 2u * 80u * 143u);
     EXPECT_EQ(fromStream.calls, fromBuffer.calls);
     EXPECT_EQ(log.text, "Image Dump Complete");
+    for (const auto &[decoder, end] : { std::pair { ReplyDecoder::FrameStream, WalkObserver::End::LastByte },
+                                        std::pair { ReplyDecoder::FrameBuffer, WalkObserver::End::EndMarker } }) {
+        const std::string_view bytes = decoder == ReplyDecoder::FrameStream
+            ? std::string_view(dump)
+            : std::string_view(reinterpret_cast<const char *>(buffer.data()), buffer.size());
+        const ReplySummary summary = SummarizeReply(decoder, bytes);
+        FrameSpan frame;
+        frame.start = 4;
+        frame.end = 34405;
+        frame.columns = 80;
+        frame.minRows = frame.maxRows = 143;
+        frame.pixels = 80 * 143;
+        EXPECT_EQ(summary.frames, std::vector<FrameSpan> { frame });
+        EXPECT_EQ(summary.end, end);
+        EXPECT_EQ(summary.endOffset, decoder == ReplyDecoder::FrameStream ? 34407u : 34405u);
+    }
     // Camera column 64 lands at x = 130, 131; column 65 only at its left half.
     EXPECT_EQ(fromStream.at(131, 116), MakeColor(16 + 64, 16 + 116, 240 - 64));
     EXPECT_EQ(fromStream.at(132, 0), MakeColor(16 + 65, 16, 240 - 65));

@@ -1,5 +1,7 @@
 #include "decode/line_mode_bitmap.h"
+#include "frames/reply_summary.h"
 #include "support/fakes.h"
+#include "support/walk_check.h"
 
 #include <gtest/gtest.h>
 
@@ -193,6 +195,63 @@ TEST(LineModeBitmap, LongReplyWithManyMarkersHasNoSixteenBitLimit)
     // 320,000 pixels: the last is column 79 of bitmap row 3,999.
     EXPECT_EQ(w.pic.calls.back(), (Pixel { 79, 7999, kBlue }));
     EXPECT_EQ(w.log.lines(), std::vector<std::string> { "Time to display frame: 0" });
+}
+
+TEST(LineModeWalk, SummaryAndPixelSourcesFollowTheWalk)
+{
+    using End = WalkObserver::End;
+    const struct {
+        std::string reply;
+        std::optional<std::size_t> ack;
+        std::vector<MarkerMet> markers;
+        std::size_t skipped;
+        std::size_t rows;
+        std::size_t lastRowPixels;
+        End end;
+        std::size_t endOffset;
+    } cases[] = {
+        { Bytes({ 170, 255, 170, 170, 0 }) + "ACk", std::nullopt, {}, 0, 0, 0, End::NoAck, 0 },
+        { "ACK" + Bytes({ 170, 128, 170, 170, 0 }),
+          0,
+          { { 3, 170, false }, { 5, 170, true }, { 6, 170, true } },
+          3,
+          1,
+          8,
+          End::TwoMarkers,
+          6 },
+        // Without two markers the walk runs to the end, short of the last character.
+        { "ACK" + Bytes({ 170, 255 }), 0, { { 3, 170, false } }, 3, 0, 0, End::LastByte, 4 },
+        { "ACK" + Bytes({ 170, 255, 0 }), 0, { { 3, 170, false } }, 3, 1, 8, End::LastByte, 5 },
+        { Bytes({ 170, 255, 15 }) + "ACK\r" + Bytes({ 255, 1, 0, 128, 170, 128, 170, 170, 0 }),
+          3,
+          { { 11, 170, false }, { 13, 170, true }, { 14, 170, true } },
+          8,
+          1,
+          8,
+          End::TwoMarkers,
+          14 },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.reply);
+        Walk w;
+        w.run(c.reply);
+        const ReplySummary summary = SummarizeReply(ReplyDecoder::LineMode, c.reply);
+        EXPECT_EQ(summary.ack, c.ack);
+        EXPECT_EQ(summary.walked, c.ack.has_value());
+        EXPECT_EQ(summary.markers, c.markers);
+        EXPECT_EQ(summary.skippedBytes, c.skipped);
+        EXPECT_EQ(summary.rows, c.rows);
+        EXPECT_EQ(summary.lastRowPixels, c.lastRowPixels);
+        EXPECT_EQ(summary.end, c.end);
+        EXPECT_EQ(summary.endOffset, c.endOffset);
+        ExpectWalkMatchesDecode(ReplyDecoder::LineMode, c.reply, w.pic);
+    }
+    // 11 data bytes: a whole row and 8 pixels of the next.
+    std::string reply = "ACK" + Bytes({ 170 });
+    reply.append(11, '\x0F');
+    const ReplySummary summary = SummarizeReply(ReplyDecoder::LineMode, reply + Bytes({ 170, 170, 0 }));
+    EXPECT_EQ(summary.rows, 2u);
+    EXPECT_EQ(summary.lastRowPixels, 8u);
 }
 
 } // namespace

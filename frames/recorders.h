@@ -1,0 +1,87 @@
+#pragma once
+
+#include "driver/camera_driver.h"
+#include "frames/frame_record.h"
+#include "link/serial_link.h"
+#include "platform/picture_surface.h"
+#include "platform/status_log.h"
+
+#include <optional>
+
+class TickClock;
+
+// Decorators of the platform seam that forward every call to the window's
+// (or any) real object and write what passes into a FrameRecord. The test
+// procedures run on them unchanged.
+
+// Forwards to the link. After an output of "DF\r" or "TW\r" it keeps every
+// read until the next output: its time since that output and its bytes. The
+// record's reply is the reads concatenated.
+class RecordingSerialLink final : public SerialLink {
+public:
+    RecordingSerialLink(SerialLink &link, TickClock &ticks, FrameRecord &record);
+
+    void setPortNumber(int port) override { m_link.setPortNumber(port); }
+    void setReceiveBufferSize(int bytes) override { m_link.setReceiveBufferSize(bytes); }
+    void setPortOpen(bool open) override { m_link.setPortOpen(open); }
+    bool portOpen() const override { return m_link.portOpen(); }
+    void setOutput(const std::string &bytes) override;
+    std::string input() override;
+    int inBufferCount() override { return m_link.inBufferCount(); }
+
+private:
+    SerialLink &m_link;
+    TickClock &m_ticks;
+    FrameRecord &m_record;
+    std::optional<std::int64_t> m_commandSentAt;
+};
+
+// Forwards to the surface and keeps every pixel painted, unclipped; a clear
+// erases what was kept, as it erases the surface.
+class RecordingPictureSurface final : public PictureSurface {
+public:
+    RecordingPictureSurface(PictureSurface &surface, FrameRecord &record) : m_surface(surface), m_record(record) {}
+
+    void usePixelUnits() override { m_surface.usePixelUnits(); }
+    void clear() override;
+    void setPixel(std::int64_t x, std::int64_t y, ColorValue color) override;
+
+private:
+    PictureSurface &m_surface;
+    FrameRecord &m_record;
+};
+
+// Forwards to the driver; keeps the frame buffer as CAM_DumpFrame left it
+// and how long the call took.
+class RecordingCameraDriver final : public CameraDriver {
+public:
+    RecordingCameraDriver(CameraDriver &driver, TickClock &ticks, FrameRecord &record);
+
+    std::int32_t CAM_Init(const char *portName) override { return m_driver.CAM_Init(portName); }
+    std::int32_t CAM_Ping() override { return m_driver.CAM_Ping(); }
+    std::int32_t CAM_DumpFrame(std::uint8_t *buffer) override;
+    void CAM_ClosePort() override { m_driver.CAM_ClosePort(); }
+    std::optional<std::string> CAM_LastError() override { return m_driver.CAM_LastError(); }
+
+private:
+    CameraDriver &m_driver;
+    TickClock &m_ticks;
+    FrameRecord &m_record;
+};
+
+// Forwards to the log and keeps the text the test writes (what the user
+// types into the log box is not part of it).
+class RecordingStatusLog final : public StatusLog {
+public:
+    RecordingStatusLog(StatusLog &log, FrameRecord &record) : m_log(log), m_record(record) {}
+
+    void reset(const std::string &message) override;
+    void appendLine(const std::string &message) override;
+    void appendText(const std::string &message) override;
+    void repaintLog() override { m_log.repaintLog(); }
+    void repaintWindow() override { m_log.repaintWindow(); }
+
+private:
+    StatusLog &m_log;
+    FrameRecord &m_record;
+};

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Writes bytes to the file at path exactly as they are, nothing added,
+// replacing what was there. On failure returns false and sets *error (when
+// given) to the system's reason.
+bool WriteReplyFile(const std::string &path, std::string_view bytes, std::string *error = nullptr);

@@ -1,0 +1,57 @@
+#include "frames/run_recorder.h"
+
+#include <cstddef>
+#include <utility>
+
+namespace {
+
+std::size_t SlotOf(TestKind test)
+{
+    return static_cast<std::size_t>(test);
+}
+
+std::shared_ptr<FrameRecord> NewRecord(TestKind test, std::string source)
+{
+    auto record = std::make_shared<FrameRecord>();
+    record->test = test;
+    record->startedAt = std::chrono::system_clock::now();
+    record->source = std::move(source);
+    return record;
+}
+
+} // namespace
+
+std::shared_ptr<const FrameRecord> RunRecorder::last(TestKind test) const
+{
+    return m_last[SlotOf(test)];
+}
+
+void RunRecorder::begin(TestKind test)
+{
+    m_running = test;
+}
+
+void RunRecorder::keep(std::shared_ptr<const FrameRecord> record)
+{
+    m_running.reset();
+    m_last[SlotOf(record->test)] = std::move(record);
+}
+
+RecordedRun::RecordedRun(RunRecorder &recorder, TestKind test, const ConsolePlatform &platform, std::string source)
+    : m_recorder(recorder),
+      m_record(NewRecord(test, std::move(source))),
+      m_status(platform.status, *m_record),
+      m_pic(platform.pic, *m_record),
+      m_com(platform.com, platform.ticks, *m_record),
+      m_driver(platform.driver, platform.ticks, *m_record),
+      m_platform { m_status,         m_pic,           m_com,           platform.sleeper, platform.ticks,
+                   platform.seconds, platform.events, platform.errors, m_driver }
+{
+    m_recorder.begin(test);
+}
+
+RecordedRun::~RecordedRun()
+{
+    m_record->timings = TimingsIn(m_record->logText);
+    m_recorder.keep(std::move(m_record));
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "frames/frame_record.h"
+#include "frames/recorders.h"
+#include "platform/console_platform.h"
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+
+// Knows which test runs and keeps the record of the last run of each of the
+// three tests (older ones are dropped). A run is recorded through a
+// RecordedRun around the test:
+//
+//   RunRecorder recorder;
+//   {
+//       RecordedRun run(recorder, TestKind::Direct, platform, PortDevicePath(1));
+//       CameraTests(run.platform()).df_nomral_Click();
+//   } // the record is kept here, however the test ended
+//   std::shared_ptr<const FrameRecord> direct = recorder.last(TestKind::Direct);
+class RunRecorder {
+public:
+    // The test whose run is being recorded now, if any.
+    std::optional<TestKind> running() const { return m_running; }
+    // The record of the test's last finished run; null before the first.
+    std::shared_ptr<const FrameRecord> last(TestKind test) const;
+
+private:
+    friend class RecordedRun;
+    void begin(TestKind test);
+    void keep(std::shared_ptr<const FrameRecord> record);
+
+    std::optional<TestKind> m_running;
+    std::array<std::shared_ptr<const FrameRecord>, kAllTests.size()> m_last;
+};
+
+// One recorded run: a platform whose link, surface, driver and log record
+// into a new FrameRecord while forwarding to the given ones. When the run
+// object goes (the test ended, or left by an exception), the record is
+// finished and kept by the recorder as its test's last.
+class RecordedRun {
+public:
+    RecordedRun(RunRecorder &recorder, TestKind test, const ConsolePlatform &platform, std::string source);
+    ~RecordedRun();
+    RecordedRun(const RecordedRun &) = delete;
+    RecordedRun &operator=(const RecordedRun &) = delete;
+
+    // The platform to run the test on.
+    ConsolePlatform &platform() { return m_platform; }
+    // The record as made so far.
+    const FrameRecord &record() const { return *m_record; }
+
+private:
+    RunRecorder &m_recorder;
+    std::shared_ptr<FrameRecord> m_record;
+    RecordingStatusLog m_status;
+    RecordingPictureSurface m_pic;
+    RecordingSerialLink m_com;
+    RecordingCameraDriver m_driver;
+    ConsolePlatform m_platform;
+};

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QImage>
+#include <QRect>
+
+#include <vector>
+
+// The zooms offered besides fitting the frame to the view.
+inline constexpr int kFrameZoomSteps[] = { 1, 2, 3, 4, 6, 8, 12, 16 };
+
+// Shows a frame image at an integer zoom (1x to 16x, nearest neighbour) or
+// fitted to the view, over a checkerboard so that pixels never drawn are
+// told from black ones. Only the part on screen is drawn, as one scaled
+// image. Ctrl + mouse wheel and the + and - keys zoom. Reports the surface
+// pixel under the mouse and clicks on pixels; outlines marked pixels.
+class FrameView final : public QAbstractScrollArea {
+    Q_OBJECT
+
+public:
+    static constexpr int kFit = 0;
+    static constexpr int kMaxZoom = 16;
+
+    explicit FrameView(QWidget *parent = nullptr);
+
+    // An ARGB32 image whose pixel (x, y) is surface pixel (x, y); transparent
+    // where nothing was drawn. A null image shows an empty view.
+    void setFrame(const QImage &image);
+    const QImage &frame() const { return m_image; }
+
+    // kFit or 1..kMaxZoom.
+    int zoom() const { return m_zoom; }
+    // Screen pixels per surface pixel now (below 1 when a large frame is fitted).
+    double scale() const;
+    // Rectangles of surface pixels to outline.
+    void setMarks(std::vector<QRect> marks);
+    const std::vector<QRect> &marks() const { return m_marks; }
+    // Scrolls so that the surface rectangle is on screen.
+    void showSurfaceRect(const QRect &rect);
+
+public slots:
+    void setZoom(int zoom);
+    void zoomIn();
+    void zoomOut();
+
+signals:
+    // The surface pixel under the mouse; (-1, -1) when the mouse is off the frame.
+    void hovered(int x, int y);
+    void clicked(int x, int y);
+    void zoomChanged(int zoom);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    void updateScrollBars();
+    // Top-left of the frame in viewport coordinates.
+    QPointF origin() const;
+    QPoint surfacePixelAt(const QPointF &viewportPoint) const;
+
+    QImage m_image;
+    int m_zoom = kFit;
+    std::vector<QRect> m_marks;
+    QPoint m_hovered { -1, -1 };
+};

@@ -1,0 +1,401 @@
+#include "inspector/record_page.h"
+
+#include "frames/reception_figures.h"
+#include "frames/reply_file.h"
+#include "inspector/frame_view.h"
+#include "inspector/hex_view.h"
+#include "inspector/record_text.h"
+#include "inspector/save_dialog.h"
+#include "inspector/timeline_view.h"
+
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+// A one-line label whose text never widens the layout around it.
+QLabel *LineLabel(QWidget *parent)
+{
+    auto *label = new QLabel(QStringLiteral(" "), parent);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    return label;
+}
+
+QString RoleText(ByteRole role, unsigned char byte, ReplyDecoder decoder)
+{
+    switch (role) {
+    case ByteRole::NotExamined:
+        return QStringLiteral("never examined");
+    case ByteRole::Skipped:
+        return decoder == ReplyDecoder::LineMode ? QStringLiteral("passed over before the bitmap")
+                                                 : QStringLiteral("passed over outside a frame");
+    case ByteRole::CutPixel:
+        return QStringLiteral("red byte of a pixel cut short, not drawn");
+    case ByteRole::Pixel:
+        return QStringLiteral("pixel data");
+    case ByteRole::Marker:
+        switch (byte) {
+        case 1:
+            return QStringLiteral("taken for a frame start");
+        case 2:
+            return QStringLiteral("taken for a column start");
+        case 3:
+            return QStringLiteral("taken for an end marker");
+        default:
+            return QStringLiteral("taken for a marker");
+        }
+    }
+    return {};
+}
+
+// The surface pixels a camera pixel was painted on, as one rectangle.
+QRect CameraPixelRect(const ReplyWalk &walk, const WalkPixel &pixel)
+{
+    const auto [x2, y2] = walk.secondSurfacePixel(pixel);
+    return QRect(QPoint(static_cast<int>(pixel.x), static_cast<int>(pixel.y)),
+                 QPoint(static_cast<int>(x2), static_cast<int>(y2)));
+}
+
+QString BytesText(std::size_t first, std::size_t count)
+{
+    return count == 1
+        ? QStringLiteral("byte ") + CountText(first)
+        : QStringLiteral("bytes ") + CountText(first) + QStringLiteral("-") + CountText(first + count - 1);
+}
+
+} // namespace
+
+QComboBox *MakeZoomChooser(QWidget *parent)
+{
+    auto *chooser = new QComboBox(parent);
+    chooser->addItem(QStringLiteral("Fit"), FrameView::kFit);
+    for (int zoom : kFrameZoomSteps)
+        chooser->addItem(QStringLiteral("%1x").arg(zoom), zoom);
+    return chooser;
+}
+
+void ConnectZoom(QComboBox *chooser, FrameView *view)
+{
+    QObject::connect(chooser, &QComboBox::currentIndexChanged, view,
+                     [chooser, view](int index) { view->setZoom(chooser->itemData(index).toInt()); });
+    QObject::connect(view, &FrameView::zoomChanged, chooser, [chooser](int zoom) {
+        const int index = chooser->findData(zoom);
+        if (index >= 0)
+            chooser->setCurrentIndex(index);
+    });
+}
+
+RecordPage::RecordPage(TestKind test, QWidget *parent) : QWidget(parent), m_test(test)
+{
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    m_stack = new QStackedWidget(this);
+    outer->addWidget(m_stack);
+
+    auto *empty = new QLabel(
+        QStringLiteral("No run of %1 yet.")
+            .arg(QString::fromUtf8(TestCaption(test).data(), static_cast<qsizetype>(TestCaption(test).size()))),
+        m_stack);
+    empty->setAlignment(Qt::AlignCenter);
+    m_stack->addWidget(empty);
+
+    auto *content = new QWidget(m_stack);
+    auto *layout = new QVBoxLayout(content);
+    m_heading = new QLabel(content);
+    m_heading->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_timings = new QLabel(content);
+    m_timings->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(m_heading);
+    layout->addWidget(m_timings);
+
+    auto *tools = new QHBoxLayout;
+    tools->addWidget(new QLabel(QStringLiteral("Zoom:"), content));
+    m_zoom = MakeZoomChooser(content);
+    tools->addWidget(m_zoom);
+    m_saveFrame = new QPushButton(QStringLiteral("Save Frame As..."), content);
+    m_saveReply = new QPushButton(QStringLiteral("Save Reply As..."), content);
+    tools->addWidget(m_saveFrame);
+    tools->addWidget(m_saveReply);
+    m_cutNotice = new QLabel(content);
+    tools->addWidget(m_cutNotice, 1);
+    layout->addLayout(tools);
+
+    auto *split = new QSplitter(Qt::Horizontal, content);
+    auto *framePane = new QWidget(split);
+    auto *frameLayout = new QVBoxLayout(framePane);
+    frameLayout->setContentsMargins(0, 0, 0, 0);
+    m_frameView = new FrameView(framePane);
+    frameLayout->addWidget(m_frameView, 1);
+
+    auto *replyPane = new QWidget(split);
+    auto *replyLayout = new QVBoxLayout(replyPane);
+    replyLayout->setContentsMargins(0, 0, 0, 0);
+    m_summary = new QPlainTextEdit(replyPane);
+    m_summary->setReadOnly(true);
+    m_summary->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_summary->setMaximumHeight(11 * QFontMetrics(m_summary->font()).height());
+    m_selection = LineLabel(replyPane);
+    m_hexView = new HexView(replyPane);
+    replyLayout->addWidget(m_summary);
+    replyLayout->addWidget(m_selection);
+    replyLayout->addWidget(m_hexView, 1);
+    split->addWidget(framePane);
+    split->addWidget(replyPane);
+    // The hex view keeps its natural width; the frame takes what is left.
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 0);
+    split->setSizes({ 1, m_hexView->sizeHint().width() });
+    layout->addWidget(split, 1);
+    m_readout = LineLabel(content);
+    layout->addWidget(m_readout);
+
+    auto *reception = new QHBoxLayout;
+    m_timeline = new TimelineView(content);
+    m_figures = new QLabel(content);
+    m_figures->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_figures->setMinimumWidth(280);
+    reception->addWidget(m_timeline, 1);
+    reception->addWidget(m_figures);
+    layout->addLayout(reception);
+    m_stack->addWidget(content);
+
+    ConnectZoom(m_zoom, m_frameView);
+    connect(m_frameView, &FrameView::hovered, this, &RecordPage::showHover);
+    connect(m_frameView, &FrameView::clicked, this, &RecordPage::selectPixel);
+    connect(m_hexView, &HexView::byteClicked, this, &RecordPage::selectByte);
+    connect(m_saveFrame, &QPushButton::clicked, this, &RecordPage::saveFrameAs);
+    connect(m_saveReply, &QPushButton::clicked, this, &RecordPage::saveReplyAs);
+}
+
+RecordPage::~RecordPage() = default;
+
+void RecordPage::setSaveAllowed(std::function<bool()> allowed)
+{
+    m_saveAllowed = std::move(allowed);
+    updateSaveButtons();
+}
+
+void RecordPage::updateSaveButtons()
+{
+    const bool allowed = !m_saveAllowed || m_saveAllowed();
+    m_saveFrame->setEnabled(allowed && !m_frame.image.isNull());
+    m_saveReply->setEnabled(allowed && m_record && m_record->requested);
+}
+
+void RecordPage::showRecord(std::shared_ptr<const FrameRecord> record)
+{
+    if (record == m_record)
+        return;
+    // The views point into the old record and walk until they are given new ones.
+    m_hexView->setReply({}, nullptr);
+    m_record = std::move(record);
+    m_walk.reset();
+    m_frame = {};
+    if (!m_record) {
+        m_frameView->setFrame({});
+        m_stack->setCurrentIndex(0);
+        updateSaveButtons();
+        return;
+    }
+    const FrameRecord &r = *m_record;
+    m_walk = std::make_unique<ReplyWalk>(DecoderOf(r.test), r.reply);
+    m_frame = RenderFrame(r.pixels);
+
+    m_heading->setText(QStringLiteral("<b>%1</b>").arg(RecordHeading(r).toHtmlEscaped()));
+    const QString timings = TimingsText(r);
+    m_timings->setText(timings.isEmpty() ? QStringLiteral("No timings logged.") : timings);
+    m_cutNotice->setText(m_frame.cut() ? CutNotice(m_frame) + QStringLiteral(" So does a saved PNG.") : QString());
+    m_frameView->setFrame(m_frame.image);
+    m_readout->setText(m_frame.image.isNull() ? QStringLiteral("Nothing drawn.") : QStringLiteral(" "));
+
+    QStringList summary;
+    if (!r.requested)
+        summary << (r.test == TestKind::Driver ? QStringLiteral("CAM_DumpFrame was not called.")
+                                               : QStringLiteral("The command was not sent."));
+    else
+        for (const std::string &line : DescribeSummary(m_walk->summary()))
+            summary << QString::fromStdString(line);
+    m_summary->setPlainText(summary.join(QLatin1Char('\n')));
+    m_selection->setText(QStringLiteral(" "));
+    m_hexView->setReply(r.reply, m_walk.get());
+
+    if (r.test == TestKind::Driver) {
+        m_timeline->hide();
+        m_figures->setText(r.driverCallMs ? QStringLiteral("CAM_DumpFrame took %1 ms.").arg(CountText(*r.driverCallMs))
+                                          : QStringLiteral("CAM_DumpFrame was not called."));
+    } else {
+        m_timeline->show();
+        m_timeline->setReads(r.reads);
+        const ReceptionFigures f = FiguresOf(r.reads);
+        QStringList lines;
+        lines << QStringLiteral("%1 bytes in %2 %3")
+                     .arg(CountText(f.bytes), CountText(f.reads),
+                          f.reads == 1 ? QStringLiteral("read") : QStringLiteral("reads"));
+        if (f.bytes > 0) {
+            lines << QStringLiteral("last bytes at %1 ms").arg(CountText(static_cast<std::uint64_t>(f.lastBytesMs)));
+            lines << (f.effectiveBytesPerSecond > 0
+                          ? QStringLiteral("effective rate %1 B/s (%2 % of the wire's 11,520)")
+                                .arg(CountText(static_cast<std::uint64_t>(f.effectiveBytesPerSecond + 0.5)))
+                                .arg(100.0 * f.effectiveBytesPerSecond / kWireBytesPerSecond, 0, 'f', 1)
+                          : QStringLiteral("effective rate unknown (all bytes at 0 ms)"));
+            lines << QStringLiteral("longest gap %1 ms, until %2 ms")
+                         .arg(CountText(static_cast<std::uint64_t>(f.longestGapMs)),
+                              CountText(static_cast<std::uint64_t>(f.longestGapEndsMs)));
+        }
+        m_figures->setText(lines.join(QLatin1Char('\n')));
+    }
+    m_stack->setCurrentIndex(1);
+    updateSaveButtons();
+}
+
+void RecordPage::showHover(int x, int y)
+{
+    if (!m_record || x < 0) {
+        m_readout->setText(m_frame.image.isNull() ? QStringLiteral("Nothing drawn.") : QStringLiteral(" "));
+        return;
+    }
+    QString text = QStringLiteral("x %1, y %2").arg(x).arg(y);
+    const std::optional<ColorValue> color = m_record->pixels.at(x, y);
+    const WalkPixel *source = m_walk->pixelAt(x, y);
+    if (!color) {
+        m_readout->setText(text + QStringLiteral("  \u00b7  not drawn"));
+        return;
+    }
+    if (source) {
+        const ReplyWalk::CameraPosition at = m_walk->cameraPositionOf(*source);
+        if (at.column < 0)
+            text += QStringLiteral("  \u00b7  before the first column start, row %1").arg(at.row);
+        else
+            text += QStringLiteral("  \u00b7  column %1, row %2").arg(at.column).arg(at.row);
+    }
+    if (m_test == TestKind::LineMode)
+        text += *color == kBlue ? QStringLiteral("  \u00b7  bit 1 (blue)") : QStringLiteral("  \u00b7  bit 0 (black)");
+    else
+        text += QStringLiteral("  \u00b7  ") + ColorText(*color);
+    if (source)
+        text += QStringLiteral("  \u00b7  ") + BytesText(source->offset, ReplyWalk::ByteCountOf(*source))
+            + (source->bit >= 0 ? QStringLiteral(", bit %1").arg(source->bit) : QString());
+    m_readout->setText(text);
+}
+
+void RecordPage::selectPixel(int x, int y)
+{
+    if (!m_walk)
+        return;
+    const WalkPixel *source = m_walk->pixelAt(x, y);
+    if (!source) {
+        m_frameView->setMarks({});
+        m_hexView->setSelection(0, 0);
+        m_selection->setText(QStringLiteral("x %1, y %2: not drawn.").arg(x).arg(y));
+        return;
+    }
+    const std::size_t count = ReplyWalk::ByteCountOf(*source);
+    m_frameView->setMarks({ CameraPixelRect(*m_walk, *source) });
+    m_hexView->setSelection(source->offset, count);
+    m_hexView->showOffset(source->offset);
+    m_selection->setText(
+        QStringLiteral("x %1, y %2 came from %3.").arg(x).arg(y).arg(BytesText(source->offset, count)));
+}
+
+void RecordPage::selectByte(std::size_t offset)
+{
+    if (!m_walk || !m_record || offset >= m_record->reply.size())
+        return;
+    const auto byte = static_cast<unsigned char>(m_record->reply[offset]);
+    const std::span<const WalkPixel> pixels = m_walk->pixelsFrom(offset);
+    QString text = QStringLiteral("Byte %1 = %2 (0x%3): ")
+                       .arg(CountText(offset))
+                       .arg(byte)
+                       .arg(QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper());
+    if (pixels.empty()) {
+        m_frameView->setMarks({});
+        m_hexView->setSelection(offset, 1);
+        m_selection->setText(text + RoleText(m_walk->roleOf(offset), byte, m_walk->decoder()) + QLatin1Char('.'));
+        return;
+    }
+    std::vector<QRect> marks;
+    QRect bounds;
+    for (const WalkPixel &p : pixels) {
+        marks.push_back(CameraPixelRect(*m_walk, p));
+        bounds = bounds.united(marks.back());
+    }
+    const std::size_t first = pixels.front().offset;
+    const std::size_t count = pixels.back().offset + ReplyWalk::ByteCountOf(pixels.back()) - first;
+    m_frameView->setMarks(std::move(marks));
+    m_frameView->showSurfaceRect(bounds);
+    m_hexView->setSelection(first, count);
+    const WalkPixel &p = pixels.front();
+    text += pixels.size() == 1
+        ? QStringLiteral("drawn at x %1, y %2.").arg(p.x).arg(p.y)
+        : QStringLiteral("%1 pixels drawn from x %2, y %3.").arg(pixels.size()).arg(p.x).arg(p.y);
+    m_selection->setText(text);
+}
+
+QString RecordPage::fileStem() const
+{
+    switch (m_test) {
+    case TestKind::Direct:
+        return QStringLiteral("direct");
+    case TestKind::LineMode:
+        return QStringLiteral("line-mode");
+    case TestKind::Driver:
+        return QStringLiteral("driver");
+    }
+    return QStringLiteral("frame");
+}
+
+bool RecordPage::saveFrame(const QString &path, QString *error) const
+{
+    return SaveFramePng(m_frame, path, error);
+}
+
+bool RecordPage::saveReply(const QString &path, QString *error) const
+{
+    if (!m_record)
+        return false;
+    std::string reason;
+    if (WriteReplyFile(path.toStdString(), m_record->reply, &reason))
+        return true;
+    if (error)
+        *error = QString::fromStdString(reason);
+    return false;
+}
+
+void RecordPage::saveFrameAs()
+{
+    if ((m_saveAllowed && !m_saveAllowed()) || m_frame.image.isNull())
+        return;
+    const QString path = AskSavePath(window(), QStringLiteral("Save Frame As"), QStringLiteral("PNG images (*.png)"),
+                                     fileStem() + QStringLiteral("-frame.png"), QStringLiteral("png"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!saveFrame(path, &error))
+        QMessageBox::warning(window(), QStringLiteral("Save Frame"),
+                             QStringLiteral("The frame could not be saved to %1:\n%2").arg(path, error));
+}
+
+void RecordPage::saveReplyAs()
+{
+    if ((m_saveAllowed && !m_saveAllowed()) || !m_record)
+        return;
+    const QString path = AskSavePath(window(), QStringLiteral("Save Reply As"), QStringLiteral("All files (*)"),
+                                     fileStem() + QStringLiteral("-reply.bin"), QString());
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!saveReply(path, &error))
+        QMessageBox::warning(window(), QStringLiteral("Save Reply"),
+                             QStringLiteral("The reply could not be saved to %1:\n%2").arg(path, error));
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "frames/frame_record.h"
+#include "frames/reply_walk.h"
+#include "inspector/frame_image.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class FrameView;
+class HexView;
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QStackedWidget;
+class TimelineView;
+
+// The inspector's page for one test: the last run's whole frame (zoomable,
+// with a readout under the mouse), its raw reply as hex with the summary of
+// what the decoder did above it, pixel <-> byte selection both ways, the
+// reception timeline, and "Save Frame As..." / "Save Reply As...".
+class RecordPage final : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit RecordPage(TestKind test, QWidget *parent = nullptr);
+    ~RecordPage() override;
+
+    // Shows record (null: no run yet). The same record again changes nothing.
+    void showRecord(std::shared_ptr<const FrameRecord> record);
+    // Saving is offered only while allowed() is true (no test running).
+    void setSaveAllowed(std::function<bool()> allowed);
+    void updateSaveButtons();
+
+    const FrameRecord *record() const { return m_record.get(); }
+    const ReplyWalk *walk() const { return m_walk.get(); }
+    const FrameImage &frameImage() const { return m_frame; }
+    FrameView *frameView() const { return m_frameView; }
+    HexView *hexView() const { return m_hexView; }
+    QPlainTextEdit *summaryText() const { return m_summary; }
+    QLabel *readout() const { return m_readout; }
+    QLabel *selectionText() const { return m_selection; }
+    QLabel *receptionFigures() const { return m_figures; }
+
+    // Writes the frame PNG or the raw reply; false with *error on failure.
+    bool saveFrame(const QString &path, QString *error = nullptr) const;
+    bool saveReply(const QString &path, QString *error = nullptr) const;
+
+public slots:
+    void selectPixel(int x, int y);
+    void selectByte(std::size_t offset);
+    void saveFrameAs();
+    void saveReplyAs();
+
+private:
+    void showHover(int x, int y);
+    QString fileStem() const;
+
+    TestKind m_test;
+    std::shared_ptr<const FrameRecord> m_record;
+    std::unique_ptr<ReplyWalk> m_walk;
+    FrameImage m_frame;
+    std::function<bool()> m_saveAllowed;
+
+    QStackedWidget *m_stack = nullptr;
+    QLabel *m_heading = nullptr;
+    QLabel *m_timings = nullptr;
+    QComboBox *m_zoom = nullptr;
+    QPushButton *m_saveFrame = nullptr;
+    QPushButton *m_saveReply = nullptr;
+    QLabel *m_cutNotice = nullptr;
+    FrameView *m_frameView = nullptr;
+    QLabel *m_readout = nullptr;
+    QPlainTextEdit *m_summary = nullptr;
+    QLabel *m_selection = nullptr;
+    HexView *m_hexView = nullptr;
+    TimelineView *m_timeline = nullptr;
+    QLabel *m_figures = nullptr;
+};
+
+// The zoom chooser shared by the frame pages: "Fit", "1x" ... "16x".
+QComboBox *MakeZoomChooser(QWidget *parent);
+// Keeps a zoom chooser and frame views in step.
+void ConnectZoom(QComboBox *chooser, FrameView *view);
