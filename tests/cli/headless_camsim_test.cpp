@@ -11,7 +11,6 @@
 #include <csignal>
 #include <fstream>
 #include <iterator>
-#include <regex>
 
 namespace {
 
@@ -139,16 +138,24 @@ TEST(HeadlessRunTest, RepeatedRunsEndWithASummary)
     const Lines logs = Concat({ kNormalLog, kDllLog, kNormalLog, kDllLog });
     ASSERT_EQ(lines.size(), logs.size() + 8) << console.out();
     EXPECT_EQ(Labels(console.out().substr(0, console.out().find("\n\n") + 1)), logs);
-    const std::string stats = ": min \\d+, median \\d+(\\.5)?, max \\d+ ms";
-    const std::string summary[] = { "",
-                                    "normal: 2 runs, 2 successes, 0 failures",
-                                    "  Total Time To Get Frame" + stats,
-                                    "  Time to Process Frame" + stats,
-                                    "dll: 2 runs, 2 successes, 0 failures",
-                                    "  Total Ticks to Get Frame" + stats,
-                                    "  Total Ticks to Process Frame" + stats };
-    for (std::size_t i = 0; i < std::size(summary); ++i)
-        EXPECT_TRUE(std::regex_match(lines[logs.size() + i], std::regex(summary[i]))) << lines[logs.size() + i];
+    // Exact lines, and timing lines by their start (the figures depend on the machine).
+    const Lines summary = { "",
+                            "normal: 2 runs, 2 successes, 0 failures",
+                            "  Total Time To Get Frame: min ",
+                            "  Time to Process Frame: min ",
+                            "dll: 2 runs, 2 successes, 0 failures",
+                            "  Total Ticks to Get Frame: min ",
+                            "  Total Ticks to Process Frame: min ",
+                            "Last direct and driver frames differ in 0 surface pixels" };
+    for (std::size_t i = 0; i < summary.size(); ++i) {
+        const std::string &line = lines[logs.size() + i];
+        if (summary[i].ends_with("min "))
+            EXPECT_TRUE(line.starts_with(summary[i]) && line.find(", median ") != std::string::npos
+                        && line.ends_with(" ms"))
+                << line;
+        else
+            EXPECT_EQ(line, summary[i]);
+    }
     EXPECT_EQ(camera.receivedCommands(), Lines({ "", "DF", "", "DF", "", "DF", "", "DF" }));
 }
 
