@@ -5,6 +5,8 @@
 #   include/tarqis/tarqis.h          its C interface
 #   share/applications/camconsole.desktop
 #   share/icons/hicolor/scalable/apps/camconsole.svg
+#   share/metainfo/org.example.camconsole.metainfo.xml   AppStream metadata
+#   share/man/man1/camconsole.1.gz, camsim.1.gz
 #
 # The console finds the driver at ../lib/camconsole/ relative to its own
 # executable, so that folder is fixed rather than the multiarch libdir.
@@ -21,6 +23,25 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/camconsole.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/camconsole.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/org.example.camconsole.metainfo.xml
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+# Manual pages, compressed reproducibly (no name or time stamp in the .gz).
+set(CAMCONSOLE_MAN_PAGES camconsole.1 camsim.1)
+set(compressed_pages)
+foreach(page IN LISTS CAMCONSOLE_MAN_PAGES)
+    set(source ${PROJECT_SOURCE_DIR}/packaging/${page})
+    set(compressed ${CMAKE_BINARY_DIR}/man/${page}.gz)
+    add_custom_command(OUTPUT ${compressed}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+        COMMAND gzip -9nc ${source} > ${compressed}
+        DEPENDS ${source}
+        COMMENT "Compressing the manual page ${page}"
+        VERBATIM)
+    list(APPEND compressed_pages ${compressed})
+endforeach()
+add_custom_target(man_pages ALL DEPENDS ${compressed_pages})
+install(FILES ${compressed_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # `cpack` in the build folder writes camconsole_<version>_<arch>.deb.
 set(CPACK_GENERATOR DEB)

@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "common/port_device.h"
+#include "console_menu.h"
 #include "inspector/frames_window.h"
 #include "picture_box.h"
 #include "status_box.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QMenu>
 
 namespace {
 
@@ -54,17 +56,31 @@ WrappingButton *MakeButton(const QString &caption, QWidget *parent, const QRect 
     button->setFont(ControlFont());
     button->setGeometry(geometry);
     button->setAutoDefault(false);
+    // A right-click on a button opens no menu, neither its own nor the
+    // console menu of the frame behind it.
+    button->setContextMenuPolicy(Qt::PreventContextMenu);
     return button;
 }
 
 } // namespace
 
-Form1::Form1(QWidget *parent) : Form1(std::make_unique<QtSerialLink>(), std::make_unique<DriverLibrary>(), parent)
+Form1::Form1(QWidget *parent) : Form1(ChoosePort(std::nullopt), ChooseDriver(std::nullopt), parent)
 {
 }
 
+Form1::Form1(const PortChoice &port, const DriverChoice &driver, QWidget *parent)
+    : Form1(std::make_unique<QtSerialLink>(), std::make_unique<DriverLibrary>(driver.path), parent)
+{
+    m_portChoice = port;
+    m_driverChoice = driver;
+}
+
 Form1::Form1(std::unique_ptr<SerialLink> com, std::unique_ptr<CameraDriver> driver, QWidget *parent)
-    : QWidget(parent), m_com(std::move(com)), m_driver(std::move(driver))
+    : QWidget(parent),
+      m_com(std::move(com)),
+      m_driver(std::move(driver)),
+      m_portChoice(ChoosePort(std::nullopt)),
+      m_driverChoice(ChooseDriver(std::nullopt))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
@@ -182,6 +198,48 @@ void Form1::inspectFrames()
     m_framesWindow->show();
     m_framesWindow->raise();
     m_framesWindow->activateWindow();
+}
+
+std::unique_ptr<QMenu> Form1::makeConsoleMenu()
+{
+    if (m_session.running())
+        return nullptr;
+    return MakeConsoleMenu(*this, m_portSource());
+}
+
+void Form1::contextMenuEvent(QContextMenuEvent *event)
+{
+    // Reached from the window's background and its frames; the picture, the
+    // log and the buttons keep their own behaviour.
+    event->accept();
+    std::unique_ptr<QMenu> menu = makeConsoleMenu();
+    if (!menu)
+        return; // a menu opened from a test's event processing would hold up the reception
+    QMenu *shown = menu.release();
+    shown->setAttribute(Qt::WA_DeleteOnClose);
+    shown->popup(event->globalPos());
+}
+
+void Form1::choosePort(const std::string &device)
+{
+    UsePortDevice(device);
+    m_portChoice = { device, ChoiceSource::Menu };
+}
+
+void Form1::chooseDriver(const std::string &path)
+{
+    const DriverChoice choice = ChooseDriver(path);
+    m_driver = std::make_unique<DriverLibrary>(choice.path);
+    m_driverChoice = { choice.path, ChoiceSource::Menu };
+}
+
+QString Form1::aboutText() const
+{
+    return QStringLiteral("camconsole %1\nTest console for a serial color camera.\n\nPort 1: %2 (%3)\nDriver library: "
+                          "%4 (%5)")
+        .arg(QStringLiteral(CAMCONSOLE_VERSION), QString::fromStdString(m_portChoice.device),
+             QString::fromStdString(PortSourceText(m_portChoice.source)), QString::fromStdString(m_driverChoice.path),
+             QString::fromStdString(DriverSourceText(m_driverChoice.source)));
 }
 
 void Form1::closeEvent(QCloseEvent *event)

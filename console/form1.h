@@ -1,6 +1,8 @@
 #pragma once
 
 #include "camera_tests.h"
+#include "cli/camera_choices.h"
+#include "cli/port_listing.h"
 #include "driver/driver_library.h"
 #include "frames/run_recorder.h"
 #include "link/qt_serial_link.h"
@@ -15,10 +17,12 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class FramesWindow;
 class PictureBox;
 class QGroupBox;
+class QMenu;
 class StatusBox;
 class WrappingButton;
 
@@ -32,7 +36,10 @@ public:
     static constexpr int kClientWidth = 375;
     static constexpr int kClientHeight = 295;
 
+    // Port 1 and the driver library as the environment sets them.
     explicit Form1(QWidget *parent = nullptr);
+    // Port 1 and the driver library as chosen on the command line.
+    Form1(const PortChoice &port, const DriverChoice &driver, QWidget *parent = nullptr);
     // A window built on another link or driver (used by tests).
     Form1(std::unique_ptr<SerialLink> com, std::unique_ptr<CameraDriver> driver, QWidget *parent = nullptr);
     ~Form1() override;
@@ -55,6 +62,24 @@ public:
     // The frame inspector, once opened.
     FramesWindow *framesWindow() const { return m_framesWindow; }
 
+    // The console menu (a right-click on the window's background or its
+    // frames): the camera port, the driver library, the frame inspector and
+    // the About box. Null while a test runs. A choice lasts until the console
+    // closes.
+    std::unique_ptr<QMenu> makeConsoleMenu();
+    const PortChoice &portChoice() const { return m_portChoice; }
+    const DriverChoice &driverChoice() const { return m_driverChoice; }
+    // Makes device port 1, for the console's link and the driver library.
+    void choosePort(const std::string &device);
+    // Loads the driver library from path from the next driver test on.
+    void chooseDriver(const std::string &path);
+    // The About box's text: version, port 1's device and where it came
+    // from, the driver library's path.
+    QString aboutText() const;
+    // Where the port menu's list comes from; the system's ports unless a
+    // test gives made-up records.
+    void setPortSource(std::function<std::vector<PortRecord>()> ports) { m_portSource = std::move(ports); }
+
 public slots:
     void df_nomral_Click();
     void df_bin_Click();
@@ -64,6 +89,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     void buildControls();
@@ -72,6 +98,9 @@ private:
 
     std::unique_ptr<SerialLink> m_com;
     std::unique_ptr<CameraDriver> m_driver;
+    PortChoice m_portChoice;
+    DriverChoice m_driverChoice;
+    std::function<std::vector<PortRecord>()> m_portSource = SystemPorts;
     TestSession m_session;
     std::unique_ptr<WidgetStatusLog> m_log;
     std::unique_ptr<MessageBoxReporter> m_messageBoxes;
@@ -79,7 +108,7 @@ private:
     ThreadSleeper m_sleeper;
     MonotonicTickClock m_ticks;
     LocalSecondsClock m_seconds;
-    QtEventPump m_events { m_session };
+    QtEventPump m_events { [this] { return m_session.cancelRequested(); } };
     RunRecorder m_recorder;
     FramesWindow *m_framesWindow = nullptr;
 };

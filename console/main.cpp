@@ -1,19 +1,45 @@
+#include "cli/camera_choices.h"
+#include "cli/command_line.h"
+#include "cli/headless_main.h"
 #include "console/form1.h"
 
 #include <QApplication>
 #include <QSettings>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
+    QCoreApplication::setApplicationName(QStringLiteral("camconsole"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(CAMCONSOLE_VERSION));
+
+    // The command line is read before any application object exists, so that
+    // everything but the window works without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const ParsedCommandLine parsed = ParseCommandLine(arguments);
+    if (!parsed.error.empty()) {
+        std::fputs(UsageErrorText(parsed.error).c_str(), stderr);
+        return kUsageErrorStatus;
+    }
+    const CommandLine &commandLine = parsed.commandLine;
+
+    if (commandLine.action != CommandLine::Action::Window) {
+        QCoreApplication app(argc, argv);
+        return RunWithoutWindow(commandLine);
+    }
+
+    const PortChoice port = ChoosePort(commandLine.port);
+    if (commandLine.port)
+        UsePortDevice(port.device);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("camconsole"));
-    QApplication::setApplicationVersion(QStringLiteral(CAMCONSOLE_VERSION));
-    // QFileDialog ("Save Picture As...") keeps its history and layout in Qt's
-    // own settings file (~/.config/QtProject.conf). The console keeps no
-    // state, and saving a picture writes that picture only: point the
+    // QFileDialog ("Save Picture As...", "Driver Library...") keeps its
+    // history and layout in Qt's own settings file
+    // (~/.config/QtProject.conf). The console keeps no state: point the
     // settings where no file can be created. Nothing else uses QSettings.
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
-    Form1 window;
+    Form1 window(port, ChooseDriver(commandLine.driver));
     window.show();
     return app.exec();
 }

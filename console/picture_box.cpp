@@ -10,13 +10,14 @@
 #include <QMessageBox>
 #include <QPainter>
 
-PictureBox::PictureBox(QWidget *parent) : QFrame(parent), m_image(kWidth, kHeight, QImage::Format_RGB32)
+PictureBox::PictureBox(QWidget *parent) : QFrame(parent)
 {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(kBorder);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    m_image.fill(backgroundColor());
+    m_surface.setClearColor(backgroundColor().rgb());
+    m_surface.clear();
 }
 
 QColor PictureBox::backgroundColor() const
@@ -26,12 +27,13 @@ QColor PictureBox::backgroundColor() const
 
 void PictureBox::usePixelUnits()
 {
-    m_pixelUnits = true;
+    m_surface.usePixelUnits();
 }
 
 void PictureBox::clear()
 {
-    m_image.fill(backgroundColor());
+    m_surface.setClearColor(backgroundColor().rgb());
+    m_surface.clear();
     scheduleRepaint();
 }
 
@@ -45,13 +47,7 @@ void PictureBox::scheduleRepaint()
 
 void PictureBox::setPixel(std::int64_t x, std::int64_t y, ColorValue color)
 {
-    if (!m_pixelUnits) {
-        x /= kTwipsPerPixel;
-        y /= kTwipsPerPixel;
-    }
-    if (x < 0 || y < 0 || x >= kWidth || y >= kHeight)
-        return;
-    m_image.setPixel(static_cast<int>(x), static_cast<int>(y), qRgb(RedOf(color), GreenOf(color), BlueOf(color)));
+    m_surface.setPixel(x, y, color);
     scheduleRepaint();
 }
 
@@ -60,7 +56,7 @@ void PictureBox::paintEvent(QPaintEvent *event)
     m_repaintScheduled = false;
     QFrame::paintEvent(event);
     QPainter painter(this);
-    painter.drawImage(kBorder, kBorder, m_image);
+    painter.drawImage(kBorder, kBorder, m_surface.image());
 }
 
 void PictureBox::setMenuAllowed(std::function<bool()> allowed)
@@ -100,13 +96,13 @@ void PictureBox::contextMenuEvent(QContextMenuEvent *event)
 
 void PictureBox::copyPicture() const
 {
-    QGuiApplication::clipboard()->setImage(m_image);
+    QGuiApplication::clipboard()->setImage(m_surface.image());
 }
 
 bool PictureBox::savePicture(const QString &path, QString *error) const
 {
     QImageWriter writer(path, "png");
-    if (writer.write(m_image))
+    if (writer.write(m_surface.image()))
         return true;
     if (error)
         *error = writer.errorString();

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "platform/picture_surface.h"
+#include "image_surface.h"
 
 #include <QFrame>
-#include <QImage>
 
 #include <functional>
 #include <memory>
@@ -18,7 +17,7 @@ class PictureBox final : public QFrame, public PictureSurface {
     Q_OBJECT
 
 public:
-    static constexpr int kTwipsPerPixel = 15;
+    static constexpr int kTwipsPerPixel = ImageSurface::kTwipsPerPixel;
     static constexpr int kBorder = 2;
 
     explicit PictureBox(QWidget *parent = nullptr);
@@ -27,7 +26,7 @@ public:
     void clear() override;
     void setPixel(std::int64_t x, std::int64_t y, ColorValue color) override;
 
-    const QImage &image() const { return m_image; }
+    const QImage &image() const { return m_surface.image(); }
     QColor backgroundColor() const;
 
     // The right-click menu ("Copy Picture", "Save Picture As...",
@@ -63,8 +62,7 @@ private:
 
     std::function<bool()> m_menuAllowed;
 
-    QImage m_image;
+    ImageSurface m_surface;
     QString m_saveFolder; // of the last save; empty: the dialog's own default
     bool m_repaintScheduled = false;
-    bool m_pixelUnits = false;
 };

@@ -1,10 +1,8 @@
 #include "qt_event_pump.h"
 
-#include "test_session.h"
-
 #include <QCoreApplication>
 
-QtEventPump::QtEventPump(const TestSession &session) : m_session(session)
+QtEventPump::QtEventPump(std::function<bool()> cancelRequested) : m_cancelRequested(std::move(cancelRequested))
 {
 }
 
@@ -14,6 +12,6 @@ void QtEventPump::processPending()
         QCoreApplication::processEvents();
         m_sinceLast.start();
     }
-    if (m_session.cancelRequested())
+    if (m_cancelRequested())
         throw TestCancelled();
 }

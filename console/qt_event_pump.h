@@ -4,7 +4,7 @@
 
 #include <QElapsedTimer>
 
-class TestSession;
+#include <functional>
 
 // Processes the window's pending events from inside a running test.
 //
@@ -12,15 +12,16 @@ class TestSession;
 // frame; asking the window system each time would cost more than the decode
 // itself. So the events are really processed at most once per
 // kIntervalMs, which keeps the window just as responsive to a person. When
-// the user has asked to close the window, the running test is cancelled here.
+// cancelRequested() says so (the user asked to close the window, or a run
+// without a window was told to stop), the running test is cancelled here.
 class QtEventPump final : public EventPump {
 public:
     static constexpr int kIntervalMs = 10;
 
-    explicit QtEventPump(const TestSession &session);
+    explicit QtEventPump(std::function<bool()> cancelRequested);
     void processPending() override;
 
 private:
-    const TestSession &m_session;
+    std::function<bool()> m_cancelRequested;
     QElapsedTimer m_sinceLast;
 };

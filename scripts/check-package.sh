@@ -2,7 +2,9 @@
 # Builds the .deb from a built tree (default: build/) and checks it as an
 # installation would see it: package metadata and dependencies, the file
 # list, the layout extracted into a scratch root, no unresolved libraries
-# and no RPATH in the installed binaries, the driver library's exports, and
+# and no RPATH in the installed binaries, the driver library's exports, the
+# AppStream metadata (appstreamcli validate --no-net), the manual pages
+# (formatted without warnings), the console's --version with no display, and
 # a run of the extracted console's driver test against camsim on a virtual
 # X server (skipped when Xvfb or xdotool is missing).
 set -eu
@@ -36,6 +38,9 @@ cat >"$work/expected" <<'LIST'
 ./usr/lib/camconsole/libtarqis.so
 ./usr/share/applications/camconsole.desktop
 ./usr/share/icons/hicolor/scalable/apps/camconsole.svg
+./usr/share/man/man1/camconsole.1.gz
+./usr/share/man/man1/camsim.1.gz
+./usr/share/metainfo/org.example.camconsole.metainfo.xml
 LIST
 diff -u "$work/expected" "$work/files" || fail "unexpected file list"
 
@@ -63,8 +68,17 @@ if command -v desktop-file-validate >/dev/null 2>&1; then
 fi
 grep -q "^Exec=camconsole$" "$root/usr/share/applications/camconsole.desktop" || fail "desktop entry Exec"
 grep -q "<svg" "$root/usr/share/icons/hicolor/scalable/apps/camconsole.svg" || fail "icon is not an SVG"
+appstreamcli validate --no-net "$root/usr/share/metainfo/org.example.camconsole.metainfo.xml" >"$work/appstream.log" 2>&1 ||
+    { cat "$work/appstream.log" >&2; fail "AppStream metainfo"; }
+# The manual pages format without warnings.
+for page in camconsole camsim; do
+    warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l -Tutf8 "$root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "manual page $page: $warnings"
+done
 
 "$root/usr/bin/camsim" --help >/dev/null || fail "camsim --help"
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/camconsole" --version | grep -q "^camconsole " ||
+    fail "camconsole --version without a display"
 
 if ! command -v Xvfb >/dev/null 2>&1 || ! command -v xdotool >/dev/null 2>&1; then
     echo "check-package: no Xvfb or xdotool, the run of the extracted console is skipped"

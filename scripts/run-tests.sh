@@ -1,6 +1,7 @@
 #!/bin/bash
 # Sets up, checks the formatting, builds, runs clang-tidy over the product
-# code and runs every test. The widget tests run headless. Then
+# code and runs every test. The widget tests run headless. Then a short soak
+# of the console without a window (scripts/soak.sh 20), then
 # the .deb is built and checked, the same suite runs again built with
 # AddressSanitizer and UBSan (build-asan/), and each fuzz target runs for a
 # short time (build-fuzz/, clang). Ends with one summary line.
@@ -14,6 +15,9 @@ cd "$(dirname "$0")/.."
 results=$(mktemp)
 trap 'rm -f "$results"' EXIT
 ctest --test-dir build --output-on-failure -j2 | tee -a "$results"
+# A short soak of the console without a window: no failed run, no memory
+# growth, no leaked descriptor.
+./scripts/soak.sh 20 build
 # The .deb: built from build/ and checked in a scratch root.
 ./scripts/check-package.sh build
 # Reliability: the sanitized suite, then the fuzz targets.

@@ -8,7 +8,7 @@ qt6-base-dev qt6-serialport-dev libgl-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 clang libclang-rt-14-dev clang-format clang-tidy
 xvfb xauth x11-apps xdotool imagemagick fonts-liberation fonts-dejavu-core
-file dpkg-dev"
+file dpkg-dev appstream man-db"
 
 missing=""
 for package in $PACKAGES; do

@@ -11,7 +11,13 @@
  * Port naming: a port name is "COM" followed by a decimal port number n >= 1,
  * case-insensitive ("COM1", "com1"). Port n is the device named by the
  * environment variable CAMCONSOLE_PORTn when that is set and not empty, else
- * /dev/ttyS(n-1) (port 1 is /dev/ttyS0).
+ * /dev/ttyS(n-1) (port 1 is /dev/ttyS0). The variable is read by each
+ * CAM_Init call, from the environment of the process that loaded the
+ * library. camconsole relies on this to hand its choice of port on: when
+ * given --port DEVICE (or a port picked in its window's menu) it sets
+ * CAMCONSOLE_PORT1=DEVICE in its own environment before it calls
+ * CAM_Init("COM1"), so the library opens the same device as the console's own
+ * link. A program loading the library can do the same with setenv().
  *
  * Line settings: 115200 baud, 8 data bits, no parity, 1 stop bit, no flow
  * control (neither RTS/CTS nor XON/XOFF), raw (every byte value passes

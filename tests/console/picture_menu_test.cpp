@@ -14,10 +14,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <cstdlib>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -85,6 +87,7 @@ TEST_F(PictureMenuTest, NoMenuWhileATestRunsAndBackAfterIt)
     bool menuDuringTest = true;
     bool popupDuringTest = true;
     bool logMenuDuringTest = true;
+    bool consoleMenuDuringTest = true;
     driver->duringDump = [&] {
         ASSERT_TRUE(form->session().running());
         menuDuringTest = pic->makeContextMenu() != nullptr;
@@ -97,15 +100,18 @@ TEST_F(PictureMenuTest, NoMenuWhileATestRunsAndBackAfterIt)
         QContextMenuEvent logEvent(QContextMenuEvent::Mouse, at, form->status->viewport()->mapToGlobal(at));
         QApplication::sendEvent(form->status->viewport(), &logEvent);
         logMenuDuringTest = QApplication::activePopupWidget() != nullptr;
+        consoleMenuDuringTest = form->makeConsoleMenu() != nullptr;
     };
     form->df_dll->click();
     EXPECT_EQ(driver->calls.back(), "CAM_ClosePort") << "the test ran to its end";
     EXPECT_FALSE(menuDuringTest);
     EXPECT_FALSE(popupDuringTest);
     EXPECT_FALSE(logMenuDuringTest);
+    EXPECT_FALSE(consoleMenuDuringTest);
 
     EXPECT_FALSE(form->session().running());
     EXPECT_TRUE(pic->makeContextMenu());
+    EXPECT_TRUE(form->makeConsoleMenu());
 }
 
 TEST_F(PictureMenuTest, InspectorShowsARunOnlyOnceItHasEnded)
@@ -224,6 +230,93 @@ TEST_F(PictureMenuTest, CopyPutsThePictureOnTheClipboard)
     pic->copyPicture();
     const QImage copied = QGuiApplication::clipboard()->image();
     EXPECT_EQ(copied.convertToFormat(QImage::Format_RGB32), pic->image());
+}
+
+// The console menu, on the window's background and frames.
+class ConsoleMenuTest : public PictureMenuTest {
+protected:
+    void SetUp() override
+    {
+        PictureMenuTest::SetUp();
+        unsetenv("CAMCONSOLE_PORT1");
+        form->choosePort("/tmp/camport");
+        form->setPortSource([] {
+            return std::vector<PortRecord> {
+                { "/dev/ttyS0", "", "", "", std::nullopt, std::nullopt },
+                { "/dev/ttyUSB0", "FT232R USB UART", "FTDI", "A1", 0x0403, 0x6001 },
+            };
+        });
+    }
+    void TearDown() override
+    {
+        PictureMenuTest::TearDown();
+        unsetenv("CAMCONSOLE_PORT1");
+    }
+
+    QMenu *rightClick(QWidget *widget)
+    {
+        const QPoint at(widget->width() - 3, widget->height() - 3);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, widget->mapToGlobal(at));
+        QApplication::sendEvent(widget, &event);
+        return qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    }
+};
+
+TEST_F(ConsoleMenuTest, OpensOnTheBackgroundAndFramesOnly)
+{
+    QWidget *const background[] = { form.get(), form->Frame1, form->Frame2, form->Frame3 };
+    for (QWidget *widget : background) {
+        SCOPED_TRACE(widget->objectName().toStdString());
+        QMenu *popup = rightClick(widget);
+        ASSERT_NE(popup, nullptr);
+        EXPECT_EQ(
+            ActionTexts(*popup),
+            QStringList({ "Camera Port", "Driver Library...", "Inspect Frames...", QString(), "About camconsole" }));
+        popup->close();
+    }
+    QWidget *const buttons[] = { form->df_dll, form->df_nomral, form->df_bin };
+    for (QWidget *button : buttons) {
+        SCOPED_TRACE(button->objectName().toStdString());
+        EXPECT_EQ(rightClick(button), nullptr);
+    }
+    QMenu *pictureMenu = rightClick(form->Pic);
+    ASSERT_NE(pictureMenu, nullptr);
+    EXPECT_EQ(ActionTexts(*pictureMenu).first(), "Copy Picture") << "the picture keeps its own menu";
+    pictureMenu->close();
+}
+
+TEST_F(ConsoleMenuTest, PortChoiceReachesTheLinkAndTheAboutBox)
+{
+    std::unique_ptr<QMenu> menu = form->makeConsoleMenu();
+    ASSERT_TRUE(menu);
+    QMenu *ports = menu->actions().first()->menu();
+    ASSERT_NE(ports, nullptr);
+    // The port in use is listed and checked even when the system does not report it.
+    EXPECT_EQ(
+        ActionTexts(*ports),
+        QStringList({ "/tmp/camport", "/dev/ttyS0", "/dev/ttyUSB0  FT232R USB UART", QString(), "Other Device..." }));
+    EXPECT_TRUE(ports->actions()[0]->isChecked());
+    EXPECT_FALSE(ports->actions()[2]->isChecked());
+
+    ports->actions()[2]->trigger();
+    EXPECT_EQ(form->portChoice().device, "/dev/ttyUSB0");
+    EXPECT_STREQ(std::getenv("CAMCONSOLE_PORT1"), "/dev/ttyUSB0") << "the driver library maps COM1 through it";
+    EXPECT_TRUE(form->aboutText().contains("Port 1: /dev/ttyUSB0 (chosen in the console menu)"))
+        << form->aboutText().toStdString();
+
+    menu = form->makeConsoleMenu();
+    ports = menu->actions().first()->menu();
+    EXPECT_EQ(ports->actions().size(), 4) << "listed once";
+    EXPECT_TRUE(ports->actions()[1]->isChecked());
+}
+
+TEST_F(ConsoleMenuTest, DriverChoiceIsWhatTheNextDriverTestLoads)
+{
+    form->chooseDriver("/nonexistent/libcam.so");
+    EXPECT_TRUE(form->aboutText().contains("Driver library: /nonexistent/libcam.so (chosen in the console menu)"))
+        << form->aboutText().toStdString();
+    form->df_dll->click();
+    EXPECT_EQ(LogLines(*form).back().rfind("Driver library error: /nonexistent/libcam.so: ", 0), 0u);
 }
 
 } // namespace

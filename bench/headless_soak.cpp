@@ -1,0 +1,82 @@
+// Soak of a run without a window: takes camconsole's own arguments, runs them
+// through the same parsing and the same runner as `camconsole --run ...` in
+// this process, and measures the process after every round of the list:
+// resident memory after the first and after the last round, and the open
+// file descriptors before the first round and after the run. Prints the
+// figures on stderr ("soak: ..."); the console's log goes to stdout.
+// Exits 1 when a run failed, memory grew by more than 1 MiB or a descriptor
+// was left open.
+//
+//   headless_soak --port DEV --run normal,binary,dll --repeat 300
+#include "cli/command_line.h"
+#include "cli/headless_main.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+constexpr long kAllowedGrowthKiB = 1024;
+
+long ResidentKiB()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    }
+    return -1;
+}
+
+int OpenDescriptors()
+{
+    int count = 0;
+    for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count - 1; // the iterator's own
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication::setApplicationName(QStringLiteral("camconsole"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(CAMCONSOLE_VERSION));
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const ParsedCommandLine parsed = ParseCommandLine(arguments);
+    if (!parsed.error.empty() || parsed.commandLine.action != CommandLine::Action::Run) {
+        std::fputs(parsed.error.empty() ? "headless_soak: needs --run\n" : UsageErrorText(parsed.error).c_str(),
+                   stderr);
+        return kUsageErrorStatus;
+    }
+    QCoreApplication app(argc, argv);
+
+    const int descriptorsBefore = OpenDescriptors();
+    long firstKiB = -1;
+    long lastKiB = -1;
+    int rounds = 0;
+    const int status = RunWithoutWindow(parsed.commandLine, [&](int round) {
+        lastKiB = ResidentKiB();
+        if (round == 1)
+            firstKiB = lastKiB;
+        rounds = round;
+    });
+    const int descriptorsAfter = OpenDescriptors();
+
+    const long growthKiB = lastKiB - firstKiB;
+    std::fprintf(stderr, "soak: %d rounds, exit status %d\n", rounds, status);
+    std::fprintf(stderr, "soak: resident memory after the first round %ld KiB, after the last %ld KiB (%+ld KiB)\n",
+                 firstKiB, lastKiB, growthKiB);
+    std::fprintf(stderr, "soak: open file descriptors before %d, after %d\n", descriptorsBefore, descriptorsAfter);
+
+    const bool ok = status == 0 && rounds == parsed.commandLine.repeat && growthKiB <= kAllowedGrowthKiB
+        && descriptorsAfter == descriptorsBefore;
+    std::fputs(ok ? "soak: OK\n" : "soak: FAIL\n", stderr);
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,206 @@
+#include "command_line.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+namespace {
+
+constexpr int kMaxRepeat = 1'000'000;
+
+struct Options {
+    QCommandLineOption help { QStringList { QStringLiteral("h"), QStringLiteral("help") },
+                              QStringLiteral("Displays help on commandline options.") };
+    QCommandLineOption version { QStringList { QStringLiteral("v"), QStringLiteral("version") },
+                                 QStringLiteral("Displays version information.") };
+    QCommandLineOption port { QStringLiteral("port"),
+                              QStringLiteral("The device of serial port 1, the camera's port (default: "
+                                             "$CAMCONSOLE_PORT1, else /dev/ttyS0)."),
+                              QStringLiteral("DEVICE") };
+    QCommandLineOption driver { QStringLiteral("driver"),
+                                QStringLiteral("The camera driver library (default: $CAMCONSOLE_DRIVER, else "
+                                               "../lib/camconsole/libtarqis.so beside the program)."),
+                                QStringLiteral("LIBRARY") };
+    QCommandLineOption listPorts { QStringLiteral("list-ports"),
+                                   QStringLiteral("Lists the serial ports the system reports and says which "
+                                                  "device port 1 is.") };
+    QCommandLineOption run { QStringLiteral("run"),
+                             QStringLiteral("Runs the tests without a window, in the order given, and exits. "
+                                            "TEST is normal, dll or binary."),
+                             QStringLiteral("TEST[,TEST...]") };
+    QCommandLineOption repeat { QStringLiteral("repeat"),
+                                QStringLiteral("With --run: runs the list N times, then prints a summary."),
+                                QStringLiteral("N") };
+    QCommandLineOption savePicture { QStringLiteral("save-picture"),
+                                     QStringLiteral("With --run of one test: writes the 133 x 117 picture as "
+                                                    "the window shows it (PNG)."),
+                                     QStringLiteral("FILE") };
+    QCommandLineOption saveFrame { QStringLiteral("save-frame"),
+                                   QStringLiteral("With --run of one test: writes the whole drawn frame, "
+                                                  "unclipped (PNG, undrawn pixels transparent)."),
+                                   QStringLiteral("FILE") };
+    QCommandLineOption saveReply { QStringLiteral("save-reply"),
+                                   QStringLiteral("With --run of one test: writes the raw reply bytes (for "
+                                                  "dll, the driver's 40,001-byte buffer)."),
+                                   QStringLiteral("FILE") };
+
+    void addTo(QCommandLineParser &parser) const
+    {
+        parser.setApplicationDescription(
+            QStringLiteral("Test console for a serial color camera. With no options it opens the window."));
+        for (const QCommandLineOption *option :
+             { &help, &version, &port, &driver, &listPorts, &run, &repeat, &savePicture, &saveFrame, &saveReply })
+            parser.addOption(*option);
+    }
+};
+
+std::optional<TestKind> ParseTestName(const QString &name)
+{
+    for (TestKind test : kAllTests) {
+        if (name.toStdString() == TestName(test))
+            return test;
+    }
+    return std::nullopt;
+}
+
+std::string Quoted(const QString &text)
+{
+    return "'" + text.toStdString() + "'";
+}
+
+// The value of a single-valued option; the last one wins when it is given
+// several times, as with most programs.
+QString LastValue(const QCommandLineParser &parser, const QCommandLineOption &option)
+{
+    const QStringList values = parser.values(option);
+    return values.isEmpty() ? QString() : values.constLast();
+}
+
+// Checks the combinations and values the parser itself does not know about.
+std::string Interpret(const QCommandLineParser &parser, const Options &options, CommandLine &line)
+{
+    if (!parser.positionalArguments().isEmpty())
+        return "Unexpected argument " + Quoted(parser.positionalArguments().constFirst()) + ".";
+
+    if (parser.isSet(options.port)) {
+        line.port = LastValue(parser, options.port).toStdString();
+        if (line.port->empty())
+            return "Missing value after '--port'.";
+    }
+    if (parser.isSet(options.driver)) {
+        line.driver = LastValue(parser, options.driver).toStdString();
+        if (line.driver->empty())
+            return "Missing value after '--driver'.";
+    }
+
+    const bool run = parser.isSet(options.run);
+    if (run) {
+        for (const QString &name : LastValue(parser, options.run).split(QLatin1Char(','))) {
+            const std::optional<TestKind> test = ParseTestName(name);
+            if (!test)
+                return "Unknown test " + Quoted(name) + " in --run (use normal, dll or binary).";
+            line.tests.push_back(*test);
+        }
+    }
+
+    if (parser.isSet(options.repeat)) {
+        if (!run)
+            return "--repeat needs --run.";
+        const QString value = LastValue(parser, options.repeat);
+        bool number = false;
+        const int repeat = value.toInt(&number);
+        if (!number || repeat < 1 || repeat > kMaxRepeat || value.startsWith(QLatin1Char('+')))
+            return "--repeat needs a whole number from 1 to " + std::to_string(kMaxRepeat) + ", not " + Quoted(value)
+                + ".";
+        line.repeat = repeat;
+    }
+
+    const std::pair<const QCommandLineOption *, std::string *> saves[] = {
+        { &options.savePicture, &line.savePicture },
+        { &options.saveFrame, &line.saveFrame },
+        { &options.saveReply, &line.saveReply },
+    };
+    for (const auto &[option, path] : saves) {
+        if (!parser.isSet(*option))
+            continue;
+        const std::string name = "--" + option->names().constFirst().toStdString();
+        if (!run || line.tests.size() != 1)
+            return name + " needs --run with one test.";
+        *path = LastValue(parser, *option).toStdString();
+        if (path->empty())
+            return "Missing value after '" + name + "'.";
+    }
+
+    if (parser.isSet(options.listPorts) && run)
+        return "--list-ports and --run can not be combined.";
+
+    if (parser.isSet(options.help))
+        line.action = CommandLine::Action::Help;
+    else if (parser.isSet(options.version))
+        line.action = CommandLine::Action::Version;
+    else if (parser.isSet(options.listPorts))
+        line.action = CommandLine::Action::ListPorts;
+    else if (run)
+        line.action = CommandLine::Action::Run;
+    return {};
+}
+
+} // namespace
+
+std::string_view TestName(TestKind test)
+{
+    switch (test) {
+    case TestKind::Direct:
+        return "normal";
+    case TestKind::Driver:
+        return "dll";
+    case TestKind::LineMode:
+        return "binary";
+    }
+    return {};
+}
+
+ParsedCommandLine ParseCommandLine(const QStringList &arguments)
+{
+    const Options options;
+    QCommandLineParser parser;
+    options.addTo(parser);
+    ParsedCommandLine parsed;
+    if (!parser.parse(arguments)) {
+        parsed.error = parser.errorText().toStdString();
+        return parsed;
+    }
+    // Help and version win over everything else on the line, as usual.
+    if (parser.isSet(options.help)) {
+        parsed.commandLine.action = CommandLine::Action::Help;
+        return parsed;
+    }
+    if (parser.isSet(options.version)) {
+        parsed.commandLine.action = CommandLine::Action::Version;
+        return parsed;
+    }
+    parsed.error = Interpret(parser, options, parsed.commandLine);
+    return parsed;
+}
+
+std::string HelpText()
+{
+    const Options options;
+    QCommandLineParser parser;
+    options.addTo(parser);
+    return parser.helpText().toStdString()
+        + "\n"
+          "Exit status: 0 every run succeeded; 1 a test reported a failure; 2 usage error;\n"
+          "3 a port or driver library error stopped a test; 130 or 143 stopped by SIGINT\n"
+          "or SIGTERM. See camconsole(1).\n";
+}
+
+std::string VersionText()
+{
+    return QCoreApplication::applicationName().toStdString() + " "
+        + QCoreApplication::applicationVersion().toStdString() + "\n";
+}
+
+std::string UsageErrorText(const std::string &error)
+{
+    return "camconsole: " + error + "\nTry 'camconsole --help' for more information.\n";
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "frames/frame_record.h"
+
+#include <QStringList>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The console's command line. Parsed before any window object exists, so
+// that help, version, the port listing, usage errors and headless runs need
+// no display.
+
+// A test by the name --run takes: normal, binary or dll.
+std::string_view TestName(TestKind test);
+
+struct CommandLine {
+    enum class Action { Window, Help, Version, ListPorts, Run };
+
+    Action action = Action::Window;
+    std::optional<std::string> port; // --port DEVICE
+    std::optional<std::string> driver; // --driver LIBRARY
+    std::vector<TestKind> tests; // --run, in the order given
+    int repeat = 1; // --repeat N
+    std::string savePicture; // --save-picture FILE (empty: not asked for)
+    std::string saveFrame; // --save-frame FILE
+    std::string saveReply; // --save-reply FILE
+};
+
+// The outcome of parsing: the command line, or the reason it is unusable.
+struct ParsedCommandLine {
+    CommandLine commandLine;
+    std::string error; // empty when the command line is usable
+};
+
+// Parses arguments (arguments[0] is the program). Options may also be given
+// as --name=value.
+ParsedCommandLine ParseCommandLine(const QStringList &arguments);
+
+// The text of --help.
+std::string HelpText();
+// The text of --version: the program's name and version.
+std::string VersionText();
+// What a usage error prints to standard error.
+std::string UsageErrorText(const std::string &error);
+
+// The exit status of a usage error.
+inline constexpr int kUsageErrorStatus = 2;

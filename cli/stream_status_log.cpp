@@ -1,0 +1,41 @@
+#include "stream_status_log.h"
+
+void StreamStatusLog::write(const std::string &message, bool lineEnd)
+{
+    // A CR LF inside a message breaks the line in the window too.
+    std::string out;
+    out.reserve(message.size() + 1);
+    for (std::size_t i = 0; i < message.size(); ++i) {
+        if (message[i] == '\r' && i + 1 < message.size() && message[i + 1] == '\n')
+            continue;
+        out += message[i];
+    }
+    if (lineEnd)
+        out += '\n';
+    std::fwrite(out.data(), 1, out.size(), m_out);
+    m_lineOpen = !lineEnd && (m_lineOpen || !out.empty());
+    if (lineEnd)
+        std::fflush(m_out);
+}
+
+void StreamStatusLog::reset(const std::string &message)
+{
+    end();
+    write(message, true);
+}
+
+void StreamStatusLog::appendLine(const std::string &message)
+{
+    write(message, true);
+}
+
+void StreamStatusLog::appendText(const std::string &message)
+{
+    write(message, false);
+}
+
+void StreamStatusLog::end()
+{
+    if (m_lineOpen)
+        write({}, true);
+}

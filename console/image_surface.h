@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/picture_surface.h"
+
+#include <QImage>
+
+// The 133 x 117 pixels of the picture surface, kept in an image. The
+// window's picture box draws through one; a run without a window uses one
+// on its own.
+class ImageSurface final : public PictureSurface {
+public:
+    // The button-face color of Qt's default palette: the window's picture is
+    // cleared to it unless a desktop theme changes the palette.
+    static constexpr QRgb kDefaultClearColor = 0xFFEFEFEFu;
+    static constexpr int kTwipsPerPixel = 15;
+
+    explicit ImageSurface(QRgb clearColor = kDefaultClearColor);
+
+    void usePixelUnits() override;
+    void clear() override;
+    void setPixel(std::int64_t x, std::int64_t y, ColorValue color) override;
+
+    // The color clear() erases to from now on.
+    void setClearColor(QRgb color) { m_clearColor = color; }
+    QRgb clearColor() const { return m_clearColor; }
+
+    const QImage &image() const { return m_image; }
+
+private:
+    QRgb m_clearColor;
+    QImage m_image;
+    bool m_pixelUnits = false;
+};

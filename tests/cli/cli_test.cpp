@@ -1,0 +1,194 @@
+// The command line's pieces that need no camera: parsing, the port and
+// driver precedence, the port listing over made-up records, the status log
+// on a stream and the run summary.
+#include "cli/camera_choices.h"
+#include "cli/command_line.h"
+#include "cli/port_listing.h"
+#include "cli/run_summary.h"
+#include "cli/stream_status_log.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+ParsedCommandLine Parse(std::vector<const char *> args)
+{
+    QStringList arguments { QStringLiteral("camconsole") };
+    for (const char *arg : args)
+        arguments << QString::fromUtf8(arg);
+    return ParseCommandLine(arguments);
+}
+
+TEST(CommandLineTest, OptionsAndTheirValues)
+{
+    using Action = CommandLine::Action;
+    EXPECT_EQ(Parse({}).commandLine.action, Action::Window);
+    EXPECT_EQ(Parse({ "--port", "/dev/ttyUSB0", "--driver", "lib.so" }).commandLine.action, Action::Window);
+    EXPECT_EQ(Parse({ "--help" }).commandLine.action, Action::Help);
+    EXPECT_EQ(Parse({ "-h", "--run", "nonsense" }).commandLine.action, Action::Help) << "help wins";
+    EXPECT_EQ(Parse({ "--version" }).commandLine.action, Action::Version);
+    EXPECT_EQ(Parse({ "--list-ports", "--port", "/dev/ttyUSB1" }).commandLine.action, Action::ListPorts);
+
+    const ParsedCommandLine run = Parse({ "--run", "binary,normal,dll,normal", "--repeat=300", "--port=/dev/ttyUSB0" });
+    ASSERT_EQ(run.error, "");
+    EXPECT_EQ(run.commandLine.action, Action::Run);
+    EXPECT_EQ(run.commandLine.tests,
+              (std::vector { TestKind::LineMode, TestKind::Direct, TestKind::Driver, TestKind::Direct }));
+    EXPECT_EQ(run.commandLine.repeat, 300);
+    EXPECT_EQ(run.commandLine.port, "/dev/ttyUSB0");
+    EXPECT_EQ(run.commandLine.driver, std::nullopt);
+
+    const ParsedCommandLine save
+        = Parse({ "--run", "dll", "--save-picture", "p.png", "--save-frame", "f.png", "--save-reply", "r.bin" });
+    ASSERT_EQ(save.error, "");
+    EXPECT_EQ(save.commandLine.repeat, 1);
+    EXPECT_EQ(save.commandLine.savePicture, "p.png");
+    EXPECT_EQ(save.commandLine.saveFrame, "f.png");
+    EXPECT_EQ(save.commandLine.saveReply, "r.bin");
+}
+
+TEST(CommandLineTest, UsageErrorsSayWhatIsWrong)
+{
+    const std::pair<std::vector<const char *>, std::string> cases[] = {
+        { { "--bogus" }, "Unknown option 'bogus'." },
+        { { "--port" }, "Missing value after '--port'." },
+        { { "--port=" }, "Missing value after '--port'." },
+        { { "--run" }, "Missing value after '--run'." },
+        { { "--run", "normal,fast" }, "Unknown test 'fast' in --run (use normal, dll or binary)." },
+        { { "--run", "Normal" }, "Unknown test 'Normal' in --run (use normal, dll or binary)." },
+        { { "--run", "normal," }, "Unknown test '' in --run (use normal, dll or binary)." },
+        { { "--run", "normal", "--repeat", "0" }, "--repeat needs a whole number from 1 to 1000000, not '0'." },
+        { { "--run", "normal", "--repeat", "-3" }, "--repeat needs a whole number from 1 to 1000000, not '-3'." },
+        { { "--run", "normal", "--repeat", "2x" }, "--repeat needs a whole number from 1 to 1000000, not '2x'." },
+        { { "--repeat", "2" }, "--repeat needs --run." },
+        { { "--run", "normal,dll", "--save-reply", "r.bin" }, "--save-reply needs --run with one test." },
+        { { "--save-picture", "p.png" }, "--save-picture needs --run with one test." },
+        { { "--run", "dll", "--save-picture=" }, "Missing value after '--save-picture'." },
+        { { "--list-ports", "--run", "normal" }, "--list-ports and --run can not be combined." },
+        { { "normal" }, "Unexpected argument 'normal'." },
+    };
+    for (const auto &[args, error] : cases) {
+        SCOPED_TRACE(args.empty() ? "" : args[0]);
+        EXPECT_EQ(Parse(args).error, error);
+    }
+    EXPECT_EQ(UsageErrorText("Unknown option 'bogus'."),
+              "camconsole: Unknown option 'bogus'.\nTry 'camconsole --help' for more information.\n");
+}
+
+class ChoiceTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        unsetenv("CAMCONSOLE_PORT1");
+        unsetenv("CAMCONSOLE_DRIVER");
+    }
+};
+
+TEST_F(ChoiceTest, PortOptionThenEnvironmentThenDefault)
+{
+    unsetenv("CAMCONSOLE_PORT1");
+    EXPECT_EQ(ChoosePort(std::nullopt).device, "/dev/ttyS0");
+    EXPECT_EQ(ChoosePort(std::nullopt).source, ChoiceSource::Default);
+    setenv("CAMCONSOLE_PORT1", "", 1);
+    EXPECT_EQ(ChoosePort(std::nullopt).source, ChoiceSource::Default) << "empty counts as unset";
+    setenv("CAMCONSOLE_PORT1", "/dev/ttyUSB3", 1);
+    EXPECT_EQ(ChoosePort(std::nullopt).device, "/dev/ttyUSB3");
+    EXPECT_EQ(ChoosePort(std::nullopt).source, ChoiceSource::Environment);
+    EXPECT_EQ(ChoosePort("/dev/ttyACM0").device, "/dev/ttyACM0");
+    EXPECT_EQ(ChoosePort("/dev/ttyACM0").source, ChoiceSource::Option);
+
+    // The choice reaches everything that maps port 1, the driver library included.
+    UsePortDevice("/dev/ttyACM0");
+    EXPECT_STREQ(std::getenv("CAMCONSOLE_PORT1"), "/dev/ttyACM0");
+}
+
+TEST_F(ChoiceTest, DriverOptionThenEnvironmentThenInstalledDefault)
+{
+    unsetenv("CAMCONSOLE_DRIVER");
+    const DriverChoice installed = ChooseDriver(std::nullopt);
+    EXPECT_EQ(installed.source, ChoiceSource::Default);
+    EXPECT_TRUE(installed.path.ends_with("/lib/camconsole/libtarqis.so")) << installed.path;
+    setenv("CAMCONSOLE_DRIVER", "/opt/cam/libcam.so", 1);
+    EXPECT_EQ(ChooseDriver(std::nullopt).path, "/opt/cam/libcam.so");
+    EXPECT_EQ(ChooseDriver(std::nullopt).source, ChoiceSource::Environment);
+    const DriverChoice option = ChooseDriver("/opt/other/../cam/libx.so");
+    EXPECT_EQ(option.path, "/opt/cam/libx.so");
+    EXPECT_EQ(option.source, ChoiceSource::Option);
+    EXPECT_TRUE(ChooseDriver("libx.so").path.starts_with("/")) << "a relative path is made absolute";
+}
+
+TEST(PortListingTest, OneLinePerPortThenPortOne)
+{
+    const std::vector<PortRecord> ports = {
+        { "/dev/ttyS0", "", "", "", std::nullopt, std::nullopt },
+        { "/dev/ttyUSB0", "FT232R USB UART", "FTDI", "A10K5XYZ", 0x0403, 0x6001 },
+        { "/dev/ttyACM0", "", "Arduino", "", 0x2341, 0x0043 },
+    };
+    EXPECT_EQ(FormatPortListing(ports, { "/dev/ttyUSB0", ChoiceSource::Option }),
+              "/dev/ttyS0\n"
+              "/dev/ttyUSB0  FT232R USB UART, FTDI, serial number A10K5XYZ, USB 0403:6001\n"
+              "/dev/ttyACM0  Arduino, USB 2341:0043\n"
+              "Port 1 is /dev/ttyUSB0 (from --port).\n");
+    EXPECT_EQ(FormatPortListing({}, { "/tmp/camport", ChoiceSource::Environment }),
+              "The system reports no serial ports.\n"
+              "Port 1 is /tmp/camport (from CAMCONSOLE_PORT1).\n");
+    EXPECT_EQ(FormatPortListing({}, { "/dev/ttyS0", ChoiceSource::Default }),
+              "The system reports no serial ports.\nPort 1 is /dev/ttyS0 (the default).\n");
+}
+
+TEST(StreamStatusLogTest, WritesTheLogAsTheWindowReadsIt)
+{
+    char *buffer = nullptr;
+    std::size_t size = 0;
+    std::FILE *out = open_memstream(&buffer, &size);
+    ASSERT_NE(out, nullptr);
+    {
+        StreamStatusLog log(out);
+        log.reset("Starting DLL Test (RGB)");
+        log.appendText("Starting Timer & Dumping Frame....");
+        log.appendLine("OK");
+        log.appendText("Image Dump Complete");
+        log.appendLine("Total Ticks to Get Frame: 12");
+        log.appendText("left open");
+        log.reset("Starting LineMode Test"); // a new log starts on a line of its own
+        log.appendText("open at the end");
+        log.end();
+        log.end();
+    }
+    std::fclose(out);
+    EXPECT_EQ(std::string(buffer, size),
+              "Starting DLL Test (RGB)\nStarting Timer & Dumping Frame....OK\nImage Dump CompleteTotal Ticks to Get "
+              "Frame: 12\nleft open\nStarting LineMode Test\nopen at the end\n");
+    std::free(buffer);
+}
+
+TEST(RunSummaryTest, CountsAndTimingsPerTest)
+{
+    RunSummary summary;
+    summary.listTest("normal");
+    summary.listTest("binary");
+    summary.listTest("dll");
+    for (int value : { 30, 10, 20, 40 })
+        summary.add(
+            "normal", value != 40,
+            { { "Total Time To Get Frame:", value, "ms" }, { "Time to Process Frame: ", value / 10 - 2, "ms" } });
+    summary.add("dll", true,
+                { { "Total Ticks to Get Frame: ", 7, "ms" }, { "Total Ticks to Process Frame: ", 1, "ms" } });
+    summary.add("dll", false, {});
+    EXPECT_EQ(summary.text(),
+              "normal: 4 runs, 3 successes, 1 failure\n"
+              "  Total Time To Get Frame: min 10, median 25, max 40 ms\n"
+              "  Time to Process Frame: min -1, median 0.5, max 2 ms\n"
+              "binary: 0 runs, 0 successes, 0 failures\n"
+              "dll: 2 runs, 1 success, 1 failure\n"
+              "  Total Ticks to Get Frame: min 7, median 7, max 7 ms (logged in 1 of 2 runs)\n"
+              "  Total Ticks to Process Frame: min 1, median 1, max 1 ms (logged in 1 of 2 runs)\n");
+
+    summary.setDifferingPixels(0);
+    EXPECT_TRUE(summary.text().ends_with("Last direct and driver frames differ in 0 surface pixels\n"));
+}
+
+} // namespace
