@@ -6,7 +6,7 @@ namespace {
 
 struct TimingLabel {
     std::string_view label;
-    const char *unit;
+    std::string_view unit;
 };
 
 constexpr TimingLabel kTimingLabels[] = {

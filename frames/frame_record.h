@@ -32,7 +32,7 @@ struct ReceptionRead {
 struct LoggedTiming {
     std::string label; // as logged, e.g. "Time to Process Frame: "
     std::int64_t value = 0;
-    const char *unit = "ms"; // "ms" or "s"
+    std::string_view unit = "ms"; // "ms" or "s"
     bool operator==(const LoggedTiming &) const = default;
 };
 

@@ -35,6 +35,6 @@ QString TimingsText(const FrameRecord &record)
     QStringList parts;
     for (const LoggedTiming &timing : record.timings)
         parts << QString::fromStdString(timing.label) + QString::number(timing.value) + QLatin1Char(' ')
-                + QLatin1String(timing.unit);
+                + QString::fromLatin1(timing.unit.data(), static_cast<qsizetype>(timing.unit.size()));
     return parts.join(QStringLiteral("  \u00b7  "));
 }
