@@ -54,10 +54,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication::setApplicationName(QStringLiteral("camconsole"));
     QCoreApplication::setApplicationVersion(QStringLiteral(CAMCONSOLE_VERSION));
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    const ParsedCommandLine parsed = ParseCommandLine(arguments);
+    const ParsedCommandLine parsed = ParseCommandLine(argc, argv);
     if (!parsed.error.empty() || parsed.commandLine.action != CommandLine::Action::Run) {
         std::fputs(parsed.error.empty() ? "headless_soak: needs --run\n" : UsageErrorText(parsed.error).c_str(),
                    stderr);

@@ -14,6 +14,7 @@
 #include "link/send_command.h"
 #include "platform/error_report.h"
 #include "platform/event_pump.h"
+#include "platform/null_platform.h"
 #include "platform/timing.h"
 #include "sim/camsim_reply.h"
 
@@ -31,22 +32,6 @@
 #include <vector>
 
 namespace {
-
-class NullLog final : public StatusLog {
-public:
-    void reset(const std::string &) override {}
-    void appendLine(const std::string &) override {}
-    void appendText(const std::string &) override {}
-    void repaintLog() override {}
-    void repaintWindow() override {}
-};
-
-class NullSurface final : public PictureSurface {
-public:
-    void usePixelUnits() override {}
-    void clear() override {}
-    void setPixel(std::int64_t, std::int64_t, ColorValue) override {}
-};
 
 // A camera on the link that answers every command at once from a table.
 class ScriptedLink final : public SerialLink {

@@ -204,3 +204,11 @@ std::string UsageErrorText(const std::string &error)
 {
     return "camconsole: " + error + "\nTry 'camconsole --help' for more information.\n";
 }
+
+ParsedCommandLine ParseCommandLine(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return ParseCommandLine(arguments);
+}

@@ -38,6 +38,8 @@ struct ParsedCommandLine {
 // Parses arguments (arguments[0] is the program). Options may also be given
 // as --name=value.
 ParsedCommandLine ParseCommandLine(const QStringList &arguments);
+// The same over main()'s arguments, in the local 8-bit encoding.
+ParsedCommandLine ParseCommandLine(int argc, char *argv[]);
 
 // The text of --help.
 std::string HelpText();

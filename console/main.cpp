@@ -15,10 +15,7 @@ int main(int argc, char *argv[])
 
     // The command line is read before any application object exists, so that
     // everything but the window works without a display.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    const ParsedCommandLine parsed = ParseCommandLine(arguments);
+    const ParsedCommandLine parsed = ParseCommandLine(argc, argv);
     if (!parsed.error.empty()) {
         std::fputs(UsageErrorText(parsed.error).c_str(), stderr);
         return kUsageErrorStatus;

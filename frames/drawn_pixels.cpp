@@ -6,9 +6,9 @@
 namespace {
 
 constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
-// Room for a full frame's paints (80 x 143 pixels, two paints each) from the
-// first paint on, so a frame never waits for the store to grow.
-constexpr std::size_t kFirstRoom = 1u << 15;
+// Room for a full frame's paints (80 x 143 pixels, two paints each), so a
+// frame never waits for the store to grow.
+constexpr std::size_t kFrameRoom = 1u << 15;
 
 std::uint64_t KeyOf(const DrawnPixel &p)
 {
@@ -17,12 +17,22 @@ std::uint64_t KeyOf(const DrawnPixel &p)
 
 } // namespace
 
+void DrawnPixels::makeRoomForAFrame()
+{
+    if (m_pixels.capacity() >= kFrameRoom)
+        return;
+    const std::vector<DrawnPixel> kept = m_pixels;
+    m_pixels.resize(kFrameRoom); // writes every entry once
+    std::copy(kept.begin(), kept.end(), m_pixels.begin());
+    m_pixels.resize(kept.size());
+}
+
 void DrawnPixels::paint(std::int64_t x, std::int64_t y, ColorValue color)
 {
     if (x < 0 || y < 0 || x > kLargest || y > kLargest)
         return;
     if (m_pixels.capacity() == 0)
-        m_pixels.reserve(kFirstRoom);
+        m_pixels.reserve(kFrameRoom);
     m_pixels.push_back({ static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), color });
     m_sorted = false;
     m_width = std::max(m_width, x + 1);

@@ -28,6 +28,10 @@ struct DrawnPixel {
 // decoder far inside 32 bits.
 class DrawnPixels {
 public:
+    // Makes room for a full frame's paints now, memory touched and all, so
+    // that painting them later neither allocates nor meets fresh pages
+    // (a decode being timed should not pay for its record).
+    void makeRoomForAFrame();
     void paint(std::int64_t x, std::int64_t y, ColorValue color);
     // Everything painted so far is erased, as by the surface's clear.
     void clear();

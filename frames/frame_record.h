@@ -51,6 +51,10 @@ struct FrameRecord {
     // command, concatenated), or for the driver test the whole frame buffer
     // as the library left it.
     std::string reply;
+    // True once the test went on to decode the reply: the surface was set
+    // up for drawing after the request. A direct dump without "ACK" at its
+    // start, or a reception or library call that failed, is not decoded.
+    bool decoded = false;
     // The reads that brought the reply (direct and line-mode tests).
     std::vector<ReceptionRead> reads;
     // How long CAM_DumpFrame took (driver test).

@@ -29,10 +29,19 @@ std::string RecordingSerialLink::input()
     return bytes;
 }
 
+void RecordingPictureSurface::usePixelUnits()
+{
+    m_surface.usePixelUnits();
+    if (m_record.requested)
+        m_record.decoded = true;
+}
+
 void RecordingPictureSurface::clear()
 {
     m_surface.clear();
     m_record.pixels.clear();
+    if (m_record.requested)
+        m_record.decoded = true;
 }
 
 void RecordingPictureSurface::setPixel(std::int64_t x, std::int64_t y, ColorValue color)

@@ -37,12 +37,14 @@ private:
 };
 
 // Forwards to the surface and keeps every pixel painted, unclipped; a clear
-// erases what was kept, as it erases the surface.
+// erases what was kept, as it erases the surface. A test sets the surface up
+// (pixel units, clear) only to decode, so doing so after the request marks
+// the record as decoded.
 class RecordingPictureSurface final : public PictureSurface {
 public:
     RecordingPictureSurface(PictureSurface &surface, FrameRecord &record) : m_surface(surface), m_record(record) {}
 
-    void usePixelUnits() override { m_surface.usePixelUnits(); }
+    void usePixelUnits() override;
     void clear() override;
     void setPixel(std::int64_t x, std::int64_t y, ColorValue color) override;
 

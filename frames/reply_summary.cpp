@@ -1,4 +1,5 @@
 #include "frames/reply_summary.h"
+#include "platform/null_platform.h"
 
 #include "decode/frame_dump_decoder.h"
 #include "decode/line_mode_bitmap.h"
@@ -17,32 +18,6 @@ constexpr unsigned char kFrameEnd = 3;
 constexpr std::size_t kBitmapRowPixels = 80;
 // How many markers or frames the description lists one by one.
 constexpr std::size_t kListedRuns = 12;
-
-class NullSurface final : public PictureSurface {
-public:
-    void usePixelUnits() override {}
-    void clear() override {}
-    void setPixel(std::int64_t, std::int64_t, ColorValue) override {}
-};
-
-class NullPump final : public EventPump {
-public:
-    void processPending() override {}
-};
-
-class NullLog final : public StatusLog {
-public:
-    void reset(const std::string &) override {}
-    void appendLine(const std::string &) override {}
-    void appendText(const std::string &) override {}
-    void repaintLog() override {}
-    void repaintWindow() override {}
-};
-
-class NullClock final : public SecondsClock {
-public:
-    SecondsReading now() override { return {}; }
-};
 
 bool IsFrameDump(ReplyDecoder decoder)
 {

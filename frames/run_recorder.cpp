@@ -47,6 +47,7 @@ RecordedRun::RecordedRun(RunRecorder &recorder, TestKind test, const ConsolePlat
       m_platform { m_status,         m_pic,           m_com,           platform.sleeper, platform.ticks,
                    platform.seconds, platform.events, platform.errors, m_driver }
 {
+    m_record->pixels.makeRoomForAFrame();
     m_recorder.begin(test);
 }
 

@@ -37,7 +37,7 @@ void FramesWindow::showRecords(const RunRecorder &recorder)
     updateSaveButtons();
 }
 
-void FramesWindow::setSaveAllowed(std::function<bool()> allowed)
+void FramesWindow::setSaveAllowed(const std::function<bool()> &allowed)
 {
     for (RecordPage *page : m_pages)
         page->setSaveAllowed(allowed);

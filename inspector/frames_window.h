@@ -25,7 +25,7 @@ public:
     // stay as they are).
     void showRecords(const RunRecorder &recorder);
     // Saving is offered only while allowed() is true.
-    void setSaveAllowed(std::function<bool()> allowed);
+    void setSaveAllowed(const std::function<bool()> &allowed);
     // Call when a test starts or ends, so the save buttons follow.
     void updateSaveButtons();
 

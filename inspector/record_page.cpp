@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -209,7 +210,9 @@ void RecordPage::showRecord(std::shared_ptr<const FrameRecord> record)
         return;
     }
     const FrameRecord &r = *m_record;
-    m_walk = std::make_unique<ReplyWalk>(DecoderOf(r.test), r.reply);
+    // Only a reply the test decoded is walked again; another is shown plain.
+    if (r.decoded)
+        m_walk = std::make_unique<ReplyWalk>(DecoderOf(r.test), r.reply);
     m_frame = RenderFrame(r.pixels);
 
     m_heading->setText(QStringLiteral("<b>%1</b>").arg(RecordHeading(r).toHtmlEscaped()));
@@ -223,6 +226,10 @@ void RecordPage::showRecord(std::shared_ptr<const FrameRecord> record)
     if (!r.requested)
         summary << (r.test == TestKind::Driver ? QStringLiteral("CAM_DumpFrame was not called.")
                                                : QStringLiteral("The command was not sent."));
+    else if (!m_walk)
+        summary << QStringLiteral("%1 received; the test did not decode them (see its log).")
+                       .arg(r.reply.size() == 1 ? QStringLiteral("1 byte")
+                                                : CountText(r.reply.size()) + QStringLiteral(" bytes"));
     else
         for (const std::string &line : DescribeSummary(m_walk->summary()))
             summary << QString::fromStdString(line);
@@ -246,7 +253,7 @@ void RecordPage::showRecord(std::shared_ptr<const FrameRecord> record)
             lines << QStringLiteral("last bytes at %1 ms").arg(CountText(static_cast<std::uint64_t>(f.lastBytesMs)));
             lines << (f.effectiveBytesPerSecond > 0
                           ? QStringLiteral("effective rate %1 B/s (%2 % of the wire's 11,520)")
-                                .arg(CountText(static_cast<std::uint64_t>(f.effectiveBytesPerSecond + 0.5)))
+                                .arg(CountText(static_cast<std::uint64_t>(std::llround(f.effectiveBytesPerSecond))))
                                 .arg(100.0 * f.effectiveBytesPerSecond / kWireBytesPerSecond, 0, 'f', 1)
                           : QStringLiteral("effective rate unknown (all bytes at 0 ms)"));
             lines << QStringLiteral("longest gap %1 ms, until %2 ms")
@@ -267,7 +274,7 @@ void RecordPage::showHover(int x, int y)
     }
     QString text = QStringLiteral("x %1, y %2").arg(x).arg(y);
     const std::optional<ColorValue> color = m_record->pixels.at(x, y);
-    const WalkPixel *source = m_walk->pixelAt(x, y);
+    const WalkPixel *source = m_walk ? m_walk->pixelAt(x, y) : nullptr;
     if (!color) {
         m_readout->setText(text + QStringLiteral("  \u00b7  not drawn"));
         return;
@@ -381,7 +388,9 @@ void RecordPage::saveFrameAs()
     if (path.isEmpty())
         return;
     QString error;
-    if (!saveFrame(path, &error))
+    if (saveFrame(path, &error))
+        RememberSavedFile(path);
+    else
         QMessageBox::warning(window(), QStringLiteral("Save Frame"),
                              QStringLiteral("The frame could not be saved to %1:\n%2").arg(path, error));
 }
@@ -395,7 +404,9 @@ void RecordPage::saveReplyAs()
     if (path.isEmpty())
         return;
     QString error;
-    if (!saveReply(path, &error))
+    if (saveReply(path, &error))
+        RememberSavedFile(path);
+    else
         QMessageBox::warning(window(), QStringLiteral("Save Reply"),
                              QStringLiteral("The reply could not be saved to %1:\n%2").arg(path, error));
 }

@@ -1,19 +1,32 @@
 #include "inspector/save_dialog.h"
 
+#include <QDir>
 #include <QFileDialog>
-#include <QSettings>
+#include <QFileInfo>
+
+namespace {
+
+QString &LastFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+} // namespace
 
 QString AskSavePath(QWidget *parent, const QString &title, const QString &filter, const QString &proposedName,
                     const QString &defaultSuffix)
 {
-    // QFileDialog keeps its history in Qt's own settings file; the console
-    // keeps no state, so the settings go where no file can be created.
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
-    QFileDialog dialog(parent, title, QString(), filter);
+    QFileDialog dialog(parent, title, LastFolder(), filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(defaultSuffix);
-    dialog.selectFile(proposedName);
+    dialog.selectFile(LastFolder().isEmpty() ? proposedName : QDir(LastFolder()).filePath(proposedName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
+}
+
+void RememberSavedFile(const QString &path)
+{
+    LastFolder() = QFileInfo(path).absolutePath();
 }

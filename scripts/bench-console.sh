@@ -11,11 +11,11 @@ cmake --build build -j2 --target console_timing decode_bench inspector_timing ca
 
 . scripts/lib/camsim-xvfb.sh
 start_camsim build/bin/camsim
-start_xvfb
+start_xvfb 1920x1200 # room for the frame inspector's largest window
 
 export CAMCONSOLE_DRIVER="$PWD/build/lib/camconsole/libtarqis.so"
 QT_QPA_PLATFORM=xcb build/bench/console_timing "$runs"
 echo
 build/bench/decode_bench --benchmark_min_time=0.2
 echo
-xvfb-run -a -s "-screen 0 1920x1200x24" build/bench/inspector_timing
+QT_QPA_PLATFORM=xcb build/bench/inspector_timing

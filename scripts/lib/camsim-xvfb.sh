@@ -78,12 +78,13 @@ camsim_serving() {
     [ -e "$work/port1" ] && [ -s "$work/camsim.out" ]
 }
 
-# start_xvfb: starts a virtual X server (800x600, 24 bits) on a free display,
-# waits until it accepts clients and exports DISPLAY. There is no window
-# manager: a window's client area stands at 0,0 of the screen.
+# start_xvfb [WIDTHxHEIGHT]: starts a virtual X server (800x600 unless given,
+# 24 bits) on a free display, waits until it accepts clients and exports
+# DISPLAY. There is no window manager: a window's client area stands at 0,0
+# of the screen.
 start_xvfb() {
     command -v Xvfb >/dev/null 2>&1 || fail "Xvfb is not installed (scripts/setup.sh installs it)"
-    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 "${1:-800x600}x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
     track_pid $!
     wait_for 20 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
     DISPLAY=":$(cat "$work/display")"

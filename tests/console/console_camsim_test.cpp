@@ -206,6 +206,19 @@ TEST(ConsoleCamsimTest, FrameInspectorComparesTheDirectAndDriverDumpsAndSavesWha
     EXPECT_EQ(direct->hexView()->selectionFirst(), 6u + 430u);
 }
 
+TEST(ConsoleCamsimTest, FrameInspectorCountsEachFlippedCameraPixelTwice)
+{
+    // Only the first dump, the direct one, comes with the flipped pixels.
+    WindowOnCamsim w({ "--fast", "--fault", "DF=flip", "--fault-times", "1" });
+    w.form->df_nomral->click();
+    w.form->df_dll->click();
+    w.form->inspectFrames();
+    const ComparePage *compare = w.form->framesWindow()->comparePage();
+    EXPECT_EQ(compare->difference().differing, 2 * camsim::kFlipPixels.size());
+    EXPECT_EQ(compare->difference().compared, 2u * 80u * 143u);
+    EXPECT_EQ(compare->differenceView()->frame().pixel(3, 142), qRgb(255, 0, 0)) << "camera pixel (0, 142)";
+}
+
 TEST(ConsoleCamsimTest, ClosingDuringADumpEndsTheTestThenTheWindow)
 {
     WindowOnCamsim w; // real pace: the reply takes about 3 s

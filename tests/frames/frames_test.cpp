@@ -53,6 +53,7 @@ TEST_F(RecordedTestsTest, DirectDumpKeepsTheReplyItsReadsThePixelsUnclippedAndTh
     EXPECT_FALSE(recorder.running());
     EXPECT_EQ(record->source, "/dev/camera");
     EXPECT_TRUE(record->requested);
+    EXPECT_TRUE(record->decoded);
     EXPECT_TRUE(record->reply == dump) << "the ping's reply is not part of it";
     // Read at once (nothing yet), then once per 50 ms cycle.
     EXPECT_EQ(record->reads, (std::vector<ReceptionRead> { { 0, 0 }, { 50, 20000 }, { 100, 14408 } }));
@@ -81,6 +82,7 @@ TEST_F(RecordedTestsTest, LineModeAndDriverRecordsAndOnlyTheLastRunOfEachIsKept)
     const auto lineMode = recorder.last(TestKind::LineMode);
     ASSERT_TRUE(lineMode);
     EXPECT_TRUE(lineMode->reply == camsim::LineModeReply());
+    EXPECT_TRUE(lineMode->decoded);
     EXPECT_EQ(lineMode->reads, (std::vector<ReceptionRead> { { 250, camsim::kLineModeReplySize } }));
     EXPECT_EQ(lineMode->pixels.width(), 80);
     EXPECT_EQ(lineMode->pixels.height(), 286);
@@ -99,6 +101,7 @@ TEST_F(RecordedTestsTest, LineModeAndDriverRecordsAndOnlyTheLastRunOfEachIsKept)
     std::string buffer = f.driver.dumpBytes;
     buffer.resize(kFrameBufferSize, '\0');
     EXPECT_TRUE(driver->reply == buffer);
+    EXPECT_TRUE(driver->decoded);
     EXPECT_EQ(driver->driverCallMs, 2988);
     EXPECT_TRUE(driver->reads.empty());
     EXPECT_EQ(driver->pixels.size(), 2u * 80u * 143u);
@@ -115,18 +118,25 @@ TEST_F(RecordedTestsTest, LineModeAndDriverRecordsAndOnlyTheLastRunOfEachIsKept)
     EXPECT_FALSE(recorder.last(TestKind::Direct));
 }
 
-TEST_F(RecordedTestsTest, DirectDumpWithoutCameraLeavesARecordWithoutReplyOrPixels)
+TEST_F(RecordedTestsTest, RefusedDumpIsRecordedButNotDecoded)
 {
     f.pic.usePixelUnits();
     f.pic.setPixel(5, 5, kBlue); // the picture of an earlier test stays, but is not this run's
+    f.com.answerNext("ACK\r:");
+    f.com.answerNext("NCK\r" + Bytes({ 1, 2, 10, 20, 30, 3 }));
     run(TestKind::Direct, [](CameraTests &t) { t.df_nomral_Click(); });
     const auto record = recorder.last(TestKind::Direct);
     ASSERT_TRUE(record);
     EXPECT_TRUE(record->requested);
-    EXPECT_EQ(record->reply, "");
-    EXPECT_EQ(record->reads, (std::vector<ReceptionRead> { { 0, 0 } }));
+    EXPECT_FALSE(record->decoded);
+    EXPECT_EQ(record->reply, "NCK\r" + Bytes({ 1, 2, 10, 20, 30, 3 }));
     EXPECT_TRUE(record->pixels.empty());
     EXPECT_EQ(record->logText.substr(0, 46), "Starting DF Test using direct connection (RGB)");
+
+    // Without a camera: nothing received, one read.
+    run(TestKind::Direct, [](CameraTests &t) { t.df_nomral_Click(); });
+    EXPECT_EQ(recorder.last(TestKind::Direct)->reads, (std::vector<ReceptionRead> { { 0, 0 } }));
+    EXPECT_FALSE(recorder.last(TestKind::Direct)->decoded);
 }
 
 TEST(DrawnPixelsTest, AStreamThatPushesXFarOutCostsOneEntryPerPixelAndItsImageIsCut)
