@@ -6,7 +6,9 @@
 # wire time plus the pause that ends it, during which the console only reads
 # and sleeps). What is left is start-up, decode and exit (target: at most
 # 50 ms). Prints each run's figures beside its total, and the CPU time the
-# process used. Figures only; nothing is asserted.
+# process used; then the start-up and exit alone (camconsole --version),
+# most of which is the dynamic loader binding Qt. Figures only; nothing is
+# asserted.
 #   ./scripts/bench-headless.sh [runs]
 set -eu
 cd "$(dirname "$0")/.."
@@ -33,6 +35,12 @@ for run in $(seq "$runs"); do
     printf "run %d: total %5d ms, reception %5d ms, overhead %4d ms (target 50 ms), CPU %3d ms\n" \
         "$run" "$total" "$reception" "$overhead" "$cpu"
 done
+# Start-up and exit alone, for comparison: camconsole --version.
+for _ in $(seq "$runs"); do
+    { time build/bin/camconsole --version >/dev/null; } 2>>"$work/version-times"
+done
+awk '{ printf "%d\n", $1 * 1000 }' "$work/version-times" | sort -n | awk '{ v[NR] = $1 } END {
+    printf "start-up and exit alone (camconsole --version): min %d ms, median %d ms\n", v[1], v[int((NR + 1) / 2)] }'
 # Other load on the machine only ever adds time: the minimum is the figure.
 sort -n "$work/overheads" | awk '{ v[NR] = $1 } END {
     printf "overhead: min %d ms, median %d ms, max %d ms over %d runs (load average %s)\n",

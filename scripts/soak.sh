@@ -3,8 +3,10 @@
 # --repeat N (default 300) against camsim --fast, run in one process by
 # build/bench/headless_soak, which takes the console's own arguments and
 # measures the process between rounds. Prints the run's summary (failures
-# per test), the resident memory after the first and the last round and the
-# open file descriptors before and after. Fails on any failed run, on more
+# per test), the resident memory after the first and the last round (taken
+# after the allocator has handed back the free memory it caches, so that the
+# figures follow what the console holds) and the open file descriptors
+# before and after. Fails on any failed run, on more
 # than 1 MiB of memory growth and on a leaked descriptor. The whole log is
 # kept in <build dir>/soak.log.
 #   ./scripts/soak.sh [repeats] [build dir]

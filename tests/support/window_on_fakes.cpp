@@ -17,4 +17,6 @@ WindowOnFakes::WindowOnFakes()
     driver = fakeDriver.get();
     form = std::make_unique<Form1>(std::move(link), std::move(fakeDriver));
     form->setErrorReporter(&errors);
+    // The port menu lists no real ports in a test: listing them probes the devices.
+    form->setPortSource([] { return std::vector<PortRecord> {}; });
 }
