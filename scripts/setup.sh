@@ -1,12 +1,15 @@
 #!/bin/sh
-# Installs what camconsole needs to build, test and run, on Debian 12.
+# Installs what camconsole needs to build, test and run, on Debian 12
+# (bookworm) or Debian 13 (trixie). Every name below is a package of both
+# releases: the unversioned clang packages follow each release's default
+# clang (14 on Debian 12, 19 on Debian 13).
 # Safe to run again: packages already present are left alone.
 set -eu
 
 PACKAGES="build-essential cmake pkg-config git
 qt6-base-dev qt6-serialport-dev libgl-dev
 libgtest-dev libgmock-dev libbenchmark-dev
-clang libclang-rt-14-dev clang-format clang-tidy
+clang libclang-rt-dev clang-format clang-tidy
 xvfb xauth x11-apps xdotool imagemagick fonts-liberation fonts-dejavu-core
 file dpkg-dev appstream man-db"
 
