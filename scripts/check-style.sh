@@ -3,6 +3,10 @@
 # With --fix, formats them in place instead.
 set -eu
 cd "$(dirname "$0")/.."
+if ! command -v clang-format >/dev/null 2>&1; then
+    echo "check-style: FAIL: clang-format is not installed (./scripts/setup.sh installs it)" >&2
+    exit 1
+fi
 files=$(git ls-files '*.cpp' '*.h' '*.c')
 if [ "${1:-}" = "--fix" ]; then
     # shellcheck disable=SC2086
