@@ -67,6 +67,9 @@ Options ParseOptions(const std::vector<std::string> &args)
         } else if (name == "--fast") {
             noValue();
             options.fast = true;
+        } else if (name == "--realtime") {
+            noValue();
+            options.realtime = true;
         } else if (name == "--link") {
             options.linkPath = takeValue();
             if (options.linkPath.empty())
@@ -142,6 +145,11 @@ std::string HelpText()
            "  --fault-times N   each fault rule applies to its first N matching commands only\n"
            "                    (default: always)\n"
            "  --fast            no wire pacing: send replies as fast as the console reads\n"
+           "  --realtime        run at a real-time scheduling priority (SCHED_FIFO) where\n"
+           "                    the system allows it, else at nice -10 where allowed, so a\n"
+           "                    busy machine leaves no gap in a reply (the console takes a\n"
+           "                    50 ms pause for a reply's end); the policy obtained is\n"
+           "                    printed on stderr\n"
            "  --list            list the patterns and fault modes\n"
            "  --help            show this help\n"
            "\n";

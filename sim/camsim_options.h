@@ -19,6 +19,7 @@ struct Options {
     std::vector<FaultRule> faults; // --fault MODE | --fault CMD=MODE, in order
     std::optional<int> faultTimes; // --fault-times N
     bool fast = false; // --fast: no wire pacing
+    bool realtime = false; // --realtime: real-time scheduling where allowed
     bool help = false; // --help
     bool list = false; // --list
 };

@@ -2,6 +2,7 @@
 // the console without hardware. See `camsim --help`.
 
 #include "sim/camsim_options.h"
+#include "sim/camsim_priority.h"
 #include "sim/camsim_server.h"
 
 #include <cstdio>
@@ -30,5 +31,7 @@ int main(int argc, char **argv)
         std::fputs(camsim::ListText().c_str(), stdout);
         return 0;
     }
+    if (options.realtime)
+        std::fprintf(stderr, "camsim: scheduling: %s\n", camsim::RaiseSchedulingPriority().c_str());
     return camsim::RunCamsim(options);
 }

@@ -59,11 +59,13 @@ wait_for() {
 # start_camsim <camsim executable> [camsim arguments]: starts camsim with
 # its link at $work/port1, waits until the link is there and camsim has
 # printed its device path, and exports CAMCONSOLE_PORT1 pointing at the link.
-# Fails when the link does not appear.
+# Fails when the link does not appear. camsim runs with --realtime, so a busy
+# machine leaves no gap in its replies (real-time scheduling where the system
+# allows it, as for root; a higher nice priority or none elsewhere).
 start_camsim() {
     camsim=$1
     shift
-    "$camsim" --link "$work/port1" "$@" >"$work/camsim.out" 2>"$work/camsim.err" &
+    "$camsim" --realtime --link "$work/port1" "$@" >"$work/camsim.out" 2>"$work/camsim.err" &
     camsim_pid=$!
     track_pid "$camsim_pid"
     if ! wait_for 20 camsim_serving; then

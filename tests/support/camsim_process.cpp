@@ -13,7 +13,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -47,7 +46,12 @@ CamsimProcess::CamsimProcess(std::vector<std::string> args)
 {
     m_dir = MakeTempDir();
     try {
-        std::vector<std::string> argv = { CAMSIM_EXECUTABLE, "--link", linkPath(), "--log", m_dir + "/commands.log" };
+        // The console gives the camera fixed waits and takes a 50 ms pause
+        // for the end of a reply; on a machine busy with other work a
+        // simulated camera that waits for the CPU misses them, as a real one
+        // never would. So camsim asks for real-time scheduling.
+        std::vector<std::string> argv
+            = { CAMSIM_EXECUTABLE, "--realtime", "--link", linkPath(), "--log", m_dir + "/commands.log" };
         argv.insert(argv.end(), args.begin(), args.end());
         std::vector<char *> cargv;
         for (std::string &a : argv)
@@ -83,14 +87,6 @@ CamsimProcess::CamsimProcess(std::vector<std::string> args)
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attr);
         ::close(fds[1]);
-        if (rc == 0) {
-            // The console gives the camera fixed waits (50 ms for a ping or a
-            // mode command); on a machine busy with other work a simulated
-            // camera that waits for the CPU misses them, as a real one never
-            // would. Where allowed (root, as in CI), camsim gets ahead of the
-            // build jobs; elsewhere it runs at the normal priority.
-            ::setpriority(PRIO_PROCESS, static_cast<id_t>(m_pid), -10);
-        }
         if (rc != 0) {
             m_pid = -1;
             throw std::runtime_error(std::string("CamsimProcess: cannot start " CAMSIM_EXECUTABLE ": ")
