@@ -130,6 +130,7 @@ void DescribeFrameDump(const ReplySummary &s, std::vector<std::string> &lines)
 void DescribeLineMode(const ReplySummary &s, std::vector<std::string> &lines)
 {
     std::vector<std::size_t> markers;
+    markers.reserve(s.markers.size());
     for (const MarkerMet &m : s.markers)
         markers.push_back(m.offset);
     if (markers.empty()) {
