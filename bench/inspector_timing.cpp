@@ -5,7 +5,7 @@
 // camera that answers at once. Figures only; nothing is asserted.
 //
 //   inspector_timing [repeats]     (any Qt platform; bench-console.sh uses Xvfb)
-#include "console/camera_tests.h"
+#include "procedures/camera_tests.h"
 #include "frames/run_recorder.h"
 #include "inspector/frame_view.h"
 #include "inspector/frames_window.h"

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "camera_tests.h"
+#include "procedures/camera_tests.h"
 #include "cli/camera_choices.h"
 #include "cli/port_listing.h"
 #include "driver/driver_library.h"
 #include "frames/run_recorder.h"
-#include "link/qt_serial_link.h"
+#include "qt_io/qt_serial_link.h"
 #include "message_box_reporter.h"
 #include "platform/console_platform.h"
 #include "platform/system_timing.h"
-#include "qt_event_pump.h"
+#include "qt_io/qt_event_pump.h"
 #include "test_session.h"
 #include "widget_status_log.h"
 

@@ -4,8 +4,8 @@
 #include "cli/camera_choices.h"
 #include "cli/command_line.h"
 #include "cli/port_listing.h"
-#include "cli/run_summary.h"
-#include "cli/stream_status_log.h"
+#include "headless/run_summary.h"
+#include "headless/stream_status_log.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "cli/camera_choices.h"
 #include "cli/command_line.h"
-#include "cli/headless_main.h"
+#include "headless/headless_main.h"
 #include "console/form1.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "port_listing.h"
+#include "cli/port_listing.h"
 
 #include <QSerialPortInfo>
 
