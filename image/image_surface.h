@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/picture_surface.h"
+#include "platform/pixel_surface.h"
 
 #include <QImage>
 
@@ -9,10 +9,7 @@
 // on its own.
 class ImageSurface final : public PictureSurface {
 public:
-    // The button-face color of Qt's default palette: the window's picture is
-    // cleared to it unless a desktop theme changes the palette.
-    static constexpr QRgb kDefaultClearColor = 0xFFEFEFEFu;
-    static constexpr int kTwipsPerPixel = 15;
+    static constexpr QRgb kDefaultClearColor = PixelSurface::kDefaultClearColor;
 
     explicit ImageSurface(QRgb clearColor = kDefaultClearColor);
 
