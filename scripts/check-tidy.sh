@@ -7,5 +7,6 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 git ls-files 'console/*.cpp' 'link/*.cpp' 'decode/*.cpp' 'driver/*.cpp' 'platform/*.cpp' \
     'tarqis/*.cpp' 'sim/*.cpp' 'frames/*.cpp' 'inspector/*.cpp' 'ports/*.cpp' 'common/*.cpp' 'cli/*.cpp' \
+    'procedures/*.cpp' 'qt_io/*.cpp' 'image/*.cpp' 'headless/*.cpp' 'app/*.cpp' \
     | xargs -r -n 4 -P 2 clang-tidy -p "$build" --quiet
 echo "check-tidy: clean"
