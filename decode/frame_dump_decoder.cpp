@@ -1,10 +1,8 @@
 #include "decode/frame_dump_decoder.h"
 
-namespace {
+#include "common/frame_markers.h"
 
-constexpr unsigned char kFrameStart = 1;
-constexpr unsigned char kColumnStart = 2;
-constexpr unsigned char kFrameEnd = 3;
+namespace {
 
 inline void PaintPixel(PictureSurface &pic, std::int64_t x, std::int64_t y, unsigned red, unsigned green, unsigned blue,
                        WalkObserver *observer, std::size_t offset)

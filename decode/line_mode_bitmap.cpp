@@ -1,11 +1,12 @@
 #include "decode/line_mode_bitmap.h"
 
+#include "common/frame_markers.h"
+
 #include <cstddef>
 #include <cstdint>
 
 namespace {
 
-constexpr unsigned char kMarker = 170; // 10101010
 constexpr std::int64_t kRowPixels = 80;
 
 } // namespace
@@ -54,7 +55,7 @@ WalkEnd DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLo
     WalkObserver::End end = WalkObserver::End::LastByte;
     for (; index + 1 < reply.size(); ++index) {
         const auto byte = static_cast<unsigned char>(reply[index]);
-        if (byte == kMarker) {
+        if (byte == kBitmapMarker) {
             // Same test as GetBinary(byte) == "10101010", without building text.
             if (observer)
                 observer->markerMet(index, byte, bitmapStarted);
@@ -89,7 +90,7 @@ WalkEnd DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLo
     log.appendLine("Time to display frame: " + std::to_string(SecondsBetween(t2, t3)));
 
     // The last character is never examined, but a second marker there has arrived.
-    if (!bitmapEnded && previousWasMarker && static_cast<unsigned char>(reply.back()) == kMarker)
+    if (!bitmapEnded && previousWasMarker && static_cast<unsigned char>(reply.back()) == kBitmapMarker)
         bitmapEnded = true;
     if (bitmapEnded)
         return WalkEnd::EndMarker;

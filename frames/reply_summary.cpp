@@ -1,6 +1,7 @@
 #include "frames/reply_summary.h"
 #include "platform/null_platform.h"
 
+#include "common/frame_markers.h"
 #include "decode/frame_dump_decoder.h"
 #include "decode/line_mode_bitmap.h"
 #include "frames/number_text.h"
@@ -12,9 +13,6 @@
 
 namespace {
 
-constexpr unsigned char kFrameStart = 1;
-constexpr unsigned char kColumnStart = 2;
-constexpr unsigned char kFrameEnd = 3;
 constexpr std::size_t kBitmapRowPixels = 80;
 // How many markers or frames the description lists one by one.
 constexpr std::size_t kListedRuns = 12;

@@ -1,12 +1,11 @@
 #include "frames/reply_walk.h"
 
+#include "common/frame_markers.h"
+
 #include <algorithm>
 #include <limits>
 
 namespace {
-
-constexpr unsigned char kFrameStart = 1;
-constexpr unsigned char kColumnStart = 2;
 
 std::uint64_t SurfaceKey(std::int64_t x, std::int64_t y)
 {
