@@ -32,7 +32,7 @@ WalkEnd DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLo
     const std::size_t start = reply.find("ACK");
     if (start == std::string_view::npos) {
         if (observer)
-            observer->walkEnded(0, WalkObserver::End::NoAck);
+            observer->walkEnded(0, WalkEnd::NoReply);
         return WalkEnd::NoReply;
     }
     if (observer) {
@@ -46,13 +46,12 @@ WalkEnd DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLo
     // marker count: it cannot overflow however long the reply is.
     bool bitmapStarted = false;
     bool previousWasMarker = false;
-    bool bitmapEnded = false;
+    bool bitmapEnded = false; // on two adjacent markers
     std::int64_t x = 0;
     std::int64_t y = 0;
 
     // The walk stops before the reply's last character.
     std::size_t index = start;
-    WalkObserver::End end = WalkObserver::End::LastByte;
     for (; index + 1 < reply.size(); ++index) {
         const auto byte = static_cast<unsigned char>(reply[index]);
         if (byte == kBitmapMarker) {
@@ -62,7 +61,6 @@ WalkEnd DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLo
             bitmapStarted = true;
             if (previousWasMarker) {
                 bitmapEnded = true;
-                end = WalkObserver::End::TwoMarkers;
                 break;
             }
             previousWasMarker = true;
@@ -83,16 +81,16 @@ WalkEnd DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLo
             observer->byteSkipped(index);
         }
     }
+    WalkEnd end = bitmapStarted ? WalkEnd::CutShort : WalkEnd::NoStart;
+    if (bitmapEnded)
+        end = WalkEnd::EndMarker;
+    // The last character is never examined, but a second marker there has arrived.
+    else if (previousWasMarker && static_cast<unsigned char>(reply.back()) == kBitmapMarker)
+        end = WalkEnd::EndPassed;
     if (observer)
         observer->walkEnded(index, end);
 
     const SecondsReading t3 = clock.now();
     log.appendLine("Time to display frame: " + std::to_string(SecondsBetween(t2, t3)));
-
-    // The last character is never examined, but a second marker there has arrived.
-    if (!bitmapEnded && previousWasMarker && static_cast<unsigned char>(reply.back()) == kBitmapMarker)
-        bitmapEnded = true;
-    if (bitmapEnded)
-        return WalkEnd::EndMarker;
-    return bitmapStarted ? WalkEnd::CutShort : WalkEnd::NoStart;
+    return end;
 }

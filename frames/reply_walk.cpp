@@ -57,10 +57,10 @@ public:
         setRole(pixel.offset, ReplyWalk::ByteCountOf(pixel), ByteRole::Pixel);
         m_walk.m_pixels.push_back(pixel);
     }
-    void walkEnded(std::size_t offset, End end) override
+    void walkEnded(std::size_t offset, WalkEnd end) override
     {
         m_summary.walkEnded(offset, end);
-        if (end == End::CutPixel)
+        if (end == WalkEnd::CutPixel)
             setRole(offset, 1, ByteRole::CutPixel);
     }
 
