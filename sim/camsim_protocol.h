@@ -36,7 +36,6 @@ using ::kColumnStart;
 using ::kFrameEnd;
 using ::kFrameStart;
 
-
 inline constexpr std::string_view kAckReply = "ACK\r:";
 inline constexpr std::string_view kNckReply = "NCK\r:";
 
