@@ -28,6 +28,18 @@ set(checked_folders common platform decode link driver procedures frames qt_io c
     app)
 
 set(violations "")
+# The core is plain C++: a Qt header there is refused here as well as by the
+# compiler (the core has no Qt on its include path).
+foreach(folder IN LISTS core_folders)
+    file(GLOB sources "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cpp")
+    foreach(source IN LISTS sources)
+        file(STRINGS "${source}" qt_includes REGEX "^[ \t]*#[ \t]*include[ \t]*<Q[A-Za-z]+>")
+        if(qt_includes)
+            file(RELATIVE_PATH where "${SOURCE_DIR}" "${source}")
+            list(APPEND violations "${where}: a Qt header in the core (${folder}/)")
+        endif()
+    endforeach()
+endforeach()
 foreach(folder IN LISTS checked_folders)
     file(GLOB sources "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cpp")
     foreach(source IN LISTS sources)
