@@ -4,9 +4,9 @@
 
 #include <QImage>
 
-// The 133 x 117 pixels of the picture surface, kept in an image. The
-// window's picture box draws through one; a run without a window uses one
-// on its own.
+// The 133 x 117 pixels of the picture surface, kept in an image that the
+// window's picture box paints, copies and saves. (A run without a window
+// keeps them in a PixelSurface, which needs no Qt Gui.)
 class ImageSurface final : public PictureSurface {
 public:
     static constexpr QRgb kDefaultClearColor = PixelSurface::kDefaultClearColor;
