@@ -63,13 +63,14 @@ std::string ReadFile(const std::string &path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// The libraries the dynamic loader loaded for a console run with the
-// environment LoaderRecording(dir) gives it: its LD_DEBUG=files record.
+// The environment that makes the dynamic loader record the libraries it
+// loads for a console (LD_DEBUG=files) in files in dir.
 std::vector<std::string> LoaderRecording(const std::string &dir)
 {
     return { "LD_DEBUG=files", "LD_DEBUG_OUTPUT=" + dir + "/loader" };
 }
 
+// The record LoaderRecording(dir) made, taken out of dir.
 std::string LoadedLibraries(const std::string &dir)
 {
     std::string record;
@@ -128,8 +129,9 @@ TEST(HeadlessRunTest, NormalPrintsItsLogAndSavesPictureFrameAndReply)
     EXPECT_EQ(picture.pixel(0, 5), qRgb(0xEF, 0xEF, 0xEF)) << "the window's clear color where nothing is drawn";
 }
 
-// A run without a window loads neither Qt Widgets nor Qt Gui, Qt Gui only to
-// write a PNG file, and Qt Widgets never.
+// A run without a window (and --version) never loads Qt Widgets or the
+// window's library, and loads Qt Gui only with the PNG writers' library,
+// to write a picture or a frame.
 TEST(HeadlessRunTest, LoadsQtGuiOnlyToWriteAPngAndQtWidgetsNever)
 {
     CamsimProcess camera({ "--fast" });
