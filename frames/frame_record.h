@@ -1,8 +1,8 @@
 #pragma once
 
 #include "frames/drawn_pixels.h"
+#include "procedures/test_kind.h"
 
-#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -10,14 +10,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-// The console's three tests.
-enum class TestKind { Direct, LineMode, Driver };
-inline constexpr std::array<TestKind, 3> kAllTests = { TestKind::Direct, TestKind::LineMode, TestKind::Driver };
-
-// The caption of the test's button: "DF --> Normal (RGB)", "DF --> Binary",
-// "DF --> DLL (RGB)".
-std::string_view TestCaption(TestKind test);
 
 // One read of a reception loop: when it happened, counted from the moment
 // the command went out, and how many bytes it brought (possibly none).

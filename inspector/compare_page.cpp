@@ -1,6 +1,6 @@
 #include "inspector/compare_page.h"
 
-#include "inspector/frame_image.h"
+#include "image/frame_image.h"
 #include "inspector/frame_view.h"
 #include "inspector/record_page.h"
 #include "inspector/record_text.h"

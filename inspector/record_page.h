@@ -2,7 +2,7 @@
 
 #include "frames/frame_record.h"
 #include "frames/reply_walk.h"
-#include "inspector/frame_image.h"
+#include "image/frame_image.h"
 
 #include <QWidget>
 

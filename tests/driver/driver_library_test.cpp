@@ -1,6 +1,6 @@
 #include "driver/driver_library.h"
 
-#include "console/camera_tests.h"
+#include "procedures/camera_tests.h"
 #include "support/fake_platform.h"
 
 #include <dlfcn.h>

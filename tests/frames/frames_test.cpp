@@ -1,9 +1,9 @@
-#include "console/camera_tests.h"
 #include "decode/frame_dump_decoder.h"
 #include "frames/reception_figures.h"
 #include "frames/reply_file.h"
 #include "frames/run_recorder.h"
-#include "inspector/frame_image.h"
+#include "image/frame_image.h"
+#include "procedures/camera_tests.h"
 #include "sim/camsim_reply.h"
 #include "support/fake_platform.h"
 

@@ -1,41 +1,24 @@
 #include "headless_runner.h"
 
-#include "command_line.h"
-#include "common/port_device.h"
-#include "console/camera_tests.h"
-#include "console/image_surface.h"
-#include "console/qt_event_pump.h"
+#include "cli/command_line.h"
 #include "frames/frame_compare.h"
+#include "frames/recorded_test.h"
 #include "frames/reply_file.h"
-#include "frames/run_recorder.h"
-#include "inspector/frame_image.h"
+#include "image/png_writers.h"
+#include "platform/console_library.h"
 #include "platform/console_platform.h"
+#include "platform/pixel_surface.h"
 #include "platform/system_timing.h"
+#include "qt_io/qt_event_pump.h"
 #include "run_summary.h"
 #include "stop_signals.h"
 #include "stream_error_reporter.h"
 #include "stream_status_log.h"
 
-#include <QImageWriter>
-
 #include <algorithm>
+#include <stdexcept>
 
 namespace {
-
-void RunTest(CameraTests &tests, TestKind test)
-{
-    switch (test) {
-    case TestKind::Direct:
-        tests.df_nomral_Click();
-        break;
-    case TestKind::Driver:
-        tests.df_dll_Click();
-        break;
-    case TestKind::LineMode:
-        tests.df_bin_Click();
-        break;
-    }
-}
 
 bool Contains(const std::vector<TestKind> &tests, TestKind test)
 {
@@ -43,23 +26,24 @@ bool Contains(const std::vector<TestKind> &tests, TestKind test)
 }
 
 // Writes what --save-picture, --save-frame and --save-reply ask for, from
-// the picture and the last run's record; a failure is reported on err.
+// the picture and the last run's record; a failure is reported on err. The
+// PNG writers are loaded with the first PNG to write.
 class Saver {
 public:
     explicit Saver(std::FILE *err) : m_err(err) {}
 
-    void picture(const QImage &image, const std::string &path)
+    void picture(const PixelSurface &picture, const std::string &path)
     {
-        QImageWriter writer(QString::fromStdString(path), "png");
-        if (!writer.write(image))
-            failed(path, writer.errorString().toStdString());
+        std::string error;
+        if (const PngWriters *writers = pngWriters(path); writers && !writers->picture(picture, path, error))
+            failed(path, error);
     }
 
     void frame(const FrameRecord &record, const std::string &path)
     {
-        QString error;
-        if (!SaveFramePng(RenderFrame(record.pixels), QString::fromStdString(path), &error))
-            failed(path, error.toStdString());
+        std::string error;
+        if (const PngWriters *writers = pngWriters(path); writers && !writers->frame(record.pixels, path, error))
+            failed(path, error);
     }
 
     void reply(const FrameRecord &record, const std::string &path)
@@ -72,6 +56,18 @@ public:
     bool allWritten() const { return m_allWritten; }
 
 private:
+    // The image layer's PNG writers, or null when its library can not be
+    // loaded (reported as a failure to write path).
+    const PngWriters *pngWriters(const std::string &path)
+    {
+        try {
+            return reinterpret_cast<PngWriters const *(*)()>(ConsoleLibraryEntry(kImageLibrary, kPngWritersEntry))();
+        } catch (const std::runtime_error &error) {
+            failed(path, error.what());
+            return nullptr;
+        }
+    }
+
     void failed(const std::string &path, const std::string &reason)
     {
         std::fprintf(m_err, "camconsole: cannot write %s: %s\n", path.c_str(), reason.c_str());
@@ -94,7 +90,7 @@ int HeadlessRunner::run(const RunRequest &request)
 {
     const StopSignals stopSignals;
     StreamStatusLog log(m_out);
-    ImageSurface pic;
+    PixelSurface pic;
     ThreadSleeper sleeper;
     MonotonicTickClock ticks;
     LocalSecondsClock seconds;
@@ -115,19 +111,9 @@ int HeadlessRunner::run(const RunRequest &request)
                 interrupted = true;
                 break;
             }
-            TestOutcome outcome = TestOutcome::Failed;
-            {
-                const std::string source
-                    = test == TestKind::Driver ? m_driverPath : PortDevicePath(CameraTests::kCameraPort);
-                RecordedRun recorded(recorder, test, platform, source);
-                CameraTests tests(recorded.platform());
-                try {
-                    RunTest(tests, test);
-                    outcome = tests.lastOutcome();
-                } catch (const TestCancelled &) {
-                    interrupted = true; // the test closed its port on the way out
-                }
-            }
+            const RecordedTestResult result = RunRecordedTest(recorder, test, platform, m_driverPath);
+            const TestOutcome outcome = result.outcome;
+            interrupted = result.cancelled; // the test closed its port on the way out
             log.end();
             if (interrupted)
                 break;
@@ -156,7 +142,7 @@ int HeadlessRunner::run(const RunRequest &request)
 
     Saver saver(m_err);
     if (!request.savePicture.empty())
-        saver.picture(pic.image(), request.savePicture);
+        saver.picture(pic, request.savePicture);
     if (const auto last = request.tests.empty() ? nullptr : recorder.last(request.tests.back())) {
         if (!request.saveFrame.empty())
             saver.frame(*last, request.saveFrame);

@@ -1,4 +1,4 @@
-#include "port_listing.h"
+#include "system_ports.h"
 
 #include <QSerialPortInfo>
 

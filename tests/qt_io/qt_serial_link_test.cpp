@@ -1,4 +1,4 @@
-#include "link/qt_serial_link.h"
+#include "qt_io/qt_serial_link.h"
 
 #include "support/pty_pair.h"
 #include "support/qt_app.h"

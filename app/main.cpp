@@ -1,12 +1,13 @@
 #include "cli/camera_choices.h"
 #include "cli/command_line.h"
-#include "cli/headless_main.h"
-#include "console/form1.h"
+#include "console/window_entry.h"
+#include "headless/headless_main.h"
+#include "platform/console_library.h"
 
-#include <QApplication>
-#include <QSettings>
+#include <QCoreApplication>
 
 #include <cstdio>
+#include <stdexcept>
 
 int main(int argc, char *argv[])
 {
@@ -30,13 +31,12 @@ int main(int argc, char *argv[])
     const PortChoice port = ChoosePort(commandLine.port);
     if (commandLine.port)
         UsePortDevice(port.device);
-    QApplication app(argc, argv);
-    // QFileDialog ("Save Picture As...", "Driver Library...") keeps its
-    // history and layout in Qt's own settings file
-    // (~/.config/QtProject.conf). The console keeps no state: point the
-    // settings where no file can be created. Nothing else uses QSettings.
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
-    Form1 window(port, ChooseDriver(commandLine.driver));
-    window.show();
-    return app.exec();
+    RunWindowEntry runWindow = nullptr;
+    try {
+        runWindow = reinterpret_cast<RunWindowEntry>(ConsoleLibraryEntry(kWindowLibrary, kRunWindowEntry));
+    } catch (const std::runtime_error &error) {
+        std::fprintf(stderr, "camconsole: cannot open the window: %s\n", error.what());
+        return 1;
+    }
+    return runWindow(argc, argv, port, ChooseDriver(commandLine.driver));
 }

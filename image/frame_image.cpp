@@ -1,4 +1,4 @@
-#include "inspector/frame_image.h"
+#include "image/frame_image.h"
 
 #include "frames/number_text.h"
 

@@ -149,7 +149,7 @@ void CameraTests::df_nomral_Click()
             p.status.appendLine("Dumping Frame...");
             p.pic.usePixelUnits();
             p.pic.clear();
-            frameComplete = DecodeFrameStream(reply, p.pic, p.events) == WalkEnd::EndMarker;
+            frameComplete = FrameComplete(DecodeFrameStream(reply, p.pic, p.events));
             end = p.ticks.ticksMs();
         } else {
             p.status.appendLine("Error Dumping Frame");
@@ -176,7 +176,7 @@ void CameraTests::df_bin_Click()
             }
         }
         p.pic.clear();
-        if (LineModeFrame() == WalkEnd::EndMarker)
+        if (FrameComplete(LineModeFrame()))
             m_outcome = TestOutcome::Succeeded;
     });
 }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -62,6 +63,31 @@ std::string ReadFile(const std::string &path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// The environment that makes the dynamic loader record the libraries it
+// loads for a console (LD_DEBUG=files) in files in dir.
+std::vector<std::string> LoaderRecording(const std::string &dir)
+{
+    return { "LD_DEBUG=files", "LD_DEBUG_OUTPUT=" + dir + "/loader" };
+}
+
+// The record LoaderRecording(dir) made, taken out of dir.
+std::string LoadedLibraries(const std::string &dir)
+{
+    std::string record;
+    for (const auto &entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.path().filename().string().starts_with("loader.")) {
+            record += ReadFile(entry.path().string());
+            std::filesystem::remove(entry.path());
+        }
+    }
+    return record;
+}
+
+bool Loaded(const std::string &record, const std::string &library)
+{
+    return record.find("file=" + library) != std::string::npos || record.find("/" + library) != std::string::npos;
+}
+
 QRgb Rgb(camsim::Pattern pattern, int column, int row)
 {
     const camsim::Rgb c = camsim::PatternPixel(pattern, column, row);
@@ -101,6 +127,34 @@ TEST(HeadlessRunTest, NormalPrintsItsLogAndSavesPictureFrameAndReply)
     EXPECT_EQ(picture.pixel(2 + 2 * 17, 58), Rgb(camsim::Pattern::Checker, 17, 58));
     EXPECT_EQ(picture.pixel(132, 116), Rgb(camsim::Pattern::Checker, 65, 116));
     EXPECT_EQ(picture.pixel(0, 5), qRgb(0xEF, 0xEF, 0xEF)) << "the window's clear color where nothing is drawn";
+}
+
+// A run without a window (and --version) never loads Qt Widgets or the
+// window's library, and loads Qt Gui only with the PNG writers' library,
+// to write a picture or a frame.
+TEST(HeadlessRunTest, LoadsQtGuiOnlyToWriteAPngAndQtWidgetsNever)
+{
+    CamsimProcess camera({ "--fast" });
+    const std::string dir = camera.directory();
+    const std::pair<std::vector<std::string>, bool> runs[] = {
+        { { "--version" }, false },
+        { RunArgs(camera, { "--run", "normal,binary,dll" }), false },
+        { RunArgs(camera, { "--run", "binary", "--save-reply", dir + "/reply.bin" }), false },
+        { RunArgs(camera,
+                  { "--run", "normal", "--save-picture", dir + "/picture.png", "--save-frame", dir + "/frame.png" }),
+          true },
+    };
+    for (const auto &[args, writesPng] : runs) {
+        SCOPED_TRACE(args.back());
+        ConsoleProcess console(args, LoaderRecording(dir));
+        ASSERT_EQ(console.wait(), 0) << console.err();
+        const std::string loaded = LoadedLibraries(dir);
+        EXPECT_TRUE(Loaded(loaded, "libQt6Core.so.6")) << loaded;
+        EXPECT_FALSE(Loaded(loaded, "libQt6Widgets.so.6"));
+        EXPECT_EQ(Loaded(loaded, "libQt6Gui.so.6"), writesPng);
+        EXPECT_EQ(Loaded(loaded, "libcamconsole_image.so"), writesPng);
+        EXPECT_FALSE(Loaded(loaded, "libcamconsole_window.so"));
+    }
 }
 
 TEST(HeadlessRunTest, BinaryAndDllPrintTheirLogsAndSaveTheirReplies)

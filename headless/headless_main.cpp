@@ -1,10 +1,10 @@
 #include "headless_main.h"
 
-#include "camera_choices.h"
+#include "cli/camera_choices.h"
+#include "cli/port_listing.h"
 #include "driver/driver_library.h"
 #include "headless_runner.h"
-#include "link/qt_serial_link.h"
-#include "port_listing.h"
+#include "qt_io/qt_serial_link.h"
 
 #include <cstdio>
 

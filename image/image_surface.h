@@ -1,18 +1,15 @@
 #pragma once
 
-#include "platform/picture_surface.h"
+#include "platform/pixel_surface.h"
 
 #include <QImage>
 
-// The 133 x 117 pixels of the picture surface, kept in an image. The
-// window's picture box draws through one; a run without a window uses one
-// on its own.
+// The 133 x 117 pixels of the picture surface, kept in an image that the
+// window's picture box paints, copies and saves. (A run without a window
+// keeps them in a PixelSurface, which needs no Qt Gui.)
 class ImageSurface final : public PictureSurface {
 public:
-    // The button-face color of Qt's default palette: the window's picture is
-    // cleared to it unless a desktop theme changes the palette.
-    static constexpr QRgb kDefaultClearColor = 0xFFEFEFEFu;
-    static constexpr int kTwipsPerPixel = 15;
+    static constexpr QRgb kDefaultClearColor = PixelSurface::kDefaultClearColor;
 
     explicit ImageSurface(QRgb clearColor = kDefaultClearColor);
 

@@ -1,4 +1,4 @@
-#include "console/camera_tests.h"
+#include "procedures/camera_tests.h"
 
 #include "support/fake_platform.h"
 

@@ -17,11 +17,6 @@ void ImageSurface::clear()
 
 void ImageSurface::setPixel(std::int64_t x, std::int64_t y, ColorValue color)
 {
-    if (!m_pixelUnits) {
-        x /= kTwipsPerPixel;
-        y /= kTwipsPerPixel;
-    }
-    if (x < 0 || y < 0 || x >= kWidth || y >= kHeight)
-        return;
-    m_image.setPixel(static_cast<int>(x), static_cast<int>(y), qRgb(RedOf(color), GreenOf(color), BlueOf(color)));
+    if (const auto point = DrawablePoint(x, y, m_pixelUnits))
+        m_image.setPixel(point->x, point->y, qRgb(RedOf(color), GreenOf(color), BlueOf(color)));
 }
