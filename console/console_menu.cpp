@@ -37,10 +37,10 @@ void AskForDriver(Form1 &form)
     // A library that can not serve the driver test is refused now, not at the
     // next test; the earlier choice stays.
     if (const std::optional<std::string> problem = DriverLibrary::Check(path.toStdString())) {
-        QMessageBox::warning(&form, QObject::tr("Driver Library"),
-                             QObject::tr("%1 can not be used as the driver library:\n%2\n\nThe console keeps %3.")
-                                 .arg(path, QString::fromStdString(*problem),
-                                      QString::fromStdString(form.driverChoice().path)));
+        QMessageBox::warning(
+            &form, QObject::tr("Driver Library"),
+            QObject::tr("%1 can not be used as the driver library:\n%2\n\nThe console keeps %3.")
+                .arg(path, QString::fromStdString(*problem), QString::fromStdString(form.driverChoice().path)));
         return;
     }
     form.chooseDriver(path.toStdString());

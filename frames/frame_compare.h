@@ -38,8 +38,7 @@ struct CameraPixelComparison {
     std::vector<CameraPixelDifference> listed;
 };
 
-CameraPixelComparison CompareCameraPixels(const DrawnPixels &first, const DrawnPixels &second,
-                                          std::size_t listLimit);
+CameraPixelComparison CompareCameraPixels(const DrawnPixels &first, const DrawnPixels &second, std::size_t listLimit);
 
 // Visits every position drawn in either frame, row by row, with its color in
 // each (null where that frame drew nothing).

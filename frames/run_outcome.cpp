@@ -101,8 +101,7 @@ std::string FrameDumpOutcome(const FrameRecord &r, const ReplySummary *s)
         return "Complete frame: " + RowsOf(frame) + ", end marker at " + Count(*frame.end) + more;
     if (r.test == TestKind::Driver)
         return "Incomplete frame: " + RowsOf(frame) + ", no end marker in the buffer" + more;
-    return "Incomplete frame: " + RowsOf(frame) + "; reception stopped " + StoppedAfter(r, kWholeFrameDumpBytes)
-        + more;
+    return "Incomplete frame: " + RowsOf(frame) + "; reception stopped " + StoppedAfter(r, kWholeFrameDumpBytes) + more;
 }
 
 std::string LineModeOutcome(const FrameRecord &r, const ReplySummary &s)
@@ -203,8 +202,8 @@ std::vector<std::string> ReceptionLines(const FrameRecord &r, const ReplySummary
         if (end) {
             lines.push_back("Ended: at the end marker (" + Count(*end) + "); the library reads up to it.");
             if (*r.driverCallMs > 0)
-                lines.push_back("Up to it: " + Rate(static_cast<double>(*end + 1) * 1000.0
-                                                    / static_cast<double>(*r.driverCallMs))
+                lines.push_back("Up to it: "
+                                + Rate(static_cast<double>(*end + 1) * 1000.0 / static_cast<double>(*r.driverCallMs))
                                 + ", the wait for the first byte included.");
         } else {
             lines.push_back("Ended: without an end marker in the buffer.");

@@ -179,8 +179,9 @@ void ComparePage::showRecords(std::shared_ptr<const FrameRecord> direct, std::sh
     };
     m_views[0]->setSource(sourceOf(directPixels));
     m_views[1]->setSource(sourceOf(driverPixels));
-    m_views[2]->setSource(directPixels->empty() && driverPixels->empty() ? nullptr
-                                                            : std::make_shared<DifferenceSource>(directPixels, driverPixels));
+    m_views[2]->setSource(directPixels->empty() && driverPixels->empty()
+                              ? nullptr
+                              : std::make_shared<DifferenceSource>(directPixels, driverPixels));
     const auto cut = [](const DrawnPixels &p) { return p.width() > kFrameImageLimit || p.height() > kFrameImageLimit; };
     m_cutNotice->setText(cut(*directPixels) || cut(*driverPixels)
                              ? QStringLiteral("The views show at most %1 x %1 surface pixels; the count covers all.")
@@ -198,7 +199,8 @@ void ComparePage::showRecords(std::shared_ptr<const FrameRecord> direct, std::sh
         rings.push_back(SurfaceRect(d));
     }
     if (m_difference.differing > m_difference.listed.size())
-        m_list->addItem(QStringLiteral("... and %1 more").arg(CountText(m_difference.differing - m_difference.listed.size())));
+        m_list->addItem(
+            QStringLiteral("... and %1 more").arg(CountText(m_difference.differing - m_difference.listed.size())));
     m_list->blockSignals(false);
     m_views[2]->setRings(std::move(rings));
     m_position->setText(m_difference.listed.empty() ? QStringLiteral("No differences.") : QString());
@@ -226,8 +228,9 @@ void ComparePage::showDifference(int index)
         view->setMarks({ SurfaceRect(d) });
         view->centreOn(SurfaceRect(d));
     }
-    m_position->setText(QStringLiteral("%1 of %2").arg(CountText(static_cast<std::uint64_t>(index) + 1),
-                                                       CountText(m_difference.listed.size())));
+    m_position->setText(
+        QStringLiteral("%1 of %2")
+            .arg(CountText(static_cast<std::uint64_t>(index) + 1), CountText(m_difference.listed.size())));
     m_previous->setEnabled(index > 0);
     m_next->setEnabled(static_cast<std::size_t>(index) + 1 < m_difference.listed.size());
 }
@@ -250,10 +253,11 @@ void ComparePage::showHover(int x, int y)
     }
     const std::optional<ColorValue> a = m_direct->pixels.at(x, y);
     const std::optional<ColorValue> b = m_driver->pixels.at(x, y);
-    m_readout->setText(QStringLiteral("x %1, y %2  \u00b7  camera column %3, row %4  \u00b7  direct: %5  \u00b7  driver: %6%7")
-                           .arg(x)
-                           .arg(y)
-                           .arg(x / 2 - 1)
-                           .arg(y)
-                           .arg(ColorOrNone(a), ColorOrNone(b), a == b ? QString() : QStringLiteral("  \u00b7  differ")));
+    m_readout->setText(
+        QStringLiteral("x %1, y %2  \u00b7  camera column %3, row %4  \u00b7  direct: %5  \u00b7  driver: %6%7")
+            .arg(x)
+            .arg(y)
+            .arg(x / 2 - 1)
+            .arg(y)
+            .arg(ColorOrNone(a), ColorOrNone(b), a == b ? QString() : QStringLiteral("  \u00b7  differ")));
 }

@@ -34,8 +34,9 @@ using Pixels = std::vector<DrawnPixel>;
 // The pixels of row y from x on, in a row-by-row sorted list.
 Pixels::const_iterator RowFrom(const Pixels &pixels, std::int32_t y, std::int32_t x)
 {
-    return std::lower_bound(pixels.begin(), pixels.end(), DrawnPixel { x, y, 0 },
-                            [](const DrawnPixel &a, const DrawnPixel &b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
+    return std::lower_bound(
+        pixels.begin(), pixels.end(), DrawnPixel { x, y, 0 },
+        [](const DrawnPixel &a, const DrawnPixel &b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
 }
 
 // Calls paint(targetColumn, pixel) for each pixel of surface row y that falls
@@ -78,15 +79,16 @@ void DrawnPixelsSource::render(QImage &target, QPoint topLeft, double step) cons
     target.fill(Qt::transparent);
     const Pixels &pixels = m_pixels->pixels();
     ForTargetRows(target, topLeft, step, m_size.height(), [&](std::int32_t y, QRgb *line) {
-        ForRow(pixels, y, topLeft, step, target.width(), [&](int i, const DrawnPixel &p) { line[i] = Opaque(p.color); });
+        ForRow(pixels, y, topLeft, step, target.width(),
+               [&](int i, const DrawnPixel &p) { line[i] = Opaque(p.color); });
     });
 }
 
 DifferenceSource::DifferenceSource(std::shared_ptr<const DrawnPixels> first, std::shared_ptr<const DrawnPixels> second)
     : m_first(std::move(first)),
       m_second(std::move(second)),
-      m_size(LimitedSize(std::max(m_first->width(), m_second->width()),
-                         std::max(m_first->height(), m_second->height())))
+      m_size(
+          LimitedSize(std::max(m_first->width(), m_second->width()), std::max(m_first->height(), m_second->height())))
 {
 }
 

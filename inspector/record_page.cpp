@@ -256,7 +256,8 @@ void RecordPage::showRecord(std::shared_ptr<const FrameRecord> record)
     QStringList summary;
     summary << Text(OutcomeLine(r, m_walk ? &m_walk->summary() : nullptr)) + QLatin1Char('.');
     if (r.requested && !m_walk)
-        summary << QString() << QStringLiteral("%1 received; the test did not decode them (see its log).")
+        summary << QString()
+                << QStringLiteral("%1 received; the test did not decode them (see its log).")
                        .arg(r.reply.size() == 1 ? QStringLiteral("1 byte")
                                                 : CountText(r.reply.size()) + QStringLiteral(" bytes"));
     else if (m_walk) {

@@ -18,9 +18,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTabWidget>
-#include <QMenu>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -266,8 +266,8 @@ TEST(ConsoleCamsimTest, FrameInspectorShowsADumpCutByALinkErrorThatTheWindowDoes
     EXPECT_GT(page->walk()->summary().pixels, 0u);
     EXPECT_EQ(page->pixels()->size(), 2 * page->walk()->summary().pixels);
     const QString summary = page->summaryText()->toPlainText();
-    EXPECT_TRUE(summary.startsWith(
-        QStringLiteral("Link error after %1 bytes (").arg(CountText(page->record()->reply.size()))))
+    EXPECT_TRUE(
+        summary.startsWith(QStringLiteral("Link error after %1 bytes (").arg(CountText(page->record()->reply.size()))))
         << summary.toStdString();
     EXPECT_TRUE(page->receptionFigures()->text().contains(QStringLiteral("Ended: link error (")));
 }

@@ -191,8 +191,7 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
               t.f.com.answerNext("ACK\r:");
               t.deliverAfter("DF\r", { dump, std::string(120000, 'x'), std::string(120000, 'x'), "tail" });
           },
-          ReceptionEnd::SizeLimit,
-          "Complete frame: 80 columns of 143 rows, end marker at 34,405" },
+          ReceptionEnd::SizeLimit, "Complete frame: 80 columns of 143 rows, end marker at 34,405" },
         { "direct, refused", TestKind::Direct,
           [](RecordedConsole &t) {
               t.f.com.answerNext("ACK\r:");
@@ -217,8 +216,8 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
           ReceptionEnd::Pause,
           "Incomplete bitmap: 70 rows, the last with 32 of 80 pixels, no two end markers; reception stopped after 700 "
           "bytes: no byte for 75 ms" },
-        { "line mode, power mode refused", TestKind::LineMode,
-          [](RecordedConsole &t) { t.f.com.answerNext("NCK\r:"); }, ReceptionEnd::Unknown,
+        { "line mode, power mode refused", TestKind::LineMode, [](RecordedConsole &t) { t.f.com.answerNext("NCK\r:"); },
+          ReceptionEnd::Unknown,
           "Not requested: the camera did not acknowledge \"PM 1\" and \"LM 1\", so \"TW\" was not sent" },
         { "driver, whole", TestKind::Driver, [&](RecordedConsole &t) { t.f.driver.dumpBytes = dump; },
           ReceptionEnd::Unknown, "Complete frame: 80 columns of 143 rows, end marker at 34,405" },
@@ -255,11 +254,11 @@ TEST_F(RecordedTestsTest, ReceptionLinesKeepTheWaitApartFromTheRate)
     f.com.answerNext("ACK\r:");
     f.com.answerNext(camsim::LineModeReply());
     run(TestKind::LineMode, [](CameraTests &t) { t.df_bin_Click(); });
-    EXPECT_EQ(ReceptionLines(*recorder.last(TestKind::LineMode), nullptr),
-              (Lines { "Bytes: 1,439 in 1 read.",
-                       "First bytes: at 250 ms, the console's first read (it waits until then).",
-                       "While arriving: all in one read, so no rate.", "Longest gap: 250 ms, until 250 ms.",
-                       "Ended: no byte for 75 ms." }));
+    EXPECT_EQ(
+        ReceptionLines(*recorder.last(TestKind::LineMode), nullptr),
+        (Lines { "Bytes: 1,439 in 1 read.", "First bytes: at 250 ms, the console's first read (it waits until then).",
+                 "While arriving: all in one read, so no rate.", "Longest gap: 250 ms, until 250 ms.",
+                 "Ended: no byte for 75 ms." }));
 
     const std::string dump = camsim::DumpReply(camsim::Pattern::Bars);
     f.com.answerNext("ACK\r:");
@@ -276,11 +275,11 @@ TEST_F(RecordedTestsTest, ReceptionLinesKeepTheWaitApartFromTheRate)
     run(TestKind::Driver, [](CameraTests &t) { t.df_dll_Click(); });
     const auto driver = recorder.last(TestKind::Driver);
     const ReplySummary summary = SummarizeReply(ReplyDecoder::FrameBuffer, driver->reply);
-    EXPECT_EQ(ReceptionLines(*driver, &summary),
-              (Lines { "CAM_DumpFrame took 2,988 ms and returned 1.",
-                       "The library receives on its own: no reads to show.",
-                       "Ended: at the end marker (34,405); the library reads up to it.",
-                       "Up to it: 11,515 B/s (100.0 % of the wire's 11,520), the wait for the first byte included." }));
+    EXPECT_EQ(
+        ReceptionLines(*driver, &summary),
+        (Lines { "CAM_DumpFrame took 2,988 ms and returned 1.", "The library receives on its own: no reads to show.",
+                 "Ended: at the end marker (34,405); the library reads up to it.",
+                 "Up to it: 11,515 B/s (100.0 % of the wire's 11,520), the wait for the first byte included." }));
 }
 
 TEST(DrawnPixelsTest, AStreamThatPushesXFarOutCostsOneEntryPerPixelAndItsImageIsCut)
