@@ -170,8 +170,8 @@ std::string OutcomeLine(const FrameRecord &r, const ReplySummary *s)
             + "\" was sent (see the log)";
     }
     if (r.receptionEnd == ReceptionEnd::LinkError)
-        return "Link error after " + Counted(r.reply.size(), "byte") + " (" + r.linkError
-            + "): not drawn by the console; shown as its decoder would draw it";
+        return "Link error after " + Counted(r.reply.size(), "byte") + " (" + r.linkError + ")"
+            + (r.reply.empty() ? "" : ": not drawn by the console; shown as its decoder would draw it");
     if (driver) {
         std::string line = FrameDumpOutcome(r, s);
         if (r.driverResult && *r.driverResult != 1)
