@@ -69,6 +69,9 @@ struct FrameRecord {
     // sleep since the last read, in ms), the bytes still waiting at the size
     // limit, or the link's words for its failure.
     ReceptionEnd receptionEnd = ReceptionEnd::Unknown;
+    // How long the test slept between the command and its first read (the
+    // line-mode test waits 250 ms): a wait that is the console's, not the camera's.
+    std::int64_t sleptBeforeFirstReadMs = 0;
     std::int64_t pauseMs = 0;
     std::int64_t bytesWaiting = 0;
     std::string linkError;

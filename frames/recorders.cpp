@@ -20,6 +20,7 @@ void RecordingSerialLink::setOutput(const std::string &bytes)
         m_record.reply.clear();
         m_record.reads.clear();
         m_record.receptionEnd = ReceptionEnd::Unknown;
+        m_record.sleptBeforeFirstReadMs = 0;
         m_record.linkError.clear();
     }
 }
@@ -34,6 +35,8 @@ std::string RecordingSerialLink::input()
         throw;
     }
     if (m_commandSentAt) {
+        if (m_record.reads.empty())
+            m_record.sleptBeforeFirstReadMs = m_sleptSinceRead;
         m_record.reads.push_back({ m_ticks.ticksMs() - *m_commandSentAt, bytes.size() });
         m_record.reply += bytes;
         m_record.receptionEnd = ReceptionEnd::Unknown;

@@ -215,8 +215,8 @@ std::vector<std::string> ReceptionLines(const FrameRecord &r, const ReplySummary
     lines.push_back("Bytes: " + Count(f.bytes) + " in " + Counted(f.reads, "read") + ".");
     if (f.bytes > 0) {
         std::string first = "First bytes: at " + Ms(f.firstBytesMs);
-        if (!r.reads.empty() && r.reads.front().msSinceCommand == f.firstBytesMs && f.firstBytesMs > 0)
-            first += ", the console's first read (it waits until then)";
+        if (!r.reads.empty() && r.reads.front().msSinceCommand == f.firstBytesMs && r.sleptBeforeFirstReadMs > 0)
+            first += ", in the console's first read, after its " + Ms(r.sleptBeforeFirstReadMs) + " wait";
         lines.push_back(first + ".");
         if (f.arrivalBytesPerSecond > 0)
             lines.push_back("While arriving (" + Ms(f.firstBytesMs) + " to " + Ms(f.lastBytesMs)

@@ -254,11 +254,11 @@ TEST_F(RecordedTestsTest, ReceptionLinesKeepTheWaitApartFromTheRate)
     f.com.answerNext("ACK\r:");
     f.com.answerNext(camsim::LineModeReply());
     run(TestKind::LineMode, [](CameraTests &t) { t.df_bin_Click(); });
-    EXPECT_EQ(
-        ReceptionLines(*recorder.last(TestKind::LineMode), nullptr),
-        (Lines { "Bytes: 1,439 in 1 read.", "First bytes: at 250 ms, the console's first read (it waits until then).",
-                 "While arriving: all in one read, so no rate.", "Longest gap: 250 ms, until 250 ms.",
-                 "Ended: no byte for 75 ms." }));
+    EXPECT_EQ(ReceptionLines(*recorder.last(TestKind::LineMode), nullptr),
+              (Lines { "Bytes: 1,439 in 1 read.",
+                       "First bytes: at 250 ms, in the console's first read, after its 250 ms wait.",
+                       "While arriving: all in one read, so no rate.", "Longest gap: 250 ms, until 250 ms.",
+                       "Ended: no byte for 75 ms." }));
 
     const std::string dump = camsim::DumpReply(camsim::Pattern::Bars);
     f.com.answerNext("ACK\r:");
