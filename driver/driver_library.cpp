@@ -25,6 +25,26 @@ std::string DriverLibrary::DefaultPath()
     return ConsoleLibraryPath("libtarqis.so");
 }
 
+std::optional<std::string> DriverLibrary::Check(const std::string &path)
+{
+    void *handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char *text = dlerror();
+        return text ? text : "cannot load " + path;
+    }
+    std::optional<std::string> problem;
+    for (const char *name : { "CAM_Init", "CAM_Ping", "CAM_DumpFrame", "CAM_ClosePort" }) {
+        dlerror();
+        if (!dlsym(handle, name)) {
+            const char *text = dlerror();
+            problem = text ? text : std::string("undefined symbol: ") + name;
+            break;
+        }
+    }
+    dlclose(handle);
+    return problem;
+}
+
 DriverLibrary::DriverLibrary(std::string path) : m_path(std::move(path))
 {
 }

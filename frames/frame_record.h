@@ -19,6 +19,14 @@ struct ReceptionRead {
     bool operator==(const ReceptionRead &) const = default;
 };
 
+// How a reception loop stopped reading (direct and line-mode tests).
+enum class ReceptionEnd : std::uint8_t {
+    Unknown, // no reception loop ran after the command (or it has not ended)
+    Pause, // a read cycle in which nothing arrived
+    SizeLimit, // the reply reached the loop's size limit with bytes still waiting
+    LinkError, // the link failed while the reply arrived
+};
+
 // A timing the test wrote to the log: its label and number, and the unit
 // the label is known to count in.
 struct LoggedTiming {
@@ -49,8 +57,19 @@ struct FrameRecord {
     bool decoded = false;
     // The reads that brought the reply (direct and line-mode tests).
     std::vector<ReceptionRead> reads;
-    // How long CAM_DumpFrame took (driver test).
+    // How the reception of the reply ended: the pause that ended it (the
+    // sleep since the last read, in ms), the bytes still waiting at the size
+    // limit, or the link's words for its failure.
+    ReceptionEnd receptionEnd = ReceptionEnd::Unknown;
+    // How long the test slept between the command and its first read (the
+    // line-mode test waits 250 ms): a wait that is the console's, not the camera's.
+    std::int64_t sleptBeforeFirstReadMs = 0;
+    std::int64_t pauseMs = 0;
+    std::int64_t bytesWaiting = 0;
+    std::string linkError;
+    // How long CAM_DumpFrame took and what it returned (driver test).
     std::optional<std::int64_t> driverCallMs;
+    std::optional<std::int32_t> driverResult;
 
     DrawnPixels pixels;
 

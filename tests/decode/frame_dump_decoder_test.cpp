@@ -500,8 +500,26 @@ TEST(FrameWalk, FramesDifferingInKCameraPixelsDifferIn2KSurfacePixels)
     EXPECT_EQ(difference.differing, 6u);
     EXPECT_EQ(difference.compared, 2u * 80u * 143u);
     // A frame cut one column short: its 143 camera pixels are drawn in one only.
-    EXPECT_EQ(CompareFrames(a, drawn(dump.substr(0, dump.size() - 3 - 430) + Bytes({ 3 }) + "\r:")).differing,
-              2u * 143u);
+    const DrawnPixels short_ = drawn(dump.substr(0, dump.size() - 3 - 430) + Bytes({ 3 }) + "\r:");
+    EXPECT_EQ(CompareFrames(a, short_).differing, 2u * 143u);
+
+    // Over camera pixels: each counts once, and the list gives its camera
+    // column and row and its color in each frame, row by row, up to its limit.
+    const CameraPixelComparison camera = CompareCameraPixels(a, drawn(changed), 10);
+    EXPECT_EQ(camera.differing, 3u);
+    EXPECT_EQ(camera.compared, 80u * 143u);
+    EXPECT_EQ(camera.surface.differing, 6u);
+    const auto differs = [](std::int32_t column, std::int32_t row) {
+        return CameraPixelDifference { column, row, 2 + 2 * column, MakeColor(16 + column, 16 + row, 128),
+                                       MakeColor(16 + column, 16 + row, 7) };
+    };
+    EXPECT_EQ(camera.listed, (std::vector { differs(0, 0), differs(3, 71), differs(79, 142) }))
+        << "pixel 500 is column 3, row 71; listed row by row";
+    EXPECT_EQ(CompareCameraPixels(a, drawn(changed), 1).listed.size(), 1u);
+    const CameraPixelComparison cut = CompareCameraPixels(a, short_, 200);
+    EXPECT_EQ(cut.differing, 143u);
+    EXPECT_EQ(cut.listed.front().column, 79);
+    EXPECT_FALSE(cut.listed.front().inSecond);
 }
 
 // ---- Both variants on a whole frame ----
