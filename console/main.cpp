@@ -2,6 +2,7 @@
 #include "cli/command_line.h"
 #include "cli/headless_main.h"
 #include "console/form1.h"
+#include "console/utf8_locale.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -10,6 +11,8 @@
 
 int main(int argc, char *argv[])
 {
+    // Before any application object: Qt reads the locale when it starts.
+    UseUtf8CharacterSet();
     QCoreApplication::setApplicationName(QStringLiteral("camconsole"));
     QCoreApplication::setApplicationVersion(QStringLiteral(CAMCONSOLE_VERSION));
 
