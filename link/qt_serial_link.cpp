@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -40,6 +41,18 @@ bool EndsTheLink(QSerialPort::SerialPortError error)
     return error == QSerialPort::ReadError || error == QSerialPort::ResourceError;
 }
 
+// Whether the terminal hung up (its other end closed, or the adapter went
+// away): it then polls as hung up or in error for good.
+bool HungUp(int fd)
+{
+    pollfd entry { fd, POLLIN, 0 };
+    int ready = 0;
+    do
+        ready = ::poll(&entry, 1, 0);
+    while (ready < 0 && errno == EINTR);
+    return ready > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
 // The text of a device whose lock another program holds.
 constexpr const char *kInUse = "the port is in use by another program";
 
@@ -51,7 +64,7 @@ QtSerialLink::QtSerialLink()
     // processes events); the next operation closes the port and raises it.
     QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port, [this](QSerialPort::SerialPortError error) {
         if (EndsTheLink(error) && m_port.isOpen() && !m_lost)
-            m_lost.emplace(deviceError(LinkError::Cause::ReadFailed, m_port.errorString().toStdString()));
+            m_lost.emplace(readError());
     });
 }
 
@@ -201,11 +214,27 @@ void QtSerialLink::pullReceived()
     // buffer is full.
     for (int round = 0; round < 64 && m_port.waitForReadyRead(0); ++round) {}
     const QSerialPort::SerialPortError error = m_port.error();
-    if (EndsTheLink(error))
-        failAndClose(LinkError::Cause::ReadFailed);
+    if (EndsTheLink(error) || HungUp(m_port.handle())) {
+        const LinkError lost = readError();
+        m_lost.reset(); // this failure is the one raised now
+        closeDevice();
+        m_port.clearError();
+        throw lost;
+    }
     if (error != QSerialPort::NoError)
         m_port.clearError(); // a timeout from the zero wait is not an error here
     raiseIfLost();
+}
+
+// A hung-up terminal reads end of file for good. Qt 6.4 reports that as a
+// read error with whatever text errno held; Qt 6.8 takes it for "no data"
+// and reports nothing at all. Either way the descriptor polls as hung up,
+// and the error says so the same way on every Qt version.
+LinkError QtSerialLink::readError() const
+{
+    if (m_port.isOpen() && HungUp(m_port.handle()))
+        return deviceError(LinkError::Cause::ReadFailed, std::strerror(EIO));
+    return deviceError(LinkError::Cause::ReadFailed, m_port.errorString().toStdString());
 }
 
 std::string QtSerialLink::input()

@@ -11,9 +11,9 @@
 //
 // The console reads the link while it sleeps without running the event
 // loop, so every read first pulls in whatever the operating system has
-// received. A read or resource error while open (the device went away; a
-// pseudo-terminal whose other end closed reports read errors over and over)
-// ends the link: the port is closed once and the error raised once.
+// received. A read or resource error while open, or a hang-up (the device
+// went away, or a pseudo-terminal's other end closed), ends the link: the
+// port is closed once and the error raised once.
 //
 // One owner per device: an open port holds an exclusive flock() on its
 // descriptor and the terminal's exclusive mode (TIOCEXCL), both released on
@@ -39,6 +39,7 @@ private:
     void claimDevice();
     void closeDevice();
     LinkError deviceError(LinkError::Cause cause, const std::string &text) const;
+    LinkError readError() const;
     void requireClosed() const;
     void requireOpen() const;
     void pullReceived();

@@ -173,6 +173,7 @@ TEST_F(QtSerialLinkTest, AHangUpEndsTheLinkOnce)
         }
     }));
     EXPECT_EQ(first->cause(), LinkError::Cause::ReadFailed) << first->what();
+    EXPECT_EQ(std::string(first->what()), camera.devicePath() + ": Input/output error") << "whatever Qt reported";
     EXPECT_FALSE(link.portOpen()) << "the port is closed after the first error";
     try {
         link.input();
