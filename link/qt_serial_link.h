@@ -15,17 +15,21 @@
 // went away, or a pseudo-terminal's other end closed), ends the link: the
 // port is closed once and the error raised once.
 //
-// One owner per device: an open port holds an exclusive flock() on its
-// descriptor and the terminal's exclusive mode (TIOCEXCL), both released on
-// close. The lock follows the device, not its name, so a second opener
-// through a symlink or the device's own path is refused as busy, and it
-// holds for root too (which TIOCEXCL does not stop). Error texts start with
-// the device's path.
+// One owner per device: an open port holds an exclusive flock() on a
+// descriptor of its own, taken before QSerialPort opens the device, and the
+// terminal's exclusive mode (TIOCEXCL), both released on close. The lock
+// follows the device, not its name, so a second opener through a symlink or
+// the device's own path is refused as busy without disturbing the holder,
+// and it holds for root too (which TIOCEXCL does not stop). Error texts
+// start with the device's path.
 class QtSerialLink final : public SerialLink {
 public:
     static constexpr int kBaudRate = 115200;
 
     QtSerialLink();
+    ~QtSerialLink() override;
+    QtSerialLink(const QtSerialLink &) = delete;
+    QtSerialLink &operator=(const QtSerialLink &) = delete;
 
     void setPortNumber(int port) override;
     void setReceiveBufferSize(int bytes) override;
@@ -36,7 +40,7 @@ public:
     int inBufferCount() override;
 
 private:
-    void claimDevice();
+    void lockDevice();
     void closeDevice();
     LinkError deviceError(LinkError::Cause cause, const std::string &text) const;
     LinkError readError() const;
@@ -50,6 +54,6 @@ private:
     int m_portNumber = 1;
     int m_receiveBufferSize = 1024;
     std::string m_device; // the path opened last
-    bool m_ownsDevice = false; // the lock and exclusive mode are ours to release
+    int m_lockFd = -1; // our own descriptor of the device, holding its flock while open
     std::optional<LinkError> m_lost;
 };
