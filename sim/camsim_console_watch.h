@@ -3,18 +3,12 @@
 // Which consoles have camsim's device open (Linux inotify).
 //
 // camsim keeps the pty's slave open itself, so the pty alone never shows a
-// console coming or going. inotify reports the opens and closes of the
-// slave device; counting them tells whether a console is there. inotify
-// merges identical events that follow each other unread, so two opens close
-// together (a console refused while another holds the device) may count as
-// one: when the count falls to zero, the processes' open files confirm that
-// no other process still has the device. Without inotify, or after its
-// queue overflowed, a console is assumed present.
+// console coming or going. inotify reports every open and close of the
+// slave device; counting them tells whether a console is there. Without
+// inotify, or after its queue overflowed, a console is assumed present.
 
 #include <functional>
 #include <string>
-
-#include <sys/types.h>
 
 namespace camsim {
 
@@ -42,7 +36,6 @@ private:
     int m_fd = -1;
     bool m_known = false; // m_consoles is reliable
     int m_consoles = 0; // open file descriptions of the device, besides camsim's
-    dev_t m_device = 0;
 };
 
 } // namespace camsim
