@@ -138,11 +138,13 @@ void QtSerialLink::failAndClose(LinkError::Cause cause)
 // when another holder has the lock. Qt's open discards whatever waits in the
 // device in both directions, so a refused opener must never get that far:
 // the lock is taken on a descriptor of our own, which stays open (and the
-// lock held) while the port is open. The lock follows the open file, not the
-// name, so it holds against every name of the device, and for root too.
+// lock held) while the port is open. The lock follows the device, not the
+// name, so it holds against every name of the device, and for root too. The
+// descriptor only holds the lock, so it is opened for reading alone; its
+// close is then told apart from the port's by whoever watches the device.
 void QtSerialLink::lockDevice()
 {
-    const int fd = ::open(m_device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::open(m_device.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         const int openError = errno;
         throw deviceError(CauseOfErrno(openError), std::strerror(openError));
