@@ -1,3 +1,4 @@
+#include "app/utf8_locale.h"
 #include "cli/camera_choices.h"
 #include "cli/command_line.h"
 #include "console/window_entry.h"
@@ -11,6 +12,8 @@
 
 int main(int argc, char *argv[])
 {
+    // Before any application object: Qt reads the locale when it starts.
+    UseUtf8CharacterSet();
     QCoreApplication::setApplicationName(QStringLiteral("camconsole"));
     QCoreApplication::setApplicationVersion(QStringLiteral(CAMCONSOLE_VERSION));
 

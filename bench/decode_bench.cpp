@@ -67,7 +67,8 @@ void BM_FrameStreamRecordedAndSummarised(benchmark::State &state)
         record.pixels.makeRoomForAFrame(); // as a recorded run does before its test
         RecordingPictureSurface recording(pic, record);
         DecodeFrameStream(reply, recording, events);
-        const ReplySummary summary = SummarizeReply(ReplyDecoder::FrameStream, reply);
+        // Non-const: Google Benchmark 1.9 deprecates DoNotOptimize on a const reference.
+        ReplySummary summary = SummarizeReply(ReplyDecoder::FrameStream, reply);
         benchmark::DoNotOptimize(summary.pixels);
         benchmark::ClobberMemory();
     }

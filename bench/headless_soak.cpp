@@ -73,8 +73,14 @@ int main(int argc, char *argv[])
         lastKiB = ResidentKiB();
         if (round == 1)
             firstKiB = lastKiB;
-        if (round == 1 || round % step == 0)
-            trend += " " + std::to_string(round) + ": " + std::to_string(lastKiB);
+        if (round == 1 || round % step == 0) {
+            // Appended piece by piece: GCC 12 warns (-Wrestrict, wrongly) on
+            // " " + std::string in optimised builds.
+            trend += ' ';
+            trend += std::to_string(round);
+            trend += ": ";
+            trend += std::to_string(lastKiB);
+        }
         rounds = round;
     });
     const int descriptorsAfter = OpenDescriptors();

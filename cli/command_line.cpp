@@ -64,7 +64,14 @@ std::optional<TestKind> ParseTestName(const QString &name)
 
 std::string Quoted(const QString &text)
 {
-    return "'" + text.toStdString() + "'";
+    // Built by appending: GCC 12 warns (-Wrestrict, wrongly) about "'" + std::string in optimised builds.
+    const std::string inner = text.toStdString();
+    std::string quoted;
+    quoted.reserve(inner.size() + 2);
+    quoted += '\'';
+    quoted += inner;
+    quoted += '\'';
+    return quoted;
 }
 
 // The value of a single-valued option; the last one wins when it is given

@@ -134,7 +134,8 @@ int HeadlessRunner::run(const RunRequest &request)
     // driver test has none) is acted on here, when that test has ended.
     interrupted = interrupted || StopSignals::received() != 0;
     if (interrupted || request.repeat > 1 || request.tests.size() > 1) {
-        std::fputs(("\n" + summary.text()).c_str(), m_out);
+        std::fputc('\n', m_out);
+        std::fputs(summary.text().c_str(), m_out);
         std::fflush(m_out);
     }
     if (interrupted)

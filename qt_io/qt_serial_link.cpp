@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -35,9 +36,39 @@ LinkError::Cause CauseOf(QSerialPort::SerialPortError error, const QString &text
     }
 }
 
+// The cause of a failed open() of the device, as CauseOf sorts Qt's errors.
+LinkError::Cause CauseOfErrno(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return LinkError::Cause::NoSuchDevice;
+    case EACCES:
+    case EPERM:
+        return LinkError::Cause::PermissionDenied;
+    case EBUSY: // another program holds the terminal in exclusive mode
+        return LinkError::Cause::Busy;
+    default:
+        return LinkError::Cause::Other;
+    }
+}
+
 bool EndsTheLink(QSerialPort::SerialPortError error)
 {
     return error == QSerialPort::ReadError || error == QSerialPort::ResourceError;
+}
+
+// Whether the terminal hung up (its other end closed, or the adapter went
+// away): it then polls as hung up or in error for good.
+bool HungUp(int fd)
+{
+    pollfd entry { fd, POLLIN, 0 };
+    int ready = 0;
+    do
+        ready = ::poll(&entry, 1, 0);
+    while (ready < 0 && errno == EINTR);
+    return ready > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 // The text of a device whose lock another program holds.
@@ -51,8 +82,13 @@ QtSerialLink::QtSerialLink()
     // processes events); the next operation closes the port and raises it.
     QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port, [this](QSerialPort::SerialPortError error) {
         if (EndsTheLink(error) && m_port.isOpen() && !m_lost)
-            m_lost.emplace(deviceError(LinkError::Cause::ReadFailed, m_port.errorString().toStdString()));
+            m_lost.emplace(readError());
     });
+}
+
+QtSerialLink::~QtSerialLink()
+{
+    closeDevice();
 }
 
 LinkError QtSerialLink::deviceError(LinkError::Cause cause, const std::string &text) const
@@ -98,43 +134,46 @@ void QtSerialLink::failAndClose(LinkError::Cause cause)
     throw error;
 }
 
-// Takes the device for this link alone, or closes it again and raises Busy
-// when another holder of the lock has it open. QSerialPort set TIOCEXCL when
-// it opened; that keeps out other users but not root, hence the lock.
-void QtSerialLink::claimDevice()
+// Takes the device for this link alone before Qt opens it, or raises Busy
+// when another holder has the lock. Qt's open discards whatever waits in the
+// device in both directions, so a refused opener must never get that far:
+// the lock is taken on a descriptor of our own, which stays open (and the
+// lock held) while the port is open. The lock follows the device, not the
+// name, so it holds against every name of the device, and for root too. The
+// descriptor only holds the lock, so it is opened for reading alone; its
+// close is then told apart from the port's by whoever watches the device.
+void QtSerialLink::lockDevice()
 {
-    const int fd = m_port.handle();
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-        ::ioctl(fd, TIOCEXCL);
-        m_ownsDevice = true;
-        return;
+    const int fd = ::open(m_device.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        const int openError = errno;
+        throw deviceError(CauseOfErrno(openError), std::strerror(openError));
     }
-    const int lockError = errno;
-    // Closing clears the terminal's exclusive mode, which is the holder's:
-    // set it again through a second descriptor that outlives the close.
-    const int keep = lockError == EWOULDBLOCK ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
-    closeDevice();
-    if (keep >= 0) {
-        ::ioctl(keep, TIOCEXCL);
-        ::close(keep);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int lockError = errno;
+        // Only our descriptor closes: the holder's exclusive mode and
+        // pending bytes stay as they were.
+        ::close(fd);
+        if (lockError == EWOULDBLOCK)
+            throw deviceError(LinkError::Cause::Busy, kInUse);
+        throw deviceError(LinkError::Cause::Other, std::strerror(lockError));
     }
-    m_port.clearError();
-    if (lockError == EWOULDBLOCK)
-        throw deviceError(LinkError::Cause::Busy, kInUse);
-    throw deviceError(LinkError::Cause::Other, std::strerror(lockError));
+    m_lockFd = fd;
 }
 
 void QtSerialLink::closeDevice()
 {
-    if (!m_port.isOpen())
-        return;
-    if (m_ownsDevice) {
-        const int fd = m_port.handle();
-        ::ioctl(fd, TIOCNXCL);
-        ::flock(fd, LOCK_UN);
-        m_ownsDevice = false;
+    if (m_port.isOpen()) {
+        if (m_lockFd >= 0)
+            ::ioctl(m_port.handle(), TIOCNXCL);
+        m_port.close();
     }
-    m_port.close();
+    // The lock goes last, once Qt has let go of the device.
+    if (m_lockFd >= 0) {
+        ::flock(m_lockFd, LOCK_UN);
+        ::close(m_lockFd);
+        m_lockFd = -1;
+    }
 }
 
 void QtSerialLink::setPortOpen(bool open)
@@ -150,10 +189,10 @@ void QtSerialLink::setPortOpen(bool open)
     m_lost.reset();
     m_port.clearError();
     m_device = PortDevicePath(m_portNumber);
+    lockDevice();
     m_port.setPortName(QString::fromStdString(m_device));
     m_port.setReadBufferSize(m_receiveBufferSize);
-    // Line settings made before opening are applied by the open itself, so a
-    // device that turns out to be busy is never switched to another speed.
+    // Line settings made before opening are applied by the open itself.
     m_port.setBaudRate(kBaudRate);
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setParity(QSerialPort::NoParity);
@@ -161,7 +200,9 @@ void QtSerialLink::setPortOpen(bool open)
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port.open(QIODevice::ReadWrite))
         failAndClose(CauseOf(m_port.error(), m_port.errorString()));
-    claimDevice();
+    // QSerialPort sets the exclusive mode too; setting it here keeps other
+    // users out whatever the Qt version does.
+    ::ioctl(m_port.handle(), TIOCEXCL);
     // Whatever the device sent while nobody listened is not a reply.
     m_port.clear(QSerialPort::AllDirections);
     m_port.clearError();
@@ -201,11 +242,27 @@ void QtSerialLink::pullReceived()
     // buffer is full.
     for (int round = 0; round < 64 && m_port.waitForReadyRead(0); ++round) {}
     const QSerialPort::SerialPortError error = m_port.error();
-    if (EndsTheLink(error))
-        failAndClose(LinkError::Cause::ReadFailed);
+    if (EndsTheLink(error) || HungUp(m_port.handle())) {
+        const LinkError lost = readError();
+        m_lost.reset(); // this failure is the one raised now
+        closeDevice();
+        m_port.clearError();
+        throw lost;
+    }
     if (error != QSerialPort::NoError)
         m_port.clearError(); // a timeout from the zero wait is not an error here
     raiseIfLost();
+}
+
+// A hung-up terminal reads end of file for good. Qt 6.4 reports that as a
+// read error with whatever text errno held; Qt 6.8 takes it for "no data"
+// and reports nothing at all. Either way the descriptor polls as hung up,
+// and the error says so the same way on every Qt version.
+LinkError QtSerialLink::readError() const
+{
+    if (m_port.isOpen() && HungUp(m_port.handle()))
+        return deviceError(LinkError::Cause::ReadFailed, std::strerror(EIO));
+    return deviceError(LinkError::Cause::ReadFailed, m_port.errorString().toStdString());
 }
 
 std::string QtSerialLink::input()

@@ -11,21 +11,25 @@
 //
 // The console reads the link while it sleeps without running the event
 // loop, so every read first pulls in whatever the operating system has
-// received. A read or resource error while open (the device went away; a
-// pseudo-terminal whose other end closed reports read errors over and over)
-// ends the link: the port is closed once and the error raised once.
+// received. A read or resource error while open, or a hang-up (the device
+// went away, or a pseudo-terminal's other end closed), ends the link: the
+// port is closed once and the error raised once.
 //
-// One owner per device: an open port holds an exclusive flock() on its
-// descriptor and the terminal's exclusive mode (TIOCEXCL), both released on
-// close. The lock follows the device, not its name, so a second opener
-// through a symlink or the device's own path is refused as busy, and it
-// holds for root too (which TIOCEXCL does not stop). Error texts start with
-// the device's path.
+// One owner per device: an open port holds an exclusive flock() on a
+// descriptor of its own, taken before QSerialPort opens the device, and the
+// terminal's exclusive mode (TIOCEXCL), both released on close. The lock
+// follows the device, not its name, so a second opener through a symlink or
+// the device's own path is refused as busy without disturbing the holder,
+// and it holds for root too (which TIOCEXCL does not stop). Error texts
+// start with the device's path.
 class QtSerialLink final : public SerialLink {
 public:
     static constexpr int kBaudRate = 115200;
 
     QtSerialLink();
+    ~QtSerialLink() override;
+    QtSerialLink(const QtSerialLink &) = delete;
+    QtSerialLink &operator=(const QtSerialLink &) = delete;
 
     void setPortNumber(int port) override;
     void setReceiveBufferSize(int bytes) override;
@@ -36,9 +40,10 @@ public:
     int inBufferCount() override;
 
 private:
-    void claimDevice();
+    void lockDevice();
     void closeDevice();
     LinkError deviceError(LinkError::Cause cause, const std::string &text) const;
+    LinkError readError() const;
     void requireClosed() const;
     void requireOpen() const;
     void pullReceived();
@@ -49,6 +54,6 @@ private:
     int m_portNumber = 1;
     int m_receiveBufferSize = 1024;
     std::string m_device; // the path opened last
-    bool m_ownsDevice = false; // the lock and exclusive mode are ours to release
+    int m_lockFd = -1; // our own descriptor of the device, holding its flock while open
     std::optional<LinkError> m_lost;
 };

@@ -74,7 +74,7 @@ std::string PressKey(Form1 &form, Qt::Key key, Qt::KeyboardModifiers modifiers =
 TEST_F(Form1Test, KeyboardWalksTheTabOrderAndClicksTheFocusedButton)
 {
     form->show();
-    QApplication::setActiveWindow(form.get());
+    form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     EXPECT_EQ(QApplication::focusWidget(), form->Pic);
 

@@ -131,6 +131,10 @@ TEST_F(QtSerialLinkTest, OneOwnerPerDeviceWhicheverNameItIsOpenedBy)
         link.setPortOpen(true);
         EXPECT_TRUE(Exclusive(device));
 
+        // A reply waits in the device, not yet read by the holder, while a
+        // second console tries the port.
+        camera.send("ACK");
+        ASSERT_TRUE(WaitUntil([&] { return camera.unreadByDevice() == 3; }));
         setenv("CAMCONSOLE_PORT1", contenderPath.c_str(), 1);
         QtSerialLink second;
         try {
@@ -138,13 +142,13 @@ TEST_F(QtSerialLinkTest, OneOwnerPerDeviceWhicheverNameItIsOpenedBy)
             ADD_FAILURE() << "a device in use must not open twice";
         } catch (const LinkError &error) {
             EXPECT_EQ(error.cause(), LinkError::Cause::Busy) << error.what();
-            EXPECT_EQ(std::string(error.what()).rfind(contenderPath + ": ", 0), 0u) << error.what();
+            EXPECT_EQ(std::string(error.what()), contenderPath + ": the port is in use by another program");
         }
         EXPECT_FALSE(second.portOpen());
-        // The refused open leaves the holder as it was: exclusive, and reading.
+        // The refused open leaves the holder as it was: exclusive, and with
+        // every byte of its reply (an open that reached the device would have
+        // flushed them).
         EXPECT_TRUE(Exclusive(device));
-        camera.send("ACK");
-        ASSERT_TRUE(WaitUntil([&] { return camera.unreadByDevice() == 3; }));
         EXPECT_EQ(link.input(), "ACK");
 
         link.setPortOpen(false);
@@ -173,6 +177,7 @@ TEST_F(QtSerialLinkTest, AHangUpEndsTheLinkOnce)
         }
     }));
     EXPECT_EQ(first->cause(), LinkError::Cause::ReadFailed) << first->what();
+    EXPECT_EQ(std::string(first->what()), camera.devicePath() + ": Input/output error") << "whatever Qt reported";
     EXPECT_FALSE(link.portOpen()) << "the port is closed after the first error";
     try {
         link.input();

@@ -217,6 +217,11 @@ TEST_F(TarqisCamsim, OneOwnerPerDeviceBetweenTheLibraryAndTheConsole)
     EnsureQtApp();
     start({ "--fast" }); // the library holds the camera through camsim's symlink
     const std::string held = "the port is in use by another program";
+    // The holder has been served, so camsim has seen it open. (camsim counts
+    // opens with inotify, which merges two that follow each other unread;
+    // the console's refused open and close would then look like the last
+    // console leaving.)
+    ASSERT_EQ(CAM_Ping(), 1);
 
     // The console's link, through the pty's own name, is refused.
     ::setenv("CAMCONSOLE_PORT1", cam->devicePath().c_str(), 1);
