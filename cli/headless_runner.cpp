@@ -9,6 +9,7 @@
 #include "frames/reply_file.h"
 #include "frames/run_recorder.h"
 #include "inspector/frame_image.h"
+#include "inspector/png_file.h"
 #include "platform/console_platform.h"
 #include "platform/system_timing.h"
 #include "run_summary.h"
@@ -16,9 +17,10 @@
 #include "stream_error_reporter.h"
 #include "stream_status_log.h"
 
-#include <QImageWriter>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -43,43 +45,45 @@ bool Contains(const std::vector<TestKind> &tests, TestKind test)
 }
 
 // Writes what --save-picture, --save-frame and --save-reply ask for, from
-// the picture and the last run's record; a failure is reported on err.
+// the picture and the last run's record, each file atomically; a failure is
+// reported on err and noted as an output failure, a file written is listed
+// in the reports.
 class Saver {
 public:
-    explicit Saver(std::FILE *err) : m_err(err) {}
+    Saver(std::FILE *err, RunJournal &journal) : m_err(err), m_journal(journal) {}
 
     void picture(const QImage &image, const std::string &path)
     {
-        QImageWriter writer(QString::fromStdString(path), "png");
-        if (!writer.write(image))
-            failed(path, writer.errorString().toStdString());
+        QString error;
+        done(path, WritePngAtomically(image, QString::fromStdString(path), &error), error.toStdString());
     }
 
     void frame(const FrameRecord &record, const std::string &path)
     {
         QString error;
-        if (!SaveFramePng(RenderFrame(record.pixels), QString::fromStdString(path), &error))
-            failed(path, error.toStdString());
+        done(path, SaveFramePng(RenderFrame(record.pixels), QString::fromStdString(path), &error),
+             error.toStdString());
     }
 
     void reply(const FrameRecord &record, const std::string &path)
     {
         std::string error;
-        if (!WriteReplyFile(path, record.reply, &error))
-            failed(path, error);
+        done(path, WriteReplyFile(path, record.reply, &error), error);
     }
 
-    bool allWritten() const { return m_allWritten; }
-
 private:
-    void failed(const std::string &path, const std::string &reason)
+    void done(const std::string &path, bool written, const std::string &reason)
     {
-        std::fprintf(m_err, "camconsole: cannot write %s: %s\n", path.c_str(), reason.c_str());
-        m_allWritten = false;
+        if (written) {
+            m_journal.fileSaved(path);
+            return;
+        }
+        std::fprintf(m_err, "camconsole: cannot write file %s: %s\n", path.c_str(), reason.c_str());
+        m_journal.note(ExitCause::OutputFailed);
     }
 
     std::FILE *m_err;
-    bool m_allWritten = true;
+    RunJournal &m_journal;
 };
 
 } // namespace
@@ -106,8 +110,11 @@ int HeadlessRunner::run(const RunRequest &request)
     RunSummary summary;
     for (TestKind test : request.tests)
         summary.listTest(std::string(TestName(test)));
-    bool failed = false;
-    bool stopped = false;
+    RunReport header = request.reportHeader;
+    header.rounds = request.repeat;
+    for (TestKind test : request.tests)
+        header.tests.emplace_back(TestName(test));
+    RunJournal journal(m_out, std::move(header), request.expectedFrame);
     bool interrupted = false;
     for (int round = 1; round <= request.repeat && !interrupted; ++round) {
         for (TestKind test : request.tests) {
@@ -129,11 +136,16 @@ int HeadlessRunner::run(const RunRequest &request)
                 }
             }
             log.end();
-            if (interrupted)
+            const auto record = recorder.last(test);
+            if (interrupted) {
+                journal.runStopped(round, *record, std::chrono::system_clock::now());
                 break;
-            failed = failed || outcome == TestOutcome::Failed;
-            stopped = stopped || outcome == TestOutcome::Stopped;
-            summary.add(std::string(TestName(test)), outcome == TestOutcome::Succeeded, recorder.last(test)->timings);
+            }
+            const bool passed = journal.runEnded(round, outcome, *record, std::chrono::system_clock::now());
+            std::vector<LoggedTiming> timings;
+            for (const TimingMs &timing : TimingsInMs(*record))
+                timings.push_back({ timing.label, timing.ms, "ms" });
+            summary.add(std::string(TestName(test)), passed, timings);
         }
         if (!interrupted && afterRound)
             afterRound(round);
@@ -147,26 +159,33 @@ int HeadlessRunner::run(const RunRequest &request)
     // A signal that came during a stretch without event processing (the
     // driver test has none) is acted on here, when that test has ended.
     interrupted = interrupted || StopSignals::received() != 0;
-    if (interrupted || request.repeat > 1 || request.tests.size() > 1) {
+    if (interrupted || request.repeat > 1 || request.tests.size() > 1)
         std::fputs(("\n" + summary.text()).c_str(), m_out);
-        std::fflush(m_out);
+    if (interrupted) {
+        journal.noteStop(StopSignals::received());
+        std::fputs(journal.stoppedLine(StopSignals::received()).c_str(), m_out);
+    } else {
+        Saver saver(m_err, journal);
+        if (!request.savePicture.empty())
+            saver.picture(pic.image(), request.savePicture);
+        if (const auto last = request.tests.empty() ? nullptr : recorder.last(request.tests.back())) {
+            if (!request.saveFrame.empty())
+                saver.frame(*last, request.saveFrame);
+            if (!request.saveReply.empty())
+                saver.reply(*last, request.saveReply);
+        }
     }
+    // Output that could not be written (a full disk, a closed terminal)
+    // fails the run like any other file.
+    if (std::fflush(m_out) != 0 || std::ferror(m_out)) {
+        const int error = errno;
+        std::fprintf(m_err, "camconsole: cannot write standard output: %s\n",
+                     std::strerror(error != 0 ? error : EIO));
+        journal.note(ExitCause::OutputFailed);
+    }
+    journal.writeReports(request.report, request.junit, m_err);
+
     if (interrupted)
         return StopSignals::exitStatus(StopSignals::received());
-
-    Saver saver(m_err);
-    if (!request.savePicture.empty())
-        saver.picture(pic.image(), request.savePicture);
-    if (const auto last = request.tests.empty() ? nullptr : recorder.last(request.tests.back())) {
-        if (!request.saveFrame.empty())
-            saver.frame(*last, request.saveFrame);
-        if (!request.saveReply.empty())
-            saver.reply(*last, request.saveReply);
-    }
-
-    if (stopped)
-        return kStoppedByErrorStatus;
-    if (failed || !saver.allWritten())
-        return kTestFailedStatus;
-    return kAllSucceededStatus;
+    return journal.status().status();
 }

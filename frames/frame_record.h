@@ -1,6 +1,7 @@
 #pragma once
 
 #include "frames/drawn_pixels.h"
+#include "link/serial_link.h"
 
 #include <array>
 #include <chrono>
@@ -65,6 +66,29 @@ struct FrameRecord {
     // The text the test wrote to the log, and the timings found in it.
     std::string logText;
     std::vector<LoggedTiming> timings;
+
+    // What a run's verdict on the command line is judged from (the window
+    // shows none of it).
+    // Every byte read over the link, the replies before the request included.
+    std::size_t bytesReceived = 0;
+    // The first link error the test met, and whether the port was open by then.
+    struct LinkFault {
+        LinkError::Cause cause = LinkError::Cause::Other;
+        std::string text;
+        bool afterOpen = false;
+    };
+    std::optional<LinkFault> linkFault;
+    bool portOpened = false;
+    // The driver test: what CAM_Init and CAM_DumpFrame returned, the first
+    // non-empty text CAM_LastError gave, and the loader's text when the
+    // library could not be loaded or lacks an entry.
+    std::optional<std::int32_t> driverInitResult;
+    std::optional<std::int32_t> driverDumpResult;
+    std::string driverErrorText;
+    std::string driverLoadError;
+    // The tick clock (ms) at every reading of the seconds clock, so that a
+    // timing logged in whole seconds can also be given in milliseconds.
+    std::vector<std::int64_t> secondsReadAtMs;
 };
 
 // The timings in a log text, in order, by the labels the tests log them with.

@@ -7,10 +7,33 @@ RecordingSerialLink::RecordingSerialLink(SerialLink &link, TickClock &ticks, Fra
 {
 }
 
+template <typename Call> auto RecordingSerialLink::noting(Call &&call) -> decltype(call())
+{
+    try {
+        return call();
+    } catch (const LinkError &error) {
+        if (!m_record.linkFault)
+            m_record.linkFault = FrameRecord::LinkFault { error.cause(), error.what(), m_record.portOpened };
+        throw;
+    }
+}
+
+void RecordingSerialLink::setPortOpen(bool open)
+{
+    noting([&] { m_link.setPortOpen(open); });
+    if (open)
+        m_record.portOpened = true;
+}
+
+int RecordingSerialLink::inBufferCount()
+{
+    return noting([&] { return m_link.inBufferCount(); });
+}
+
 void RecordingSerialLink::setOutput(const std::string &bytes)
 {
     m_commandSentAt.reset();
-    m_link.setOutput(bytes);
+    noting([&] { m_link.setOutput(bytes); });
     if (bytes == "DF\r" || bytes == "TW\r") {
         m_commandSentAt = m_ticks.ticksMs();
         m_record.requested = true;
@@ -21,7 +44,8 @@ void RecordingSerialLink::setOutput(const std::string &bytes)
 
 std::string RecordingSerialLink::input()
 {
-    std::string bytes = m_link.input();
+    std::string bytes = noting([&] { return m_link.input(); });
+    m_record.bytesReceived += bytes.size();
     if (m_commandSentAt) {
         m_record.reads.push_back({ m_ticks.ticksMs() - *m_commandSentAt, bytes.size() });
         m_record.reply += bytes;
@@ -55,10 +79,54 @@ RecordingCameraDriver::RecordingCameraDriver(CameraDriver &driver, TickClock &ti
 {
 }
 
+template <typename Call> auto RecordingCameraDriver::noting(Call &&call) -> decltype(call())
+{
+    try {
+        return call();
+    } catch (const DriverError &error) {
+        if (m_record.driverLoadError.empty())
+            m_record.driverLoadError = error.what();
+        throw;
+    }
+}
+
+std::int32_t RecordingCameraDriver::CAM_Init(const char *portName)
+{
+    const std::int32_t result = noting([&] { return m_driver.CAM_Init(portName); });
+    m_record.driverInitResult = result;
+    return result;
+}
+
+std::int32_t RecordingCameraDriver::CAM_Ping()
+{
+    return noting([&] { return m_driver.CAM_Ping(); });
+}
+
+void RecordingCameraDriver::CAM_ClosePort()
+{
+    noting([&] { m_driver.CAM_ClosePort(); });
+}
+
+std::optional<std::string> RecordingCameraDriver::CAM_LastError()
+{
+    std::optional<std::string> text = m_driver.CAM_LastError();
+    if (text && m_record.driverErrorText.empty())
+        m_record.driverErrorText = *text;
+    return text;
+}
+
+SecondsReading RecordingSecondsClock::now()
+{
+    const SecondsReading reading = m_clock.now();
+    m_record.secondsReadAtMs.push_back(m_ticks.ticksMs());
+    return reading;
+}
+
 std::int32_t RecordingCameraDriver::CAM_DumpFrame(std::uint8_t *buffer)
 {
     const std::int64_t before = m_ticks.ticksMs();
-    const std::int32_t result = m_driver.CAM_DumpFrame(buffer);
+    const std::int32_t result = noting([&] { return m_driver.CAM_DumpFrame(buffer); });
+    m_record.driverDumpResult = result;
     m_record.driverCallMs = m_ticks.ticksMs() - before;
     m_record.requested = true;
     m_record.reply.assign(reinterpret_cast<const char *>(buffer), kFrameBufferSize);

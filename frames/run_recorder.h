@@ -58,5 +58,6 @@ private:
     RecordingPictureSurface m_pic;
     RecordingSerialLink m_com;
     RecordingCameraDriver m_driver;
+    RecordingSecondsClock m_seconds;
     ConsolePlatform m_platform;
 };
