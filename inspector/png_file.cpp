@@ -35,10 +35,12 @@ std::optional<SavedFrame> ReadSavedFrame(const std::string &path, std::string *e
             *error = reason;
         return std::nullopt;
     };
-    QImageReader reader(QFile::decodeName(path.c_str()), "png");
-    reader.setDecideFormatFromContent(true);
-    if (reader.format() != "png")
-        return fail(QFile::exists(QFile::decodeName(path.c_str())) ? "not a PNG file" : "no such file");
+    const QString file = QFile::decodeName(path.c_str());
+    if (!QFile::exists(file))
+        return fail("no such file");
+    if (QImageReader::imageFormat(file) != "png")
+        return fail("not a PNG file");
+    QImageReader reader(file, "png");
     const QImage read = reader.read();
     if (read.isNull())
         return fail(reader.errorString().toStdString());
