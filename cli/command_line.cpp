@@ -188,8 +188,7 @@ std::string Interpret(const QCommandLineParser &parser, const Options &options, 
         bool number = false;
         const qlonglong n = value.toLongLong(&number);
         if (!number || n < 0 || n > largest || value.startsWith(QLatin1Char('+')))
-            return name + " needs a whole number from 0 to " + std::to_string(largest) + ", not " + Quoted(value)
-                + ".";
+            return name + " needs a whole number from 0 to " + std::to_string(largest) + ", not " + Quoted(value) + ".";
         if (option == &options.tolerance)
             line.tolerance = static_cast<int>(n);
         else

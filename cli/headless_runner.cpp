@@ -17,7 +17,6 @@
 #include "stream_error_reporter.h"
 #include "stream_status_log.h"
 
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -61,8 +60,7 @@ public:
     void frame(const FrameRecord &record, const std::string &path)
     {
         QString error;
-        done(path, SaveFramePng(RenderFrame(record.pixels), QString::fromStdString(path), &error),
-             error.toStdString());
+        done(path, SaveFramePng(RenderFrame(record.pixels), QString::fromStdString(path), &error), error.toStdString());
     }
 
     void reply(const FrameRecord &record, const std::string &path)
@@ -179,8 +177,7 @@ int HeadlessRunner::run(const RunRequest &request)
     // fails the run like any other file.
     if (std::fflush(m_out) != 0 || std::ferror(m_out)) {
         const int error = errno;
-        std::fprintf(m_err, "camconsole: cannot write standard output: %s\n",
-                     std::strerror(error != 0 ? error : EIO));
+        std::fprintf(m_err, "camconsole: cannot write standard output: %s\n", std::strerror(error != 0 ? error : EIO));
         journal.note(ExitCause::OutputFailed);
     }
     journal.writeReports(request.report, request.junit, m_err);

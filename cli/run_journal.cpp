@@ -47,7 +47,8 @@ ReportedRun RunJournal::reported(int round, const FrameRecord &record, std::chro
     run.start = record.startedAt;
     run.durationMs = std::chrono::duration_cast<std::chrono::milliseconds>(end - record.startedAt).count();
     run.timings = TimingsInMs(record);
-    run.bytesReceived = record.test == TestKind::Driver ? record.reply.find_last_not_of('\0') + 1 : record.bytesReceived;
+    run.bytesReceived
+        = record.test == TestKind::Driver ? record.reply.find_last_not_of('\0') + 1 : record.bytesReceived;
     if (record.test == TestKind::Driver && record.reply.find_first_not_of('\0') == std::string::npos)
         run.bytesReceived = 0;
     run.pixelsDrawn = record.pixels.size();

@@ -41,8 +41,10 @@ std::optional<ExpectedFrameCheck> ExpectedFrameFor(const CommandLine &commandLin
 std::string OutputFilesProblem(const CommandLine &commandLine)
 {
     const std::pair<const char *, const std::string *> files[] = {
-        { "--save-picture", &commandLine.savePicture }, { "--save-frame", &commandLine.saveFrame },
-        { "--save-reply", &commandLine.saveReply },     { "--report", &commandLine.report },
+        { "--save-picture", &commandLine.savePicture },
+        { "--save-frame", &commandLine.saveFrame },
+        { "--save-reply", &commandLine.saveReply },
+        { "--report", &commandLine.report },
         { "--junit", &commandLine.junit },
     };
     for (const auto &[option, path] : files) {

@@ -78,8 +78,9 @@ RunVerdict JudgeDirect(const FrameRecord &record)
         return Failed(ExitCause::CameraFailed,
                       "frame incomplete: the camera did not pause within " + Count(record.reply.size()) + " bytes");
     if (Logged(record, "Frame incomplete:"))
-        return Failed(ExitCause::CameraFailed, "frame incomplete: " + Count(record.reply.size()) + " of "
-                                                   + Count(kFullDumpReplyBytes) + " bytes, no byte for 50 ms");
+        return Failed(ExitCause::CameraFailed,
+                      "frame incomplete: " + Count(record.reply.size()) + " of " + Count(kFullDumpReplyBytes)
+                          + " bytes, no byte for 50 ms");
     if (record.pixels.empty())
         return Failed(ExitCause::CameraFailed, "nothing drawn", true);
     return Failed(ExitCause::CameraFailed, "the frame was not accepted", true);
@@ -116,9 +117,8 @@ RunVerdict JudgeDriver(const FrameRecord &record, bool frameComplete)
         return Failed(ExitCause::Unreachable,
                       record.driverErrorText.empty() ? "CAM_Init failed" : DriverPortProblem(record.driverErrorText));
     if (!record.driverDumpResult || *record.driverDumpResult != 1)
-        return Failed(ExitCause::CameraFailed, record.driverErrorText.empty()
-                                                   ? "CAM_DumpFrame failed"
-                                                   : WithoutDevice(record.driverErrorText));
+        return Failed(ExitCause::CameraFailed,
+                      record.driverErrorText.empty() ? "CAM_DumpFrame failed" : WithoutDevice(record.driverErrorText));
     if (!Logged(record, "Image Dump Complete"))
         return Failed(ExitCause::CameraFailed, "frame incomplete: no end marker in the frame buffer");
     if (record.pixels.empty())
@@ -162,8 +162,8 @@ void JudgeAgainstExpected(RunVerdict &verdict, const FrameMismatch &mismatch, st
     std::string reason = "frame differs from the expected one in " + Count(mismatch.cameraPixels) + " camera pixel"
         + (mismatch.cameraPixels == 1 ? "" : "s");
     if (mismatch.surfacePixels != mismatch.cameraPixels)
-        reason += " (" + Count(mismatch.surfacePixels) + " surface pixel" + (mismatch.surfacePixels == 1 ? "" : "s")
-            + ")";
+        reason
+            += " (" + Count(mismatch.surfacePixels) + " surface pixel" + (mismatch.surfacePixels == 1 ? "" : "s") + ")";
     if (!mismatch.listed.empty())
         reason += ", the first at column " + std::to_string(mismatch.listed.front().column) + ", row "
             + std::to_string(mismatch.listed.front().row);

@@ -117,7 +117,8 @@ std::string SchemaProblems(const QJsonObject &schema, const QJsonValue &value, c
         const QJsonObject properties = schema[QStringLiteral("properties")].toObject();
         for (auto it = properties.begin(); it != properties.end(); ++it) {
             if (object.contains(it.key()))
-                problems += SchemaProblems(it.value().toObject(), object[it.key()], where + "." + it.key().toStdString());
+                problems
+                    += SchemaProblems(it.value().toObject(), object[it.key()], where + "." + it.key().toStdString());
         }
     }
     if (value.isArray() && schema.contains(QStringLiteral("items"))) {
@@ -248,7 +249,8 @@ TEST(HeadlessRunTest, FailuresExitWith1AndPortOrDriverErrorsWith3)
         EXPECT_EQ(console.wait(), 3);
         const std::string portText = "/nonexistent/camconsole-port: No such file or directory\nHint: wrong port, or "
                                      "the adapter is unplugged.\n";
-        EXPECT_EQ(console.out(), "Serial port error: " + portText
+        EXPECT_EQ(console.out(),
+                  "Serial port error: " + portText
                       + "camconsole: normal: failed: port missing: /nonexistent/camconsole-port\n");
         EXPECT_EQ(console.err(), portText);
     }
@@ -361,8 +363,8 @@ TEST(HeadlessRunTest, ExpectedFramesJudgeTheRunAndTheReportsSayWhy)
     }
     const std::string report = camera.directory() + "/report.json";
     const std::string junit = camera.directory() + "/junit.xml";
-    ConsoleProcess console(RunArgs(camera, { "--run", "normal,dll", "--expect-frame", good, "--report", report,
-                                             "--junit", junit }));
+    ConsoleProcess console(
+        RunArgs(camera, { "--run", "normal,dll", "--expect-frame", good, "--report", report, "--junit", junit }));
     EXPECT_EQ(console.wait(), 1) << console.err();
     const std::string differs = ": failed: frame differs from the expected one in 7 camera pixels (14 surface "
                                 "pixels), the first at column 0, row 0";
