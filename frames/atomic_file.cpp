@@ -1,11 +1,13 @@
 #include "frames/atomic_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -35,15 +37,39 @@ bool WriteAll(int fd, std::string_view bytes)
     return true;
 }
 
+// Writes into what is at path in place: a device or a pipe (/dev/stdout, say)
+// can not be replaced by a rename.
+int WriteInPlace(const std::string &path, std::string_view bytes)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    int code = WriteAll(fd, bytes) ? 0 : errno;
+    if (::close(fd) != 0 && code == 0)
+        code = errno;
+    return code;
+}
+
 } // namespace
 
-bool WriteFileAtomically(const std::string &path, std::string_view bytes, std::string *error)
+bool WriteFileAtomically(const std::string &requested, std::string_view bytes, std::string *error)
 {
     const auto fail = [error](int code) {
         if (error)
             *error = std::strerror(code);
         return false;
     };
+    // A link keeps pointing where it did: the file it names is replaced.
+    std::string path = requested;
+    if (char *target = ::realpath(requested.c_str(), nullptr)) {
+        path = target;
+        std::free(target);
+    }
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+        const int code = WriteInPlace(path, bytes);
+        return code == 0 ? true : fail(code);
+    }
     const std::string temporary = TemporaryNameFor(path);
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
