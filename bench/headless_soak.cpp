@@ -10,7 +10,7 @@
 //
 //   headless_soak --port DEV --run normal,binary,dll --repeat 300
 #include "cli/command_line.h"
-#include "cli/headless_main.h"
+#include "headless/headless_main.h"
 
 #include <QCoreApplication>
 

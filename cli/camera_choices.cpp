@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 namespace {
 
@@ -12,26 +13,35 @@ constexpr int kCameraPort = 1;
 constexpr const char *kPortVariable = "CAMCONSOLE_PORT1";
 constexpr const char *kDriverVariable = "CAMCONSOLE_DRIVER";
 
-bool IsSet(const char *variable)
+struct Setting {
+    std::string value;
+    ChoiceSource source;
+};
+
+// The option when given, else the environment variable when set and not
+// empty, else the default, and which of them it was.
+Setting ChooseSetting(const std::optional<std::string> &option, const char *variable,
+                      const std::function<std::string()> &defaultValue)
 {
-    const char *value = std::getenv(variable);
-    return value && *value;
+    if (option)
+        return { *option, ChoiceSource::Option };
+    if (const char *value = std::getenv(variable); value && *value)
+        return { value, ChoiceSource::Environment };
+    return { defaultValue(), ChoiceSource::Default };
 }
 
 } // namespace
 
 PortChoice ChoosePort(const std::optional<std::string> &option)
 {
-    if (option)
-        return { *option, ChoiceSource::Option };
-    return { PortDevicePath(kCameraPort), IsSet(kPortVariable) ? ChoiceSource::Environment : ChoiceSource::Default };
+    Setting port = ChooseSetting(option, kPortVariable, [] { return PortDevicePath(kCameraPort); });
+    return { std::move(port.value), port.source };
 }
 
 DriverChoice ChooseDriver(const std::optional<std::string> &option)
 {
-    if (option)
-        return { std::filesystem::absolute(*option).lexically_normal().string(), ChoiceSource::Option };
-    return { DriverLibrary::DefaultPath(), IsSet(kDriverVariable) ? ChoiceSource::Environment : ChoiceSource::Default };
+    const Setting driver = ChooseSetting(option, kDriverVariable, [] { return DriverLibrary::DefaultPath(); });
+    return { std::filesystem::absolute(driver.value).lexically_normal().string(), driver.source };
 }
 
 void UsePortDevice(const std::string &device)

@@ -2,14 +2,19 @@
 #
 #   bin/camconsole, bin/camsim
 #   lib/camconsole/libtarqis.so      the driver library the console loads
+#   lib/camconsole/libcamconsole_window.so, libcamconsole_image.so
+#                                    the console's window and its PNG writers,
+#                                    loaded only when a window opens or a run
+#                                    without one writes a PNG file
 #   include/tarqis/tarqis.h          its C interface
 #   share/applications/camconsole.desktop
 #   share/icons/hicolor/scalable/apps/camconsole.svg
 #   share/metainfo/org.example.camconsole.metainfo.xml   AppStream metadata
 #   share/man/man1/camconsole.1.gz, camsim.1.gz
 #
-# The console finds the driver at ../lib/camconsole/ relative to its own
-# executable, so that folder is fixed rather than the multiarch libdir.
+# The console finds the driver and its own libraries at ../lib/camconsole/
+# relative to its own executable, so that folder is fixed rather than the
+# multiarch libdir.
 
 include(GNUInstallDirs)
 set(CAMCONSOLE_INSTALL_DRIVERDIR lib/camconsole)

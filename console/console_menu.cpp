@@ -1,5 +1,6 @@
 #include "console_menu.h"
 
+#include "driver/driver_library.h"
 #include "form1.h"
 
 #include <QActionGroup>
@@ -31,8 +32,18 @@ void AskForDriver(Form1 &form)
     const QString path = QFileDialog::getOpenFileName(&form, QObject::tr("Driver Library"),
                                                       QString::fromStdString(form.driverChoice().path),
                                                       QObject::tr("Shared libraries (*.so *.so.*);;All files (*)"));
-    if (!path.isEmpty())
-        form.chooseDriver(path.toStdString());
+    if (path.isEmpty())
+        return;
+    // A library that can not serve the driver test is refused now, not at the
+    // next test; the earlier choice stays.
+    if (const std::optional<std::string> problem = DriverLibrary::Check(path.toStdString())) {
+        QMessageBox::warning(
+            &form, QObject::tr("Driver Library"),
+            QObject::tr("%1 can not be used as the driver library:\n%2\n\nThe console keeps %3.")
+                .arg(path, QString::fromStdString(*problem), QString::fromStdString(form.driverChoice().path)));
+        return;
+    }
+    form.chooseDriver(path.toStdString());
 }
 
 } // namespace

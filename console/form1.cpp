@@ -1,7 +1,7 @@
 #include "form1.h"
 
-#include "common/port_device.h"
 #include "console_menu.h"
+#include "frames/recorded_test.h"
 #include "inspector/frames_window.h"
 #include "picture_box.h"
 #include "status_box.h"
@@ -138,32 +138,23 @@ void Form1::setErrorReporter(ErrorReporter *reporter)
     m_errors = reporter ? reporter : m_messageBoxes.get();
 }
 
-std::string Form1::sourceOf(TestKind kind) const
+std::string Form1::driverSource() const
 {
-    if (kind != TestKind::Driver)
-        return PortDevicePath(CameraTests::kCameraPort);
     if (const auto *library = dynamic_cast<const DriverLibrary *>(m_driver.get()))
         return library->path();
     return "(built-in driver)";
 }
 
-void Form1::runTest(TestKind kind, const std::function<void(CameraTests &)> &test)
+void Form1::runTest(TestKind kind)
 {
     if (!m_session.tryStart())
         return; // a test is running: the click is ignored
     if (m_framesWindow)
         m_framesWindow->updateSaveButtons();
     ConsolePlatform platform { *m_log, *Pic, *m_com, m_sleeper, m_ticks, m_seconds, m_events, *m_errors, *m_driver };
-    {
-        // The run is recorded for the frame inspector, however the test ends.
-        RecordedRun recorded(m_recorder, kind, platform, sourceOf(kind));
-        CameraTests tests(recorded.platform());
-        try {
-            test(tests);
-        } catch (const TestCancelled &) {
-            // The window is closing; the test has closed its port on the way out.
-        }
-    }
+    // The run is recorded for the frame inspector, however the test ends; a
+    // run cancelled because the window is closing has closed its port.
+    RunRecordedTest(m_recorder, kind, platform, driverSource());
     m_session.finish();
     if (m_session.closeRequested()) {
         close();
@@ -175,17 +166,17 @@ void Form1::runTest(TestKind kind, const std::function<void(CameraTests &)> &tes
 
 void Form1::df_nomral_Click()
 {
-    runTest(TestKind::Direct, [](CameraTests &tests) { tests.df_nomral_Click(); });
+    runTest(TestKind::Direct);
 }
 
 void Form1::df_bin_Click()
 {
-    runTest(TestKind::LineMode, [](CameraTests &tests) { tests.df_bin_Click(); });
+    runTest(TestKind::LineMode);
 }
 
 void Form1::df_dll_Click()
 {
-    runTest(TestKind::Driver, [](CameraTests &tests) { tests.df_dll_Click(); });
+    runTest(TestKind::Driver);
 }
 
 void Form1::inspectFrames()

@@ -1,15 +1,14 @@
 #pragma once
 
-#include "camera_tests.h"
 #include "cli/camera_choices.h"
 #include "cli/port_listing.h"
 #include "driver/driver_library.h"
 #include "frames/run_recorder.h"
-#include "link/qt_serial_link.h"
 #include "message_box_reporter.h"
 #include "platform/console_platform.h"
 #include "platform/system_timing.h"
-#include "qt_event_pump.h"
+#include "qt_io/qt_event_pump.h"
+#include "qt_io/qt_serial_link.h"
 #include "test_session.h"
 #include "widget_status_log.h"
 
@@ -93,8 +92,10 @@ protected:
 
 private:
     void buildControls();
-    void runTest(TestKind kind, const std::function<void(CameraTests &)> &test);
-    std::string sourceOf(TestKind kind) const;
+    void runTest(TestKind kind);
+    // What the driver test's record names as its source: the driver
+    // library's path.
+    std::string driverSource() const;
 
     std::unique_ptr<SerialLink> m_com;
     std::unique_ptr<CameraDriver> m_driver;

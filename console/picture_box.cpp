@@ -1,6 +1,6 @@
 #include "picture_box.h"
 
-#include "inspector/png_file.h"
+#include "image/png_file.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "image_surface.h"
+#include "image/image_surface.h"
 
 #include <QFrame>
 

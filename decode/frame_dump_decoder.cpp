@@ -1,10 +1,8 @@
 #include "decode/frame_dump_decoder.h"
 
-namespace {
+#include "common/frame_markers.h"
 
-constexpr unsigned char kFrameStart = 1;
-constexpr unsigned char kColumnStart = 2;
-constexpr unsigned char kFrameEnd = 3;
+namespace {
 
 inline void PaintPixel(PictureSurface &pic, std::int64_t x, std::int64_t y, unsigned red, unsigned green, unsigned blue,
                        WalkObserver *observer, std::size_t offset)
@@ -57,8 +55,8 @@ WalkEnd DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump
         } else if (inFrame) {
             if (position + 2 > length) { // frame cut short: blue missing
                 if (observer)
-                    observer->walkEnded(position - 1, WalkObserver::End::CutPixel);
-                return WalkEnd::CutShort;
+                    observer->walkEnded(position - 1, WalkEnd::CutPixel);
+                return WalkEnd::CutPixel;
             }
             PaintPixel(pic, x, y, b, byteAt(position + 1), byteAt(position + 2), observer, position - 1);
             ++y;
@@ -71,14 +69,13 @@ WalkEnd DecodeFrameStream(std::string_view reply, PictureSurface &pic, EventPump
             ++position;
         }
     }
-    if (observer)
-        observer->walkEnded(position - 1, WalkObserver::End::LastByte);
-    if (!frameStarted)
-        return WalkEnd::NoStart;
     // No step starts at the last byte, but an end marker there has arrived.
-    if (inFrame && position == length && byteAt(position) == kFrameEnd)
+    if (frameStarted && inFrame && position == length && byteAt(position) == kFrameEnd)
         inFrame = false;
-    return inFrame ? WalkEnd::CutShort : WalkEnd::EndMarker;
+    const WalkEnd end = !frameStarted ? WalkEnd::NoStart : inFrame ? WalkEnd::CutShort : WalkEnd::EndPassed;
+    if (observer)
+        observer->walkEnded(position - 1, end);
+    return end;
 }
 
 WalkEnd DecodeFrameBuffer(std::span<const std::uint8_t, kFrameBufferSize> buffer, PictureSurface &pic, StatusLog &log,
@@ -108,7 +105,7 @@ WalkEnd DecodeFrameBuffer(std::span<const std::uint8_t, kFrameBufferSize> buffer
         } else if (b == kFrameEnd) {
             log.appendText("Image Dump Complete");
             if (observer)
-                observer->walkEnded(i, WalkObserver::End::EndMarker);
+                observer->walkEnded(i, WalkEnd::EndMarker);
             return WalkEnd::EndMarker;
         } else if (inFrame) {
             PaintPixel(pic, x, y, b, buffer[i + 1], buffer[i + 2], observer, i);
@@ -116,7 +113,8 @@ WalkEnd DecodeFrameBuffer(std::span<const std::uint8_t, kFrameBufferSize> buffer
             i += 2;
         }
     }
+    const WalkEnd end = inFrame ? WalkEnd::CutShort : WalkEnd::NoStart;
     if (observer)
-        observer->walkEnded(i, WalkObserver::End::LastIndex);
-    return inFrame ? WalkEnd::CutShort : WalkEnd::NoStart;
+        observer->walkEnded(i, end);
+    return end;
 }

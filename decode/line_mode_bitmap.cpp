@@ -1,11 +1,12 @@
 #include "decode/line_mode_bitmap.h"
 
+#include "common/frame_markers.h"
+
 #include <cstddef>
 #include <cstdint>
 
 namespace {
 
-constexpr unsigned char kMarker = 170; // 10101010
 constexpr std::int64_t kRowPixels = 80;
 
 } // namespace
@@ -31,7 +32,7 @@ WalkEnd DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLo
     const std::size_t start = reply.find("ACK");
     if (start == std::string_view::npos) {
         if (observer)
-            observer->walkEnded(0, WalkObserver::End::NoAck);
+            observer->walkEnded(0, WalkEnd::NoReply);
         return WalkEnd::NoReply;
     }
     if (observer) {
@@ -45,23 +46,21 @@ WalkEnd DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLo
     // marker count: it cannot overflow however long the reply is.
     bool bitmapStarted = false;
     bool previousWasMarker = false;
-    bool bitmapEnded = false;
+    bool bitmapEnded = false; // on two adjacent markers
     std::int64_t x = 0;
     std::int64_t y = 0;
 
     // The walk stops before the reply's last character.
     std::size_t index = start;
-    WalkObserver::End end = WalkObserver::End::LastByte;
     for (; index + 1 < reply.size(); ++index) {
         const auto byte = static_cast<unsigned char>(reply[index]);
-        if (byte == kMarker) {
+        if (byte == kBitmapMarker) {
             // Same test as GetBinary(byte) == "10101010", without building text.
             if (observer)
                 observer->markerMet(index, byte, bitmapStarted);
             bitmapStarted = true;
             if (previousWasMarker) {
                 bitmapEnded = true;
-                end = WalkObserver::End::TwoMarkers;
                 break;
             }
             previousWasMarker = true;
@@ -82,16 +81,16 @@ WalkEnd DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLo
             observer->byteSkipped(index);
         }
     }
+    WalkEnd end = bitmapStarted ? WalkEnd::CutShort : WalkEnd::NoStart;
+    if (bitmapEnded)
+        end = WalkEnd::EndMarker;
+    // The last character is never examined, but a second marker there has arrived.
+    else if (previousWasMarker && static_cast<unsigned char>(reply.back()) == kBitmapMarker)
+        end = WalkEnd::EndPassed;
     if (observer)
         observer->walkEnded(index, end);
 
     const SecondsReading t3 = clock.now();
     log.appendLine("Time to display frame: " + std::to_string(SecondsBetween(t2, t3)));
-
-    // The last character is never examined, but a second marker there has arrived.
-    if (!bitmapEnded && previousWasMarker && static_cast<unsigned char>(reply.back()) == kMarker)
-        bitmapEnded = true;
-    if (bitmapEnded)
-        return WalkEnd::EndMarker;
-    return bitmapStarted ? WalkEnd::CutShort : WalkEnd::NoStart;
+    return end;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "decode/walk_end.h"
 #include "platform/picture_surface.h"
 
 #include <cstddef>
@@ -27,15 +28,6 @@ struct WalkPixel {
 // overridden; a decoder given no observer behaves exactly as without one.
 class WalkObserver {
 public:
-    enum class End {
-        LastByte, // the stream ran out; the byte at the end offset, if any, was never a step
-        CutPixel, // a pixel's blue byte lay beyond the reply: nothing drawn for it
-        EndMarker, // the buffer variant stopped at its first end marker
-        LastIndex, // the buffer variant passed its last examined index
-        TwoMarkers, // the line-mode walk met two adjacent markers
-        NoAck, // the line-mode reply holds no "ACK": nothing walked
-    };
-
     virtual ~WalkObserver() = default;
 
     // The first byte examined.
@@ -52,8 +44,8 @@ public:
     // column marker outside a frame.
     virtual void byteSwallowed(std::size_t) {}
     virtual void pixelDrawn(const WalkPixel &) {}
-    // The walk ended for that reason; offset is the first byte no step
-    // examined (for CutPixel the cut pixel's red byte, for EndMarker and
-    // TwoMarkers the marker that ended it).
-    virtual void walkEnded(std::size_t, End) {}
+    // The walk ended so; offset is the first byte no step examined (for
+    // CutPixel the cut pixel's red byte, for EndMarker the marker that ended
+    // it), 0 for NoReply.
+    virtual void walkEnded(std::size_t, WalkEnd) {}
 };

@@ -1,5 +1,7 @@
 #include "driver_library.h"
 
+#include "platform/console_library.h"
+
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -20,10 +22,27 @@ std::string DriverLibrary::DefaultPath()
 {
     if (const char *path = std::getenv("CAMCONSOLE_DRIVER"); path && *path)
         return std::filesystem::absolute(path).lexically_normal().string();
-    std::error_code error;
-    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    const std::filesystem::path bin = error ? std::filesystem::current_path() : executable.parent_path();
-    return (bin / ".." / "lib" / "camconsole" / "libtarqis.so").lexically_normal().string();
+    return ConsoleLibraryPath("libtarqis.so");
+}
+
+std::optional<std::string> DriverLibrary::Check(const std::string &path)
+{
+    void *handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char *text = dlerror();
+        return text ? text : "cannot load " + path;
+    }
+    std::optional<std::string> problem;
+    for (const char *name : { "CAM_Init", "CAM_Ping", "CAM_DumpFrame", "CAM_ClosePort" }) {
+        dlerror();
+        if (!dlsym(handle, name)) {
+            const char *text = dlerror();
+            problem = text ? text : std::string("undefined symbol: ") + name;
+            break;
+        }
+    }
+    dlclose(handle);
+    return problem;
 }
 
 DriverLibrary::DriverLibrary(std::string path) : m_path(std::move(path))

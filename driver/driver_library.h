@@ -2,6 +2,7 @@
 
 #include "camera_driver.h"
 
+#include <optional>
 #include <string>
 
 // The camera driver library, loaded from a file on the first call of one of
@@ -14,6 +15,12 @@ public:
     // $CAMCONSOLE_DRIVER when set, else ../lib/camconsole/libtarqis.so
     // beside the running executable, as an absolute path.
     static std::string DefaultPath();
+
+    // Loads the library at path and looks for the four entries the console
+    // calls (CAM_Init, CAM_Ping, CAM_DumpFrame, CAM_ClosePort), then unloads
+    // it: the loader's words for the first that fails, nullopt when all are
+    // there. For a choice made by hand, checked before it replaces another.
+    static std::optional<std::string> Check(const std::string &path);
 
     explicit DriverLibrary(std::string path = DefaultPath());
     // Where the library is (or will be) loaded from.

@@ -30,6 +30,15 @@ struct FrameMismatch {
     std::vector<Pixel> listed;
 };
 
+// A frame saved by Save Frame As... or --save-frame, read back: every opaque
+// pixel as drawn, every transparent one as never drawn (image/png_file.h
+// reads it).
+struct SavedFrame {
+    DrawnPixels pixels;
+    int width = 0;
+    int height = 0;
+};
+
 // Compares every surface pixel drawn in either frame: it differs when one of
 // them lacks it or one of its color components differs by more than
 // tolerance. Lists at most listLimit camera pixels.

@@ -49,3 +49,46 @@ void ForEachDrawnInEither(const DrawnPixels &first, const DrawnPixels &second,
 {
     Merge(first, second, visit);
 }
+
+CameraPixelComparison CompareCameraPixels(const DrawnPixels &first, const DrawnPixels &second, std::size_t listLimit)
+{
+    CameraPixelComparison result;
+    bool open = false; // a camera pixel is being gathered
+    bool differs = false;
+    CameraPixelDifference current;
+    const auto flush = [&] {
+        if (!open)
+            return;
+        ++result.compared;
+        if (differs) {
+            ++result.differing;
+            if (result.listed.size() < listLimit)
+                result.listed.push_back(current);
+        }
+        open = false;
+    };
+    Merge(first, second, [&](std::int32_t x, std::int32_t y, const ColorValue *inFirst, const ColorValue *inSecond) {
+        ++result.surface.compared;
+        const bool surfaceDiffers = !inFirst || !inSecond || *inFirst != *inSecond;
+        if (surfaceDiffers)
+            ++result.surface.differing;
+        const std::int32_t left = x - x % 2;
+        if (!open || current.row != y || current.x != left) {
+            flush();
+            open = true;
+            differs = false;
+            current = {};
+            current.column = left / 2 - 1;
+            current.row = y;
+            current.x = left;
+        }
+        differs = differs || surfaceDiffers;
+        // The left surface pixel's color stands for the camera pixel; the right one's where the left is missing.
+        if (inFirst && (!current.inFirst || x == left))
+            current.inFirst = *inFirst;
+        if (inSecond && (!current.inSecond || x == left))
+            current.inSecond = *inSecond;
+    });
+    flush();
+    return result;
+}

@@ -17,19 +17,6 @@ constexpr TimingLabel kTimingLabels[] = {
 
 } // namespace
 
-std::string_view TestCaption(TestKind test)
-{
-    switch (test) {
-    case TestKind::Direct:
-        return "DF --> Normal (RGB)";
-    case TestKind::LineMode:
-        return "DF --> Binary";
-    case TestKind::Driver:
-        return "DF --> DLL (RGB)";
-    }
-    return {};
-}
-
 std::vector<LoggedTiming> TimingsIn(std::string_view logText)
 {
     std::vector<LoggedTiming> timings;

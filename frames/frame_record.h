@@ -2,8 +2,8 @@
 
 #include "frames/drawn_pixels.h"
 #include "link/serial_link.h"
+#include "procedures/test_kind.h"
 
-#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -12,20 +12,20 @@
 #include <string_view>
 #include <vector>
 
-// The console's three tests.
-enum class TestKind { Direct, LineMode, Driver };
-inline constexpr std::array<TestKind, 3> kAllTests = { TestKind::Direct, TestKind::LineMode, TestKind::Driver };
-
-// The caption of the test's button: "DF --> Normal (RGB)", "DF --> Binary",
-// "DF --> DLL (RGB)".
-std::string_view TestCaption(TestKind test);
-
 // One read of a reception loop: when it happened, counted from the moment
 // the command went out, and how many bytes it brought (possibly none).
 struct ReceptionRead {
     std::int64_t msSinceCommand = 0;
     std::size_t bytes = 0;
     bool operator==(const ReceptionRead &) const = default;
+};
+
+// How a reception loop stopped reading (direct and line-mode tests).
+enum class ReceptionEnd : std::uint8_t {
+    Unknown, // no reception loop ran after the command (or it has not ended)
+    Pause, // a read cycle in which nothing arrived
+    SizeLimit, // the reply reached the loop's size limit with bytes still waiting
+    LinkError, // the link failed while the reply arrived
 };
 
 // A timing the test wrote to the log: its label and number, and the unit
@@ -58,8 +58,18 @@ struct FrameRecord {
     bool decoded = false;
     // The reads that brought the reply (direct and line-mode tests).
     std::vector<ReceptionRead> reads;
-    // How long CAM_DumpFrame took (driver test).
+    // How the reception of the reply ended: the pause that ended it (the
+    // sleep since the last read, in ms), the bytes still waiting at the size
+    // limit, or the link's failure (its words are linkFault's text).
+    ReceptionEnd receptionEnd = ReceptionEnd::Unknown;
+    // How long the test slept between the command and its first read (the
+    // line-mode test waits 250 ms): a wait that is the console's, not the camera's.
+    std::int64_t sleptBeforeFirstReadMs = 0;
+    std::int64_t pauseMs = 0;
+    std::int64_t bytesWaiting = 0;
+    // How long CAM_DumpFrame took and what it returned (driver test).
     std::optional<std::int64_t> driverCallMs;
+    std::optional<std::int32_t> driverResult;
 
     DrawnPixels pixels;
 
@@ -67,11 +77,12 @@ struct FrameRecord {
     std::string logText;
     std::vector<LoggedTiming> timings;
 
-    // What a run's verdict on the command line is judged from (the window
-    // shows none of it).
+    // Mostly what a run's verdict on the command line is judged from.
     // Every byte read over the link, the replies before the request included.
     std::size_t bytesReceived = 0;
-    // The first link error the test met, and whether the port was open by then.
+    // The first link error the test met: its cause, the link's words for it
+    // (also those of a reception that ended by a link error), and whether
+    // the port was open by then.
     struct LinkFault {
         LinkError::Cause cause = LinkError::Cause::Other;
         std::string text;
@@ -79,11 +90,11 @@ struct FrameRecord {
     };
     std::optional<LinkFault> linkFault;
     bool portOpened = false;
-    // The driver test: what CAM_Init and CAM_DumpFrame returned, the first
-    // non-empty text CAM_LastError gave, and the loader's text when the
-    // library could not be loaded or lacks an entry.
+    // The driver test: what CAM_Init returned (CAM_DumpFrame's result is
+    // driverResult above), the first non-empty text CAM_LastError gave, and
+    // the loader's text when the library could not be loaded or lacks an
+    // entry.
     std::optional<std::int32_t> driverInitResult;
-    std::optional<std::int32_t> driverDumpResult;
     std::string driverErrorText;
     std::string driverLoadError;
     // The tick clock (ms) at every reading of the seconds clock, so that a

@@ -13,8 +13,17 @@ inline constexpr double kWireBytesPerSecond = 11520.0;
 struct ReceptionFigures {
     std::size_t reads = 0;
     std::size_t bytes = 0;
+    // When the read that brought the first bytes happened, and how many it
+    // brought: the wait before the first byte is the console's as much as
+    // the camera's (the line-mode test sleeps 250 ms before its first read).
+    std::int64_t firstBytesMs = 0;
+    std::size_t firstReadBytes = 0;
     // When the read that brought the last bytes happened (0 without bytes).
     std::int64_t lastBytesMs = 0;
+    // bytes per second while they arrived: those after the first read that
+    // brought any, over the time from that read to the last; 0 when all came
+    // in one read.
+    double arrivalBytesPerSecond = 0;
     // bytes per second up to that read; 0 when it is unknown (no bytes, or
     // all of them in a read at the command's own millisecond).
     double effectiveBytesPerSecond = 0;

@@ -2,18 +2,22 @@
 
 #include "platform/timing.h"
 
+#include <algorithm>
+
 RecordingSerialLink::RecordingSerialLink(SerialLink &link, TickClock &ticks, FrameRecord &record)
     : m_link(link), m_ticks(ticks), m_record(record)
 {
 }
 
-template <typename Call> auto RecordingSerialLink::noting(Call &&call) -> decltype(call())
+template <typename Call> auto RecordingSerialLink::noting(Call &&call, bool reading) -> decltype(call())
 {
     try {
         return call();
     } catch (const LinkError &error) {
         if (!m_record.linkFault)
             m_record.linkFault = FrameRecord::LinkFault { error.cause(), error.what(), m_record.portOpened };
+        if (reading && m_commandSentAt)
+            m_record.receptionEnd = ReceptionEnd::LinkError;
         throw;
     }
 }
@@ -25,32 +29,58 @@ void RecordingSerialLink::setPortOpen(bool open)
         m_record.portOpened = true;
 }
 
-int RecordingSerialLink::inBufferCount()
-{
-    return noting([&] { return m_link.inBufferCount(); });
-}
-
 void RecordingSerialLink::setOutput(const std::string &bytes)
 {
     m_commandSentAt.reset();
     noting([&] { m_link.setOutput(bytes); });
     if (bytes == "DF\r" || bytes == "TW\r") {
         m_commandSentAt = m_ticks.ticksMs();
+        m_sleptSinceRead = 0;
         m_record.requested = true;
         m_record.reply.clear();
         m_record.reads.clear();
+        m_record.receptionEnd = ReceptionEnd::Unknown;
+        m_record.sleptBeforeFirstReadMs = 0;
     }
 }
 
 std::string RecordingSerialLink::input()
 {
-    std::string bytes = noting([&] { return m_link.input(); });
+    std::string bytes = noting([&] { return m_link.input(); }, true);
     m_record.bytesReceived += bytes.size();
     if (m_commandSentAt) {
+        if (m_record.reads.empty())
+            m_record.sleptBeforeFirstReadMs = m_sleptSinceRead;
         m_record.reads.push_back({ m_ticks.ticksMs() - *m_commandSentAt, bytes.size() });
         m_record.reply += bytes;
+        m_record.receptionEnd = ReceptionEnd::Unknown;
+        m_sleptSinceRead = 0;
     }
     return bytes;
+}
+
+int RecordingSerialLink::inBufferCount()
+{
+    const int waiting = noting([&] { return m_link.inBufferCount(); }, true);
+    if (m_commandSentAt && !m_record.reads.empty()) {
+        // The reception loop looks once a cycle; the look that ends it is its last.
+        m_record.receptionEnd = waiting <= 0 ? ReceptionEnd::Pause : ReceptionEnd::SizeLimit;
+        m_record.pauseMs = m_sleptSinceRead;
+        m_record.bytesWaiting = std::max(0, waiting);
+    }
+    return waiting;
+}
+
+void RecordingSerialLink::noteSleep(int milliseconds)
+{
+    if (m_commandSentAt)
+        m_sleptSinceRead += milliseconds;
+}
+
+void RecordingSleeper::sleepMs(int milliseconds)
+{
+    m_link.noteSleep(milliseconds);
+    m_sleeper.sleepMs(milliseconds);
 }
 
 void RecordingPictureSurface::usePixelUnits()
@@ -126,8 +156,8 @@ std::int32_t RecordingCameraDriver::CAM_DumpFrame(std::uint8_t *buffer)
 {
     const std::int64_t before = m_ticks.ticksMs();
     const std::int32_t result = noting([&] { return m_driver.CAM_DumpFrame(buffer); });
-    m_record.driverDumpResult = result;
     m_record.driverCallMs = m_ticks.ticksMs() - before;
+    m_record.driverResult = result;
     m_record.requested = true;
     m_record.reply.assign(reinterpret_cast<const char *>(buffer), kFrameBufferSize);
     return result;

@@ -15,7 +15,9 @@
 
 // Forwards to the link. After an output of "DF\r" or "TW\r" it keeps every
 // read until the next output: its time since that output and its bytes. The
-// record's reply is the reads concatenated.
+// record's reply is the reads concatenated. It also notes how the reception
+// ended: the last look at the bytes waiting after a read finds none (a
+// pause) or some (the loop's size limit), or the link fails.
 class RecordingSerialLink final : public SerialLink {
 public:
     RecordingSerialLink(SerialLink &link, TickClock &ticks, FrameRecord &record);
@@ -28,14 +30,33 @@ public:
     std::string input() override;
     int inBufferCount() override;
 
+    // A sleep of the test (see RecordingSleeper): after the command, the
+    // sleeps since the last read are the pause a reception loop waited.
+    void noteSleep(int milliseconds);
+
 private:
-    // Runs a call of the link, noting the first link error that passes.
-    template <typename Call> auto noting(Call &&call) -> decltype(call());
+    // Runs a call of the link, noting the first link error that passes and,
+    // for a read after the command, that the reception ended by it.
+    template <typename Call> auto noting(Call &&call, bool reading = false) -> decltype(call());
 
     SerialLink &m_link;
     TickClock &m_ticks;
     FrameRecord &m_record;
     std::optional<std::int64_t> m_commandSentAt;
+    std::int64_t m_sleptSinceRead = 0;
+};
+
+// Forwards to the sleeper and tells the recording link of each sleep, so the
+// record says how long the pause was that ended a reception.
+class RecordingSleeper final : public Sleeper {
+public:
+    RecordingSleeper(Sleeper &sleeper, RecordingSerialLink &link) : m_sleeper(sleeper), m_link(link) {}
+
+    void sleepMs(int milliseconds) override;
+
+private:
+    Sleeper &m_sleeper;
+    RecordingSerialLink &m_link;
 };
 
 // Forwards to the surface and keeps every pixel painted, unclipped; a clear

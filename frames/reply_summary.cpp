@@ -1,6 +1,7 @@
 #include "frames/reply_summary.h"
 #include "platform/null_platform.h"
 
+#include "common/frame_markers.h"
 #include "decode/frame_dump_decoder.h"
 #include "decode/line_mode_bitmap.h"
 #include "frames/number_text.h"
@@ -12,9 +13,6 @@
 
 namespace {
 
-constexpr unsigned char kFrameStart = 1;
-constexpr unsigned char kColumnStart = 2;
-constexpr unsigned char kFrameEnd = 3;
 constexpr std::size_t kBitmapRowPixels = 80;
 // How many markers or frames the description lists one by one.
 constexpr std::size_t kListedRuns = 12;
@@ -147,9 +145,17 @@ void DescribeLineMode(const ReplySummary &s, std::vector<std::string> &lines)
 
 void DescribeEnd(const ReplySummary &s, std::vector<std::string> &lines)
 {
-    using End = WalkObserver::End;
     switch (s.end) {
-    case End::LastByte:
+    case WalkEnd::NoStart:
+    case WalkEnd::CutShort:
+    case WalkEnd::EndPassed:
+        // The data ran out: the buffer variant passed its last examined
+        // index, the others met the reply's last byte.
+        if (s.decoder == ReplyDecoder::FrameBuffer) {
+            lines.push_back("The walk passed index " + At(kLastScannedFrameBufferIndex)
+                            + " without an end marker; the rest of the buffer is never examined.");
+            break;
+        }
         if (s.endOffset < s.size)
             lines.push_back("The walk ended before the last byte (" + At(s.endOffset) + "), which is never examined.");
         else
@@ -157,21 +163,18 @@ void DescribeEnd(const ReplySummary &s, std::vector<std::string> &lines)
         if (s.decoder == ReplyDecoder::LineMode)
             lines.push_back("It did not end on two markers.");
         break;
-    case End::CutPixel:
+    case WalkEnd::CutPixel:
         lines.push_back("The walk ended at the cut pixel.");
         break;
-    case End::EndMarker:
-        lines.push_back("The walk stopped at the first end marker (" + At(s.endOffset)
-                        + ") and logged \"Image Dump Complete\".");
+    case WalkEnd::EndMarker:
+        if (s.decoder == ReplyDecoder::LineMode)
+            lines.push_back("The walk ended on two markers, at " + At(s.endOffset - 1) + " and " + At(s.endOffset)
+                            + ".");
+        else
+            lines.push_back("The walk stopped at the first end marker (" + At(s.endOffset)
+                            + ") and logged \"Image Dump Complete\".");
         break;
-    case End::LastIndex:
-        lines.push_back("The walk passed index " + At(kLastScannedFrameBufferIndex)
-                        + " without an end marker; the rest of the buffer is never examined.");
-        break;
-    case End::TwoMarkers:
-        lines.push_back("The walk ended on two markers, at " + At(s.endOffset - 1) + " and " + At(s.endOffset) + ".");
-        break;
-    case End::NoAck:
+    case WalkEnd::NoReply:
         break;
     }
 }
@@ -292,12 +295,12 @@ void SummaryBuilder::pixelDrawn(const WalkPixel &)
         ++frame.pixelsBeforeFirstColumn;
 }
 
-void SummaryBuilder::walkEnded(std::size_t offset, End end)
+void SummaryBuilder::walkEnded(std::size_t offset, WalkEnd end)
 {
     closeColumn();
     m_summary.end = end;
     m_summary.endOffset = offset;
-    if (end == End::CutPixel)
+    if (end == WalkEnd::CutPixel)
         m_summary.cutPixel = offset;
     if (m_summary.decoder == ReplyDecoder::LineMode && m_summary.pixels > 0) {
         m_summary.rows = (m_summary.pixels + kBitmapRowPixels - 1) / kBitmapRowPixels;

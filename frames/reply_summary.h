@@ -49,7 +49,7 @@ struct ReplySummary {
     std::optional<std::size_t> ack; // first "ACK" in the bytes
     bool walked = false; // false: line-mode reply without "ACK", or not a whole frame buffer
     std::size_t walkStart = 0; // first byte examined
-    WalkObserver::End end = WalkObserver::End::LastByte;
+    WalkEnd end = WalkEnd::NoStart;
     std::size_t endOffset = 0; // see WalkObserver::walkEnded
     std::vector<MarkerMet> markers; // in walk order
     std::size_t pixels = 0; // camera pixels drawn (each is two surface pixels)
@@ -78,7 +78,7 @@ public:
     void byteSkipped(std::size_t offset) override;
     void byteSwallowed(std::size_t offset) override;
     void pixelDrawn(const WalkPixel &pixel) override;
-    void walkEnded(std::size_t offset, End end) override;
+    void walkEnded(std::size_t offset, WalkEnd end) override;
 
     ReplySummary take();
 

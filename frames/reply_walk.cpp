@@ -1,12 +1,11 @@
 #include "frames/reply_walk.h"
 
+#include "common/frame_markers.h"
+
 #include <algorithm>
 #include <limits>
 
 namespace {
-
-constexpr unsigned char kFrameStart = 1;
-constexpr unsigned char kColumnStart = 2;
 
 std::uint64_t SurfaceKey(std::int64_t x, std::int64_t y)
 {
@@ -58,10 +57,10 @@ public:
         setRole(pixel.offset, ReplyWalk::ByteCountOf(pixel), ByteRole::Pixel);
         m_walk.m_pixels.push_back(pixel);
     }
-    void walkEnded(std::size_t offset, End end) override
+    void walkEnded(std::size_t offset, WalkEnd end) override
     {
         m_summary.walkEnded(offset, end);
-        if (end == End::CutPixel)
+        if (end == WalkEnd::CutPixel)
             setRole(offset, 1, ByteRole::CutPixel);
     }
 

@@ -34,6 +34,7 @@ void RunRecorder::begin(TestKind test)
 void RunRecorder::keep(std::shared_ptr<const FrameRecord> record)
 {
     m_running.reset();
+    m_lastRun = record->test;
     m_last[SlotOf(record->test)] = std::move(record);
 }
 
@@ -43,9 +44,10 @@ RecordedRun::RecordedRun(RunRecorder &recorder, TestKind test, const ConsolePlat
       m_status(platform.status, *m_record),
       m_pic(platform.pic, *m_record),
       m_com(platform.com, platform.ticks, *m_record),
+      m_sleeper(platform.sleeper, m_com),
       m_driver(platform.driver, platform.ticks, *m_record),
       m_seconds(platform.seconds, platform.ticks, *m_record),
-      m_platform { m_status,  m_pic,           m_com,           platform.sleeper, platform.ticks,
+      m_platform { m_status,  m_pic,           m_com,           m_sleeper, platform.ticks,
                    m_seconds, platform.events, platform.errors, m_driver }
 {
     m_record->pixels.makeRoomForAFrame();

@@ -25,6 +25,8 @@ public:
     std::optional<TestKind> running() const { return m_running; }
     // The record of the test's last finished run; null before the first.
     std::shared_ptr<const FrameRecord> last(TestKind test) const;
+    // The test whose run ended last, if any has.
+    std::optional<TestKind> lastRun() const { return m_lastRun; }
 
 private:
     friend class RecordedRun;
@@ -32,6 +34,7 @@ private:
     void keep(std::shared_ptr<const FrameRecord> record);
 
     std::optional<TestKind> m_running;
+    std::optional<TestKind> m_lastRun;
     std::array<std::shared_ptr<const FrameRecord>, kAllTests.size()> m_last;
 };
 
@@ -57,6 +60,7 @@ private:
     RecordingStatusLog m_status;
     RecordingPictureSurface m_pic;
     RecordingSerialLink m_com;
+    RecordingSleeper m_sleeper;
     RecordingCameraDriver m_driver;
     RecordingSecondsClock m_seconds;
     ConsolePlatform m_platform;

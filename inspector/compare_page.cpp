@@ -1,6 +1,7 @@
 #include "inspector/compare_page.h"
 
-#include "inspector/frame_image.h"
+#include "image/frame_image.h"
+#include "inspector/frame_source.h"
 #include "inspector/frame_view.h"
 #include "inspector/record_page.h"
 #include "inspector/record_text.h"
@@ -8,6 +9,8 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -17,17 +20,6 @@
 
 namespace {
 
-const QRgb kColorsDiffer = qRgb(255, 0, 0);
-const QRgb kDirectOnly = qRgb(255, 220, 0);
-const QRgb kDriverOnly = qRgb(0, 220, 255);
-
-// A color faded towards mid gray, for pixels that match.
-QRgb Dimmed(ColorValue color)
-{
-    const auto fade = [](unsigned c) { return static_cast<int>(96 + c * 3 / 8); };
-    return qRgb(fade(RedOf(color)), fade(GreenOf(color)), fade(BlueOf(color)));
-}
-
 QLabel *Caption(const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
@@ -35,32 +27,36 @@ QLabel *Caption(const QString &text, QWidget *parent)
     return label;
 }
 
-} // namespace
-
-QImage ComparePage::DifferenceImage(const DrawnPixels &direct, const DrawnPixels &driver)
+QString ColorOrNone(const std::optional<ColorValue> &color)
 {
-    const auto width
-        = static_cast<int>(std::min<std::int64_t>(std::max(direct.width(), driver.width()), kFrameImageLimit));
-    const auto height
-        = static_cast<int>(std::min<std::int64_t>(std::max(direct.height(), driver.height()), kFrameImageLimit));
-    if (width == 0 || height == 0)
-        return {};
-    QImage image(width, height, QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    ForEachDrawnInEither(direct, driver, [&](std::int32_t x, std::int32_t y, const ColorValue *a, const ColorValue *b) {
-        if (x >= width || y >= height)
-            return;
-        QRgb shown = kColorsDiffer;
-        if (!b)
-            shown = kDirectOnly;
-        else if (!a)
-            shown = kDriverOnly;
-        else if (*a == *b)
-            shown = Dimmed(*a);
-        reinterpret_cast<QRgb *>(image.scanLine(y))[x] = shown;
-    });
-    return image;
+    return color ? ColorText(*color) : QStringLiteral("not drawn");
 }
+
+// The two surface pixels of a listed camera pixel.
+QRect SurfaceRect(const CameraPixelDifference &d)
+{
+    return { d.x, d.row, 2, 1 };
+}
+
+QString Where(const CameraPixelDifference &d)
+{
+    return d.column < 0 ? QStringLiteral("before the first column, row %1").arg(d.row)
+                        : QStringLiteral("column %1, row %2").arg(d.column).arg(d.row);
+}
+
+// "column 0, row 0: #0F0F0F / #EFEFEF": short enough for the list.
+QString DifferenceText(const CameraPixelDifference &d)
+{
+    const auto hex = [](const std::optional<ColorValue> &color) {
+        if (!color)
+            return QStringLiteral("none");
+        const unsigned rgb = RedOf(*color) << 16 | GreenOf(*color) << 8 | BlueOf(*color);
+        return QStringLiteral("#%1").arg(rgb, 6, 16, QLatin1Char('0')).toUpper();
+    };
+    return QStringLiteral("%1: %2 / %3").arg(Where(d), hex(d.inFirst), hex(d.inSecond));
+}
+
+} // namespace
 
 ComparePage::ComparePage(QWidget *parent) : QWidget(parent)
 {
@@ -96,6 +92,12 @@ ComparePage::ComparePage(QWidget *parent) : QWidget(parent)
                                     "drawn by the driver dump only &nbsp; dimmed: the same"),
                      content);
     tools->addWidget(legend);
+    m_previous = new QPushButton(QStringLiteral("< Previous"), content);
+    m_next = new QPushButton(QStringLiteral("Next >"), content);
+    m_position = new QLabel(content);
+    tools->addWidget(m_previous);
+    tools->addWidget(m_next);
+    tools->addWidget(m_position);
     m_cutNotice = new QLabel(content);
     tools->addWidget(m_cutNotice, 1);
     layout->addLayout(tools);
@@ -112,6 +114,14 @@ ComparePage::ComparePage(QWidget *parent) : QWidget(parent)
         paneLayout->addWidget(m_views[i], 1);
         split->addWidget(pane);
     }
+    auto *listPane = new QWidget(split);
+    auto *listLayout = new QVBoxLayout(listPane);
+    listLayout->setContentsMargins(0, 0, 0, 0);
+    listLayout->addWidget(Caption(QStringLiteral("Differing camera pixels (direct / driver)"), listPane));
+    m_list = new QListWidget(listPane);
+    listLayout->addWidget(m_list, 1);
+    split->addWidget(listPane);
+    split->setStretchFactor(3, 0);
     layout->addWidget(split, 1);
     m_readout = new QLabel(QStringLiteral(" "), content);
     m_readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -132,6 +142,9 @@ ComparePage::ComparePage(QWidget *parent) : QWidget(parent)
                     &QScrollBar::setValue);
         }
     }
+    connect(m_list, &QListWidget::currentRowChanged, this, &ComparePage::showDifference);
+    connect(m_next, &QPushButton::clicked, this, &ComparePage::nextDifference);
+    connect(m_previous, &QPushButton::clicked, this, &ComparePage::previousDifference);
     showRecords(nullptr, nullptr);
 }
 
@@ -150,20 +163,86 @@ void ComparePage::showRecords(std::shared_ptr<const FrameRecord> direct, std::sh
         m_stack->setCurrentIndex(0);
         return;
     }
-    m_difference = CompareFrames(m_direct->pixels, m_driver->pixels);
+    m_difference = CompareCameraPixels(m_direct->pixels, m_driver->pixels, kListedDifferences);
     m_heading->setText(RecordHeading(*m_direct) + QStringLiteral("\n") + RecordHeading(*m_driver));
-    m_count->setText(QStringLiteral("%1 of %2 pixels differ")
-                         .arg(CountText(m_difference.differing), CountText(m_difference.compared)));
-    const FrameImage directImage = RenderFrame(m_direct->pixels);
-    const FrameImage driverImage = RenderFrame(m_driver->pixels);
-    m_views[0]->setFrame(directImage.image);
-    m_views[1]->setFrame(driverImage.image);
-    m_views[2]->setFrame(DifferenceImage(m_direct->pixels, m_driver->pixels));
-    const bool cut = directImage.cut() || driverImage.cut();
-    m_cutNotice->setText(cut ? QStringLiteral("The views show at most %1 x %1 surface pixels; the count covers all.")
+    QString count = QStringLiteral("%1 of %2 camera pixels differ")
+                        .arg(CountText(m_difference.differing), CountText(m_difference.compared));
+    if (m_difference.surface.differing != m_difference.differing)
+        count += QStringLiteral(" (%1 surface pixels)").arg(CountText(m_difference.surface.differing));
+    m_count->setText(count);
+
+    // The views draw from the records' pixels as they paint.
+    const std::shared_ptr<const DrawnPixels> directPixels(m_direct, &m_direct->pixels);
+    const std::shared_ptr<const DrawnPixels> driverPixels(m_driver, &m_driver->pixels);
+    const auto sourceOf = [](const std::shared_ptr<const DrawnPixels> &pixels) -> std::shared_ptr<const FrameSource> {
+        return pixels->empty() ? nullptr : std::make_shared<DrawnPixelsSource>(pixels);
+    };
+    m_views[0]->setSource(sourceOf(directPixels));
+    m_views[1]->setSource(sourceOf(driverPixels));
+    m_views[2]->setSource(directPixels->empty() && driverPixels->empty()
+                              ? nullptr
+                              : std::make_shared<DifferenceSource>(directPixels, driverPixels));
+    const auto cut = [](const DrawnPixels &p) { return p.width() > kFrameImageLimit || p.height() > kFrameImageLimit; };
+    m_cutNotice->setText(cut(*directPixels) || cut(*driverPixels)
+                             ? QStringLiteral("The views show at most %1 x %1 surface pixels; the count covers all.")
                                    .arg(CountText(kFrameImageLimit))
                              : QString());
+
+    std::vector<QRect> rings;
+    m_list->blockSignals(true);
+    m_list->clear();
+    for (const CameraPixelDifference &d : m_difference.listed) {
+        m_list->addItem(DifferenceText(d));
+        m_list->item(m_list->count() - 1)
+            ->setToolTip(QStringLiteral("%1\ndirect: %2\ndriver: %3")
+                             .arg(Where(d), ColorOrNone(d.inFirst), ColorOrNone(d.inSecond)));
+        rings.push_back(SurfaceRect(d));
+    }
+    if (m_difference.differing > m_difference.listed.size())
+        m_list->addItem(
+            QStringLiteral("... and %1 more").arg(CountText(m_difference.differing - m_difference.listed.size())));
+    m_list->blockSignals(false);
+    m_views[2]->setRings(std::move(rings));
+    m_position->setText(m_difference.listed.empty() ? QStringLiteral("No differences.") : QString());
+    m_previous->setEnabled(false);
+    m_next->setEnabled(!m_difference.listed.empty());
     m_stack->setCurrentIndex(1);
+}
+
+int ComparePage::currentDifference() const
+{
+    const int row = m_list->currentRow();
+    return row >= 0 && static_cast<std::size_t>(row) < m_difference.listed.size() ? row : -1;
+}
+
+void ComparePage::showDifference(int index)
+{
+    if (index < 0 || static_cast<std::size_t>(index) >= m_difference.listed.size())
+        return;
+    if (m_list->currentRow() != index) {
+        m_list->setCurrentRow(index); // comes back here through the list's signal
+        return;
+    }
+    const CameraPixelDifference &d = m_difference.listed[static_cast<std::size_t>(index)];
+    for (FrameView *view : m_views) {
+        view->setMarks({ SurfaceRect(d) });
+        view->centreOn(SurfaceRect(d));
+    }
+    m_position->setText(
+        QStringLiteral("%1 of %2")
+            .arg(CountText(static_cast<std::uint64_t>(index) + 1), CountText(m_difference.listed.size())));
+    m_previous->setEnabled(index > 0);
+    m_next->setEnabled(static_cast<std::size_t>(index) + 1 < m_difference.listed.size());
+}
+
+void ComparePage::nextDifference()
+{
+    showDifference(currentDifference() + 1);
+}
+
+void ComparePage::previousDifference()
+{
+    showDifference(std::max(0, currentDifference() - 1));
 }
 
 void ComparePage::showHover(int x, int y)
@@ -172,13 +251,13 @@ void ComparePage::showHover(int x, int y)
         m_readout->setText(QStringLiteral(" "));
         return;
     }
-    const auto describe = [](const std::optional<ColorValue> &color) {
-        return color ? ColorText(*color) : QStringLiteral("not drawn");
-    };
     const std::optional<ColorValue> a = m_direct->pixels.at(x, y);
     const std::optional<ColorValue> b = m_driver->pixels.at(x, y);
-    m_readout->setText(QStringLiteral("x %1, y %2  \u00b7  direct: %3  \u00b7  driver: %4%5")
-                           .arg(x)
-                           .arg(y)
-                           .arg(describe(a), describe(b), a == b ? QString() : QStringLiteral("  \u00b7  differ")));
+    m_readout->setText(
+        QStringLiteral("x %1, y %2  \u00b7  camera column %3, row %4  \u00b7  direct: %5  \u00b7  driver: %6%7")
+            .arg(x)
+            .arg(y)
+            .arg(x / 2 - 1)
+            .arg(y)
+            .arg(ColorOrNone(a), ColorOrNone(b), a == b ? QString() : QStringLiteral("  \u00b7  differ")));
 }

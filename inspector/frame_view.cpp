@@ -1,5 +1,8 @@
 #include "inspector/frame_view.h"
 
+#include "inspector/frame_source.h"
+
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -43,19 +46,30 @@ FrameView::FrameView(QWidget *parent) : QAbstractScrollArea(parent)
 
 void FrameView::setFrame(const QImage &image)
 {
-    // Premultiplied: drawn over the checkerboard without a conversion per paint.
-    m_image = image.isNull() ? QImage() : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    setSource(image.isNull() ? nullptr : std::make_shared<ImageSource>(image));
+}
+
+void FrameView::setSource(std::shared_ptr<const FrameSource> source)
+{
+    m_source = std::move(source);
+    m_size = m_source ? m_source->size() : QSize();
     m_marks.clear();
+    m_rings.clear();
     updateScrollBars();
     viewport()->update();
 }
 
+QImage FrameView::frame() const
+{
+    return m_source ? RenderWhole(*m_source) : QImage();
+}
+
 double FrameView::scale() const
 {
-    if (m_zoom != kFit || m_image.isNull())
+    if (m_zoom != kFit || m_size.isEmpty())
         return m_zoom == kFit ? 1.0 : m_zoom;
-    const double fit = std::min(static_cast<double>(viewport()->width()) / m_image.width(),
-                                static_cast<double>(viewport()->height()) / m_image.height());
+    const double fit = std::min(static_cast<double>(viewport()->width()) / m_size.width(),
+                                static_cast<double>(viewport()->height()) / m_size.height());
     // Whole steps while the frame fits at 1x or more; below that, shrunk to fit.
     return fit >= 1.0 ? std::min<double>(std::floor(fit), kMaxZoom) : fit;
 }
@@ -74,6 +88,7 @@ void FrameView::setZoom(int zoom)
     verticalScrollBar()->setValue(static_cast<int>(surfaceCentre.y() * scale() - centre.y()));
     viewport()->update();
     emit zoomChanged(m_zoom);
+    refreshHover();
 }
 
 void FrameView::zoomIn()
@@ -117,11 +132,36 @@ void FrameView::showSurfaceRect(const QRect &rect)
     follow(verticalScrollBar(), onScreen.top(), onScreen.bottom(), viewport()->height());
 }
 
+void FrameView::centreOn(const QRect &rect)
+{
+    const double s = scale();
+    const QPointF centre((rect.x() + rect.width() / 2.0) * s, (rect.y() + rect.height() / 2.0) * s);
+    horizontalScrollBar()->setValue(static_cast<int>(centre.x() - viewport()->width() / 2.0));
+    verticalScrollBar()->setValue(static_cast<int>(centre.y() - viewport()->height() / 2.0));
+}
+
+void FrameView::setRings(std::vector<QRect> rings)
+{
+    m_rings = std::move(rings);
+    viewport()->update();
+}
+
+void FrameView::refreshHover()
+{
+    if (!viewport()->underMouse())
+        return;
+    const QPoint pixel = surfacePixelAt(viewport()->mapFromGlobal(QCursor::pos()));
+    if (pixel != m_hovered) {
+        m_hovered = pixel;
+        emit hovered(pixel.x(), pixel.y());
+    }
+}
+
 void FrameView::updateScrollBars()
 {
     const double s = scale();
-    const int width = m_image.isNull() ? 0 : static_cast<int>(std::ceil(m_image.width() * s));
-    const int height = m_image.isNull() ? 0 : static_cast<int>(std::ceil(m_image.height() * s));
+    const int width = m_size.isEmpty() ? 0 : static_cast<int>(std::ceil(m_size.width() * s));
+    const int height = m_size.isEmpty() ? 0 : static_cast<int>(std::ceil(m_size.height() * s));
     horizontalScrollBar()->setRange(0, std::max(0, width - viewport()->width()));
     horizontalScrollBar()->setPageStep(viewport()->width());
     horizontalScrollBar()->setSingleStep(std::max(1, static_cast<int>(s)));
@@ -134,8 +174,8 @@ QPointF FrameView::origin() const
 {
     // A frame smaller than the view stands in its middle.
     const double s = scale();
-    const double width = m_image.width() * s;
-    const double height = m_image.height() * s;
+    const double width = m_size.width() * s;
+    const double height = m_size.height() * s;
     const double x
         = width < viewport()->width() ? std::floor((viewport()->width() - width) / 2) : -horizontalScrollBar()->value();
     const double y = height < viewport()->height() ? std::floor((viewport()->height() - height) / 2)
@@ -145,12 +185,12 @@ QPointF FrameView::origin() const
 
 QPoint FrameView::surfacePixelAt(const QPointF &viewportPoint) const
 {
-    if (m_image.isNull())
+    if (m_size.isEmpty())
         return { -1, -1 };
     const QPointF surface = (viewportPoint - origin()) / scale();
     const int x = static_cast<int>(std::floor(surface.x()));
     const int y = static_cast<int>(std::floor(surface.y()));
-    if (x < 0 || y < 0 || x >= m_image.width() || y >= m_image.height())
+    if (x < 0 || y < 0 || x >= m_size.width() || y >= m_size.height())
         return { -1, -1 };
     return { x, y };
 }
@@ -159,12 +199,12 @@ void FrameView::paintEvent(QPaintEvent *)
 {
     QPainter painter(viewport());
     painter.fillRect(viewport()->rect(), kSurround);
-    if (m_image.isNull())
+    if (m_size.isEmpty())
         return;
 
     const double s = scale();
     const QPointF topLeft = origin();
-    const QRectF frameOnScreen(topLeft, QSizeF(m_image.width() * s, m_image.height() * s));
+    const QRectF frameOnScreen(topLeft, QSizeF(m_size.width() * s, m_size.height() * s));
     const QRectF visible = frameOnScreen.intersected(QRectF(viewport()->rect()));
     if (visible.isEmpty())
         return;
@@ -175,12 +215,39 @@ void FrameView::paintEvent(QPaintEvent *)
     // The surface pixels on screen, whole, drawn as one scaled image.
     const int left = std::max(0, static_cast<int>(std::floor((visible.left() - topLeft.x()) / s)));
     const int top = std::max(0, static_cast<int>(std::floor((visible.top() - topLeft.y()) / s)));
-    const int right = std::min(m_image.width(), static_cast<int>(std::ceil((visible.right() - topLeft.x()) / s)));
-    const int bottom = std::min(m_image.height(), static_cast<int>(std::ceil((visible.bottom() - topLeft.y()) / s)));
-    const QRect source(left, top, right - left, bottom - top);
-    const QRectF target(topLeft.x() + left * s, topLeft.y() + top * s, source.width() * s, source.height() * s);
+    const int right = std::min(m_size.width(), static_cast<int>(std::ceil((visible.right() - topLeft.x()) / s)));
+    const int bottom = std::min(m_size.height(), static_cast<int>(std::ceil((visible.bottom() - topLeft.y()) / s)));
+    if (right <= left || bottom <= top)
+        return;
+    const QRectF target(topLeft.x() + left * s, topLeft.y() + top * s, (right - left) * s, (bottom - top) * s);
+    // Zoomed in: the pixels on screen at 1:1, scaled up when drawn; shrunk to
+    // fit: one pixel per screen pixel, sampled.
+    const double step = s >= 1 ? 1.0 : 1.0 / s;
+    const QSize tile = s >= 1 ? QSize(right - left, bottom - top)
+                              : QSize(std::max(1, static_cast<int>(std::ceil((right - left) * s))),
+                                      std::max(1, static_cast<int>(std::ceil((bottom - top) * s))));
+    if (m_tile.width() < tile.width() || m_tile.height() < tile.height())
+        m_tile = QImage(tile.expandedTo(m_tile.size()), QImage::Format_ARGB32_Premultiplied);
+    QImage part(m_tile.bits(), tile.width(), tile.height(), static_cast<qsizetype>(m_tile.bytesPerLine()),
+                QImage::Format_ARGB32_Premultiplied);
+    m_source->render(part, QPoint(left, top), step);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawImage(target, m_image, source);
+    painter.drawImage(target, part, QRect(QPoint(0, 0), tile));
+
+    // Rings around the pixels to find: a screen-sized square, white around black.
+    for (const QRect &ring : m_rings) {
+        const QPointF centre(topLeft.x() + (ring.x() + ring.width() / 2.0) * s,
+                             topLeft.y() + (ring.y() + ring.height() / 2.0) * s);
+        const double half = std::max<double>(kRingSize, std::max(ring.width(), ring.height()) * s + 6) / 2;
+        const QRectF square(centre.x() - half, centre.y() - half, 2 * half, 2 * half);
+        if (!square.intersects(QRectF(viewport()->rect())))
+            continue;
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(Qt::white, 3));
+        painter.drawRect(square);
+        painter.setPen(QPen(Qt::black, 1));
+        painter.drawRect(square);
+    }
 
     if (!m_marks.empty()) {
         painter.setBrush(Qt::NoBrush);
@@ -260,4 +327,5 @@ void FrameView::keyPressEvent(QKeyEvent *event)
 void FrameView::scrollContentsBy(int, int)
 {
     viewport()->update();
+    refreshHover();
 }

@@ -34,6 +34,9 @@ void FramesWindow::showRecords(const RunRecorder &recorder)
     for (TestKind test : kAllTests)
         page(test)->showRecord(recorder.last(test));
     m_compare->showRecords(recorder.last(TestKind::Direct), recorder.last(TestKind::Driver));
+    // The page of the test that ran last: the one the user just watched.
+    if (const std::optional<TestKind> last = recorder.lastRun())
+        m_tabs->setCurrentWidget(page(*last));
     updateSaveButtons();
 }
 

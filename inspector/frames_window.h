@@ -22,7 +22,7 @@ public:
     explicit FramesWindow(QWidget *parent = nullptr);
 
     // Shows the recorder's last records (pages whose record did not change
-    // stay as they are).
+    // stay as they are) and turns to the page of the test that ran last.
     void showRecords(const RunRecorder &recorder);
     // Saving is offered only while allowed() is true.
     void setSaveAllowed(const std::function<bool()> &allowed);

@@ -221,8 +221,14 @@ void HexView::paintEvent(QPaintEvent *)
                 painter.fillRect(textX, y, n * m_charWidth, m_rowHeight, background);
             }
             painter.setPen(selected ? selectedText : styled.text);
-            painter.drawText(hexX, y + m_ascent, QString::fromLatin1(hex + 3 * runStart, n * 3 - 1));
-            painter.drawText(textX, y + m_ascent, QString::fromLatin1(printable + runStart, n));
+            // Each byte at its own column: a font's advance is rarely a whole
+            // pixel, so text drawn in runs of other lengths would drift
+            // apart from row to row.
+            for (int i = 0; i < n; ++i) {
+                const auto at = static_cast<std::size_t>(runStart) + static_cast<std::size_t>(i);
+                painter.drawText(hexX + 3 * i * m_charWidth, y + m_ascent, QString::fromLatin1(hex + 3 * at, 2));
+                painter.drawText(textX + i * m_charWidth, y + m_ascent, QString::fromLatin1(printable + at, 1));
+            }
             runStart = runEnd;
         }
     }

@@ -1,7 +1,9 @@
 #include "inspector/record_page.h"
 
-#include "frames/reception_figures.h"
+#include "frames/number_text.h"
 #include "frames/reply_file.h"
+#include "frames/run_outcome.h"
+#include "inspector/frame_source.h"
 #include "inspector/frame_view.h"
 #include "inspector/hex_view.h"
 #include "inspector/record_text.h"
@@ -73,6 +75,25 @@ QString BytesText(std::size_t first, std::size_t count)
     return count == 1
         ? QStringLiteral("byte ") + CountText(first)
         : QStringLiteral("bytes ") + CountText(first) + QStringLiteral("-") + CountText(first + count - 1);
+}
+
+QString Text(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
+// "Shows 4,096 x 4,096 of 4,098 x 4,096 surface pixels." when the views cut the frame, else empty.
+QString CutText(const DrawnPixels &pixels)
+{
+    if (pixels.width() <= kFrameImageLimit && pixels.height() <= kFrameImageLimit)
+        return {};
+    const auto shown = [](std::int64_t extent) {
+        return static_cast<std::uint64_t>(std::min<std::int64_t>(extent, kFrameImageLimit));
+    };
+    return QStringLiteral("Shows %1 x %2 of %3 x %4 surface pixels.")
+        .arg(Text(Count(shown(pixels.width()))), Text(Count(shown(pixels.height()))),
+             Text(Count(static_cast<std::uint64_t>(pixels.width()))),
+             Text(Count(static_cast<std::uint64_t>(pixels.height()))));
 }
 
 } // namespace
@@ -190,7 +211,7 @@ void RecordPage::setSaveAllowed(std::function<bool()> allowed)
 void RecordPage::updateSaveButtons()
 {
     const bool allowed = !m_saveAllowed || m_saveAllowed();
-    m_saveFrame->setEnabled(allowed && !m_frame.image.isNull());
+    m_saveFrame->setEnabled(allowed && m_pixels && !m_pixels->empty());
     m_saveReply->setEnabled(allowed && m_record && m_record->requested);
 }
 
@@ -202,66 +223,59 @@ void RecordPage::showRecord(std::shared_ptr<const FrameRecord> record)
     m_hexView->setReply({}, nullptr);
     m_record = std::move(record);
     m_walk.reset();
-    m_frame = {};
+    m_pixels.reset();
     if (!m_record) {
-        m_frameView->setFrame({});
+        m_frameView->setSource(nullptr);
         m_stack->setCurrentIndex(0);
         updateSaveButtons();
         return;
     }
     const FrameRecord &r = *m_record;
-    // Only a reply the test decoded is walked again; another is shown plain.
-    if (r.decoded)
+    // A reply the test decoded is walked again, and so is one cut by a link
+    // error (the console draws nothing then); another is shown plain.
+    const bool notDrawn = WalkedButNotDrawn(r);
+    if (ShowsWalk(r))
         m_walk = std::make_unique<ReplyWalk>(DecoderOf(r.test), r.reply);
-    m_frame = RenderFrame(r.pixels);
+    if (notDrawn)
+        m_pixels = std::make_shared<const DrawnPixels>(ReplayedPixels(DecoderOf(r.test), r.reply));
+    else
+        m_pixels = std::shared_ptr<const DrawnPixels>(m_record, &r.pixels);
 
     m_heading->setText(QStringLiteral("<b>%1</b>").arg(RecordHeading(r).toHtmlEscaped()));
     const QString timings = TimingsText(r);
     m_timings->setText(timings.isEmpty() ? QStringLiteral("No timings logged.") : timings);
-    m_cutNotice->setText(m_frame.cut() ? CutNotice(m_frame) + QStringLiteral(" So does a saved PNG.") : QString());
-    m_frameView->setFrame(m_frame.image);
-    m_readout->setText(m_frame.image.isNull() ? QStringLiteral("Nothing drawn.") : QStringLiteral(" "));
+    const QString cut = CutText(*m_pixels);
+    QString notice = cut.isEmpty() ? QString() : cut + QStringLiteral(" So does a saved PNG.");
+    if (notDrawn)
+        notice = QStringLiteral("Not drawn by the console: link error. ") + notice;
+    m_cutNotice->setText(notice);
+    m_frameView->setSource(m_pixels->empty() ? nullptr : std::make_shared<DrawnPixelsSource>(m_pixels));
+    m_readout->setText(m_pixels->empty() ? QStringLiteral("Nothing drawn.") : QStringLiteral(" "));
 
+    // The plain answer first; the walk, quirks and all, under its own heading.
     QStringList summary;
-    if (!r.requested)
-        summary << (r.test == TestKind::Driver ? QStringLiteral("CAM_DumpFrame was not called.")
-                                               : QStringLiteral("The command was not sent."));
-    else if (!m_walk)
-        summary << QStringLiteral("%1 received; the test did not decode them (see its log).")
+    summary << Text(OutcomeLine(r, m_walk ? &m_walk->summary() : nullptr)) + QLatin1Char('.');
+    if (r.requested && !m_walk)
+        summary << QString()
+                << QStringLiteral("%1 received; the test did not decode them (see its log).")
                        .arg(r.reply.size() == 1 ? QStringLiteral("1 byte")
                                                 : CountText(r.reply.size()) + QStringLiteral(" bytes"));
-    else
+    else if (m_walk) {
+        summary << QString() << QStringLiteral("How the decoder walked the reply:");
         for (const std::string &line : DescribeSummary(m_walk->summary()))
             summary << QString::fromStdString(line);
+    }
     m_summary->setPlainText(summary.join(QLatin1Char('\n')));
     m_selection->setText(QStringLiteral(" "));
     m_hexView->setReply(r.reply, m_walk.get());
 
-    if (r.test == TestKind::Driver) {
-        m_timeline->hide();
-        m_figures->setText(r.driverCallMs ? QStringLiteral("CAM_DumpFrame took %1 ms.").arg(CountText(*r.driverCallMs))
-                                          : QStringLiteral("CAM_DumpFrame was not called."));
-    } else {
-        m_timeline->show();
+    m_timeline->setVisible(r.test != TestKind::Driver);
+    if (r.test != TestKind::Driver)
         m_timeline->setReads(r.reads);
-        const ReceptionFigures f = FiguresOf(r.reads);
-        QStringList lines;
-        lines << QStringLiteral("%1 bytes in %2 %3")
-                     .arg(CountText(f.bytes), CountText(f.reads),
-                          f.reads == 1 ? QStringLiteral("read") : QStringLiteral("reads"));
-        if (f.bytes > 0) {
-            lines << QStringLiteral("last bytes at %1 ms").arg(CountText(static_cast<std::uint64_t>(f.lastBytesMs)));
-            lines << (f.effectiveBytesPerSecond > 0
-                          ? QStringLiteral("effective rate %1 B/s (%2 % of the wire's 11,520)")
-                                .arg(CountText(static_cast<std::uint64_t>(std::llround(f.effectiveBytesPerSecond))))
-                                .arg(100.0 * f.effectiveBytesPerSecond / kWireBytesPerSecond, 0, 'f', 1)
-                          : QStringLiteral("effective rate unknown (all bytes at 0 ms)"));
-            lines << QStringLiteral("longest gap %1 ms, until %2 ms")
-                         .arg(CountText(static_cast<std::uint64_t>(f.longestGapMs)),
-                              CountText(static_cast<std::uint64_t>(f.longestGapEndsMs)));
-        }
-        m_figures->setText(lines.join(QLatin1Char('\n')));
-    }
+    QStringList reception;
+    for (const std::string &line : ReceptionLines(r, m_walk ? &m_walk->summary() : nullptr))
+        reception << Text(line);
+    m_figures->setText(reception.join(QLatin1Char('\n')));
     m_stack->setCurrentIndex(1);
     updateSaveButtons();
 }
@@ -269,11 +283,11 @@ void RecordPage::showRecord(std::shared_ptr<const FrameRecord> record)
 void RecordPage::showHover(int x, int y)
 {
     if (!m_record || x < 0) {
-        m_readout->setText(m_frame.image.isNull() ? QStringLiteral("Nothing drawn.") : QStringLiteral(" "));
+        m_readout->setText(!m_pixels || m_pixels->empty() ? QStringLiteral("Nothing drawn.") : QStringLiteral(" "));
         return;
     }
     QString text = QStringLiteral("x %1, y %2").arg(x).arg(y);
-    const std::optional<ColorValue> color = m_record->pixels.at(x, y);
+    const std::optional<ColorValue> color = m_pixels->at(x, y);
     const WalkPixel *source = m_walk ? m_walk->pixelAt(x, y) : nullptr;
     if (!color) {
         m_readout->setText(text + QStringLiteral("  \u00b7  not drawn"));
@@ -362,9 +376,14 @@ QString RecordPage::fileStem() const
     return QStringLiteral("frame");
 }
 
+FrameImage RecordPage::frameImage() const
+{
+    return m_pixels ? RenderFrame(*m_pixels) : FrameImage {};
+}
+
 bool RecordPage::saveFrame(const QString &path, QString *error) const
 {
-    return SaveFramePng(m_frame, path, error);
+    return SaveFramePng(frameImage(), path, error);
 }
 
 bool RecordPage::saveReply(const QString &path, QString *error) const
@@ -381,7 +400,7 @@ bool RecordPage::saveReply(const QString &path, QString *error) const
 
 void RecordPage::saveFrameAs()
 {
-    if ((m_saveAllowed && !m_saveAllowed()) || m_frame.image.isNull())
+    if ((m_saveAllowed && !m_saveAllowed()) || !m_pixels || m_pixels->empty())
         return;
     const QString path = AskSavePath(window(), QStringLiteral("Save Frame As"), QStringLiteral("PNG images (*.png)"),
                                      fileStem() + QStringLiteral("-frame.png"), QStringLiteral("png"));

@@ -2,7 +2,7 @@
 
 #include "frames/frame_record.h"
 #include "frames/reply_walk.h"
-#include "inspector/frame_image.h"
+#include "image/frame_image.h"
 
 #include <QWidget>
 
@@ -37,7 +37,12 @@ public:
 
     const FrameRecord *record() const { return m_record.get(); }
     const ReplyWalk *walk() const { return m_walk.get(); }
-    const FrameImage &frameImage() const { return m_frame; }
+    // The frame shown, as an image made on each call (the views draw from the
+    // pixels directly).
+    FrameImage frameImage() const;
+    // The pixels shown: the record's, or for a reply the console did not
+    // draw (cut by a link error) those its decoder draws from it.
+    const DrawnPixels *pixels() const { return m_pixels.get(); }
     FrameView *frameView() const { return m_frameView; }
     HexView *hexView() const { return m_hexView; }
     QPlainTextEdit *summaryText() const { return m_summary; }
@@ -62,7 +67,7 @@ private:
     TestKind m_test;
     std::shared_ptr<const FrameRecord> m_record;
     std::unique_ptr<ReplyWalk> m_walk;
-    FrameImage m_frame;
+    std::shared_ptr<const DrawnPixels> m_pixels;
     std::function<bool()> m_saveAllowed;
 
     QStackedWidget *m_stack = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 // A color value: red + 256 * green + 65536 * blue, each component 0-255.
 using ColorValue = std::uint32_t;
@@ -32,6 +33,7 @@ class PictureSurface {
 public:
     static constexpr int kWidth = 133;
     static constexpr int kHeight = 117;
+    static constexpr int kTwipsPerPixel = 15;
 
     virtual ~PictureSurface() = default;
 
@@ -42,3 +44,22 @@ public:
     // Paint one pixel; points outside the drawable area are ignored.
     virtual void setPixel(std::int64_t x, std::int64_t y, ColorValue color) = 0;
 };
+
+// A point of the drawable area, in pixels.
+struct SurfacePoint {
+    int x = 0;
+    int y = 0;
+};
+
+// Where setPixel(x, y) paints: the point in pixels (converted from twips
+// unless the surface uses pixel units), or nothing outside the drawable area.
+constexpr std::optional<SurfacePoint> DrawablePoint(std::int64_t x, std::int64_t y, bool pixelUnits)
+{
+    if (!pixelUnits) {
+        x /= PictureSurface::kTwipsPerPixel;
+        y /= PictureSurface::kTwipsPerPixel;
+    }
+    if (x < 0 || y < 0 || x >= PictureSurface::kWidth || y >= PictureSurface::kHeight)
+        return std::nullopt;
+    return SurfacePoint { static_cast<int>(x), static_cast<int>(y) };
+}

@@ -88,6 +88,9 @@ mkdir -p "$root$source_dir"
 git ls-files -z --cached --others --exclude-standard |
     while IFS= read -r -d '' f; do if [ -e "$f" ]; then printf '%s\0' "$f"; fi; done |
     tar --null -T - -cf - | tar -xf - -C "$root$source_dir"
+# The checks list the sources with git: the copy gets an index of its own.
+git -C "$root$source_dir" init -q
+git -C "$root$source_dir" add -A
 
 mount -t proc proc "$root/proc"
 mount -t sysfs sysfs "$root/sys"

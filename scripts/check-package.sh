@@ -35,6 +35,8 @@ cat >"$work/expected" <<'LIST'
 ./usr/bin/camconsole
 ./usr/bin/camsim
 ./usr/include/tarqis/tarqis.h
+./usr/lib/camconsole/libcamconsole_image.so
+./usr/lib/camconsole/libcamconsole_window.so
 ./usr/lib/camconsole/libtarqis.so
 ./usr/share/applications/camconsole.desktop
 ./usr/share/icons/hicolor/scalable/apps/camconsole.svg
@@ -49,7 +51,8 @@ dpkg -x "$deb" "$root"
 
 # Installed binaries: every library resolves from the system, none through
 # an RPATH or RUNPATH.
-for binary in usr/bin/camconsole usr/bin/camsim usr/lib/camconsole/libtarqis.so; do
+for binary in usr/bin/camconsole usr/bin/camsim usr/lib/camconsole/libtarqis.so \
+    usr/lib/camconsole/libcamconsole_window.so usr/lib/camconsole/libcamconsole_image.so; do
     if ldd "$root/$binary" | grep -q "not found"; then
         ldd "$root/$binary" >&2
         fail "$binary: unresolved libraries"
@@ -101,8 +104,10 @@ sleep 0.5
 xdotool mousemove --window "$window" 224 44 click 1
 sent_df() { grep -q "^DF$" "$work/commands" 2>/dev/null; }
 wait_for 20 sent_df || fail "the driver test sent no DF (camsim log: $(cat "$work/commands" 2>/dev/null))"
-grep -hq "file=$root/usr/lib/camconsole/libtarqis.so .*dynamically loaded by $root/usr/bin/camconsole" "$work"/ld.* ||
-    fail "the console did not load $root/usr/lib/camconsole/libtarqis.so"
+grep -hq "file=$root/usr/lib/camconsole/libcamconsole_window.so .*dynamically loaded by $root/usr/bin/camconsole" \
+    "$work"/ld.* || fail "the console did not load $root/usr/lib/camconsole/libcamconsole_window.so"
+grep -hq "file=$root/usr/lib/camconsole/libtarqis.so .*dynamically loaded by $root/usr/lib/camconsole/libcamconsole_window.so" \
+    "$work"/ld.* || fail "the console did not load $root/usr/lib/camconsole/libtarqis.so"
 kill "$console_pid" 2>/dev/null || true
 wait "$console_pid" 2>/dev/null || true
 

@@ -2,8 +2,9 @@
 # Takes the README's screenshots: runs the console from a built tree
 # (default: build/) on a virtual X server against camsim, clicks each test
 # button with xdotool and saves the window after the test as a small PNG
-# under docs/; then opens the frame inspector from the picture's menu and
-# saves its compare page. Needs Xvfb, xdotool and ImageMagick (scripts/setup.sh).
+# under docs/; then runs the direct test again against camsim's "flip" fault,
+# opens the frame inspector from the picture's menu and saves its compare
+# page. Needs Xvfb, xdotool and ImageMagick (scripts/setup.sh).
 # Extra arguments go to camsim, for example --pattern checker.
 set -eu
 cd "$(dirname "$0")/.."
@@ -44,7 +45,14 @@ shot screenshot-dll 224 44 5
 shot screenshot-binary 320 44 4
 shot screenshot-normal 224 100 5
 
-# The frame inspector's compare page after the direct and the driver dumps:
+# The frame inspector's compare page after the driver dump and a direct dump
+# with camsim's "flip" fault (seven camera pixels changed): camsim starts
+# again on the same link with the fault for its next frame dump only.
+kill "$camsim_pid"
+wait_for 10 test ! -e "$work/port1" || fail "camsim's link $work/port1 stayed"
+start_camsim "$build/bin/camsim" --fault DF=flip --fault-times 1 "$@"
+xdotool mousemove --window "$window" 224 100 click 1
+sleep 5
 # "Inspect Frames..." is the picture menu's third item.
 xdotool mousemove --window "$window" 80 80 click 3
 sleep 0.5

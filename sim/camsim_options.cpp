@@ -64,6 +64,9 @@ Options ParseOptions(const std::vector<std::string> &args)
         } else if (name == "--list") {
             noValue();
             options.list = true;
+        } else if (name == "--version") {
+            noValue();
+            options.version = true;
         } else if (name == "--fast") {
             noValue();
             options.fast = true;
@@ -106,6 +109,11 @@ std::string ListText()
     for (const auto &mode : kFaultModeTable)
         out << "  " << mode.name << ": " << mode.description << "\n";
     return out.str();
+}
+
+std::string VersionText()
+{
+    return std::string("camsim ") + CAMSIM_VERSION + "\n";
 }
 
 std::string HelpText()
@@ -152,6 +160,7 @@ std::string HelpText()
            "                    printed on stderr\n"
            "  --list            list the patterns and fault modes\n"
            "  --help            show this help\n"
+           "  --version         print \"camsim\" and the version\n"
            "\n";
     out << ListText();
     out << "\n"

@@ -22,6 +22,7 @@ struct Options {
     bool realtime = false; // --realtime: real-time scheduling where allowed
     bool help = false; // --help
     bool list = false; // --list
+    bool version = false; // --version
 };
 
 // A bad command line; what() is a one-line message for the user.
@@ -35,6 +36,8 @@ public:
 Options ParseOptions(const std::vector<std::string> &args);
 
 std::string HelpText();
+// "camsim <project version>"
+std::string VersionText();
 std::string ListText();
 
 } // namespace camsim

@@ -16,6 +16,7 @@
 //   Each data byte carries 8 pixels, most significant bit = leftmost pixel.
 //   No data byte is 170. The shape is described at LineModePixel().
 
+#include "common/frame_markers.h"
 #include "sim/camsim_enum_table.h"
 #include "sim/camsim_picture.h"
 
@@ -30,10 +31,10 @@ namespace camsim {
 inline constexpr std::size_t kDumpReplySize = 34408;
 inline constexpr std::size_t kLineModeReplySize = 4 + 1 + kRows * kColumns / 8 + 2 + 2;
 
-inline constexpr unsigned char kFrameStart = 1;
-inline constexpr unsigned char kColumnStart = 2;
-inline constexpr unsigned char kFrameEnd = 3;
-inline constexpr unsigned char kBitmapMarker = 170;
+using ::kBitmapMarker;
+using ::kColumnStart;
+using ::kFrameEnd;
+using ::kFrameStart;
 
 inline constexpr std::string_view kAckReply = "ACK\r:";
 inline constexpr std::string_view kNckReply = "NCK\r:";

@@ -112,7 +112,9 @@ public:
                 std::fprintf(stderr, "camsim: %s\n", error.c_str());
                 return 1;
             }
+            writeCommandLog();
         }
+        writeCommandLog();
         return 0;
     }
 
@@ -167,11 +169,21 @@ private:
 
     void startReply(const std::string &command)
     {
-        if (m_logFd >= 0) {
-            const std::string line = command + "\n";
-            [[maybe_unused]] const ssize_t w = ::write(m_logFd, line.data(), line.size());
-        }
+        if (m_logFd >= 0)
+            m_pendingLog += command + "\n";
         m_pacer.start(m_camera.handle(command), Clock::now());
+    }
+
+    // The command log is written after the reply's first bytes went out: a
+    // write to a file can block for a long while on a machine busy writing
+    // (the kernel throttles writers of dirty pages), and the console gives a
+    // ping or mode command only 50 ms for its answer.
+    void writeCommandLog()
+    {
+        if (m_pendingLog.empty())
+            return;
+        [[maybe_unused]] const ssize_t w = ::write(m_logFd, m_pendingLog.data(), m_pendingLog.size());
+        m_pendingLog.clear();
     }
 
     // Writes the bytes due now. False on a fatal error.
@@ -235,6 +247,7 @@ private:
     Pty m_pty;
     ConsoleWatch m_watch;
     int m_logFd = -1;
+    std::string m_pendingLog; // commands received, not yet in the log
     bool m_linkPlaced = false;
 };
 

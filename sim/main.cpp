@@ -27,6 +27,10 @@ int main(int argc, char **argv)
         std::fputs(camsim::HelpText().c_str(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::fputs(camsim::VersionText().c_str(), stdout);
+        return 0;
+    }
     if (options.list) {
         std::fputs(camsim::ListText().c_str(), stdout);
         return 0;

@@ -1,11 +1,8 @@
 #include "dump_reader.h"
 
-namespace tarqis {
+#include "common/frame_markers.h"
 
-namespace {
-constexpr std::uint8_t kFrameStart = 1;
-constexpr std::uint8_t kFrameEnd = 3;
-} // namespace
+namespace tarqis {
 
 DumpReader::DumpReader(std::uint8_t *buffer, std::size_t capacity) noexcept : m_buffer(buffer), m_capacity(capacity)
 {

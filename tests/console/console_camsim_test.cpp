@@ -9,18 +9,24 @@
 #include "inspector/frames_window.h"
 #include "inspector/hex_view.h"
 #include "inspector/record_page.h"
+#include "inspector/record_text.h"
+#include "sim/camsim_faults.h"
 #include "sim/camsim_reply.h"
 #include "support/window_on_camsim.h"
 #include "support/window_on_fakes.h"
 
 #include <QFile>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -170,7 +176,7 @@ TEST(ConsoleCamsimTest, FrameInspectorComparesTheDirectAndDriverDumpsAndSavesWha
     EXPECT_TRUE(frames->isVisible());
     EXPECT_EQ(frames->windowTitle(), "camconsole: Frames");
     EXPECT_EQ(frames->comparePage()->difference().differing, 0u);
-    EXPECT_EQ(frames->comparePage()->countText()->text(), "0 of 22,880 pixels differ");
+    EXPECT_EQ(frames->comparePage()->countText()->text(), "0 of 11,440 camera pixels differ");
 
     RecordPage *direct = frames->page(TestKind::Direct);
     ASSERT_TRUE(direct->record());
@@ -217,6 +223,53 @@ TEST(ConsoleCamsimTest, FrameInspectorCountsEachFlippedCameraPixelTwice)
     EXPECT_EQ(compare->difference().differing, 2 * camsim::kFlipPixels.size());
     EXPECT_EQ(compare->difference().compared, 2u * 80u * 143u);
     EXPECT_EQ(compare->differenceView()->frame().pixel(3, 142), qRgb(255, 0, 0)) << "camera pixel (0, 142)";
+
+    // Counted over camera pixels, and listed to step through.
+    EXPECT_EQ(compare->countText()->text(), "7 of 11,440 camera pixels differ (14 surface pixels)");
+    const auto &listed = compare->cameraDifference().listed;
+    ASSERT_EQ(listed.size(), camsim::kFlipPixels.size());
+    for (const CameraPixelDifference &d : listed) {
+        SCOPED_TRACE("column " + std::to_string(d.column) + " row " + std::to_string(d.row));
+        EXPECT_TRUE(std::any_of(camsim::kFlipPixels.begin(), camsim::kFlipPixels.end(),
+                                [&](const camsim::CameraPixel &p) { return p.column == d.column && p.row == d.row; }));
+        const camsim::Rgb flipped = camsim::FlipPixel(camsim::Pattern::Bars, d.column, d.row);
+        const camsim::Rgb healthy = camsim::PatternPixel(camsim::Pattern::Bars, d.column, d.row);
+        EXPECT_EQ(d.inFirst, MakeColor(flipped.r, flipped.g, flipped.b));
+        EXPECT_EQ(d.inSecond, MakeColor(healthy.r, healthy.g, healthy.b));
+    }
+    EXPECT_EQ(compare->differenceList()->count(), 7);
+    EXPECT_EQ(compare->differenceView()->rings().size(), 7u);
+    ComparePage *page = w.form->framesWindow()->comparePage();
+    page->nextDifference();
+    page->nextDifference();
+    EXPECT_EQ(page->currentDifference(), 1);
+    EXPECT_EQ(page->directView()->marks(), std::vector<QRect> { QRect(2 + 2 * listed[1].column, listed[1].row, 2, 1) });
+    page->previousDifference();
+    EXPECT_EQ(page->currentDifference(), 0);
+    EXPECT_EQ(page->differenceView()->marks(), std::vector<QRect> { QRect(2, 0, 2, 1) });
+    EXPECT_EQ(w.form->framesWindow()->tabs()->currentWidget(), w.form->framesWindow()->page(TestKind::Driver))
+        << "the inspector opens on the page of the test that ran last";
+}
+
+TEST(ConsoleCamsimTest, FrameInspectorShowsADumpCutByALinkErrorThatTheWindowDoesNotDraw)
+{
+    WindowOnCamsim w({ "--fault", "DF=hangup" });
+    const QImage before = w.form->Pic->image();
+    w.form->df_nomral->click();
+    EXPECT_EQ(w.form->Pic->image(), before) << "the window draws nothing";
+    w.form->inspectFrames();
+    const RecordPage *page = w.form->framesWindow()->page(TestKind::Direct);
+    ASSERT_TRUE(page->record());
+    EXPECT_FALSE(page->record()->decoded);
+    EXPECT_EQ(page->record()->receptionEnd, ReceptionEnd::LinkError);
+    ASSERT_NE(page->walk(), nullptr);
+    EXPECT_GT(page->walk()->summary().pixels, 0u);
+    EXPECT_EQ(page->pixels()->size(), 2 * page->walk()->summary().pixels);
+    const QString summary = page->summaryText()->toPlainText();
+    EXPECT_TRUE(
+        summary.startsWith(QStringLiteral("Link error after %1 bytes (").arg(CountText(page->record()->reply.size()))))
+        << summary.toStdString();
+    EXPECT_TRUE(page->receptionFigures()->text().contains(QStringLiteral("Ended: link error (")));
 }
 
 TEST(ConsoleCamsimTest, ClosingDuringADumpEndsTheTestThenTheWindow)

@@ -3,6 +3,7 @@
 #include "console/picture_box.h"
 #include "console/status_box.h"
 #include "console/wrapping_button.h"
+#include "inspector/frame_view.h"
 #include "inspector/frames_window.h"
 #include "inspector/record_page.h"
 #include "support/qt_app.h"
@@ -16,11 +17,15 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QMenu>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
+
+#include <malloc.h>
 
 #include <gtest/gtest.h>
 
@@ -135,6 +140,61 @@ TEST_F(PictureMenuTest, InspectorShowsARunOnlyOnceItHasEnded)
     EXPECT_EQ(shownDuringTest, first);
     EXPECT_NE(page->record(), first);
     EXPECT_EQ(page->record()->driverCallMs.has_value(), true);
+
+    // Open, the inspector turns to the page of each test that ends.
+    QTabWidget *tabs = form->framesWindow()->tabs();
+    EXPECT_EQ(tabs->currentWidget(), page);
+    tabs->setCurrentIndex(tabs->count() - 1); // Compare
+    form->df_nomral->click();
+    EXPECT_EQ(tabs->currentWidget(), form->framesWindow()->page(TestKind::Direct));
+}
+
+// A hostile reply of about 14 KB (a frame start, 2,048 column starts and one
+// column of 4,096 pixels) draws a 4,098 x 4,096 frame. With such frames from
+// the direct and the driver test and a bitmap, every page of the inspector
+// shown in turn, it holds no image of a whole frame: well under 128 MiB
+// (images of such frames are 64 MiB each).
+TEST_F(PictureMenuTest, InspectorMemoryStaysBoundedWhateverTheReply)
+{
+    std::string hostile = "ACK\r" + Bytes({ 1 }) + std::string(2048, '\x02');
+    for (int i = 0; i < 4096; ++i)
+        hostile += "\x10\x20\x30";
+    hostile += Bytes({ 3 });
+    com->answerNext("ACK\r:");
+    com->answerNext(hostile);
+    form->df_nomral->click();
+    driver->dumpBytes = hostile;
+    form->df_dll->click();
+    com->answerNext("ACK\r:");
+    com->answerNext("ACK\r:");
+    com->answerNext("ACK\r" + Bytes({ 170 }) + std::string(12000, '\x55') + Bytes({ 170, 170 }));
+    form->df_bin->click();
+
+    const auto allocated = [] {
+        const struct mallinfo2 now = mallinfo2();
+        return now.uordblks + now.hblkhd;
+    };
+    const std::size_t before = allocated();
+    std::size_t peak = before;
+    form->inspectFrames();
+    FramesWindow *frames = form->framesWindow();
+    ASSERT_EQ(frames->page(TestKind::Direct)->pixels()->width(), 4098);
+    ASSERT_EQ(frames->page(TestKind::Driver)->pixels()->height(), 4096);
+    for (int tab = 0; tab < frames->tabs()->count(); ++tab) {
+        frames->tabs()->setCurrentIndex(tab);
+        for (FrameView *view : frames->findChildren<FrameView *>()) {
+            if (!view->isVisible())
+                continue;
+            for (int zoom : { FrameView::kFit, 1, 16 }) {
+                view->setZoom(zoom);
+                (void)frames->grab();
+                peak = std::max(peak, allocated());
+            }
+        }
+    }
+    const std::size_t peakMiB = (peak - before) >> 20;
+    RecordProperty("inspector_peak_MiB", static_cast<int>(peakMiB));
+    EXPECT_LT(peakMiB, 128u);
 }
 
 TEST_F(PictureMenuTest, SaveWritesAPngOfExactlyThePicture)

@@ -157,10 +157,10 @@ TEST(FrameStream, SaysWhetherTheLastFrameMetItsEndMarker)
         std::string reply;
         WalkEnd end;
     } cases[] = {
-        { kTwoPixelDump + "\r:", WalkEnd::EndMarker },
-        { kTwoPixelDump, WalkEnd::EndMarker }, // the marker is the last byte: arrived, though never a step
+        { kTwoPixelDump + "\r:", WalkEnd::EndPassed },
+        { kTwoPixelDump, WalkEnd::EndPassed }, // the marker is the last byte: arrived, though never a step
         { "ACK\r" + Bytes({ 1, 2, 10, 20, 30, 3, 1, 2, 40, 50, 60, 0 }), WalkEnd::CutShort }, // a second frame, cut
-        { "ACK\r" + Bytes({ 1, 2, 10, 20, 30, 40, 50 }), WalkEnd::CutShort }, // inside a pixel
+        { "ACK\r" + Bytes({ 1, 2, 10, 20, 30, 40, 50 }), WalkEnd::CutPixel }, // inside a pixel
         { "ACK\r" + Bytes({ 1, 2, 10, 20, 30, 40, 50, 60 }), WalkEnd::CutShort },
         { "ACK\r" + Bytes({ 10, 20, 30, 3, 0 }), WalkEnd::NoStart },
         { "", WalkEnd::NoStart },
@@ -338,7 +338,7 @@ struct WalkCase {
     std::vector<FrameSpan> frames;
     std::size_t skipped;
     std::size_t swallowed;
-    WalkObserver::End end;
+    WalkEnd end;
     std::size_t endOffset;
 };
 
@@ -355,7 +355,6 @@ FrameSpan Span(std::size_t start, std::optional<std::size_t> end, std::size_t co
     return span;
 }
 
-using End = WalkObserver::End;
 constexpr auto kStream = ReplyDecoder::FrameStream;
 constexpr auto kBuffer = ReplyDecoder::FrameBuffer;
 
@@ -367,7 +366,7 @@ const WalkCase kWalkCases[] = {
       { Span(4, std::nullopt, 1, 2, 2) },
       4,
       0,
-      End::LastByte,
+      WalkEnd::EndPassed,
       12 },
     { "end marker met, the byte after it never examined",
       kStream,
@@ -376,7 +375,7 @@ const WalkCase kWalkCases[] = {
       { Span(4, 12, 1, 2, 2) },
       4,
       0,
-      End::LastByte,
+      WalkEnd::EndPassed,
       13 },
     { "column starts outside a frame swallow the byte after them",
       kStream,
@@ -385,7 +384,7 @@ const WalkCase kWalkCases[] = {
       {},
       6,
       2,
-      End::LastByte,
+      WalkEnd::NoStart,
       11 },
     { "after an end marker the walk goes on and starts a new frame",
       kStream,
@@ -394,7 +393,7 @@ const WalkCase kWalkCases[] = {
       { Span(4, 5, 0, 0, 0), Span(9, std::nullopt, 0, 0, 1, 1) },
       7,
       0,
-      End::LastByte,
+      WalkEnd::CutShort,
       13 },
     { "pixel cut short by the reply's end",
       kStream,
@@ -403,7 +402,7 @@ const WalkCase kWalkCases[] = {
       { Span(4, std::nullopt, 1, 1, 1) },
       4,
       0,
-      End::CutPixel,
+      WalkEnd::CutPixel,
       9 },
     { "buffer: a frame start at index 0 is never seen",
       kBuffer,
@@ -412,7 +411,7 @@ const WalkCase kWalkCases[] = {
       {},
       3,
       0,
-      End::EndMarker,
+      WalkEnd::EndMarker,
       5 },
     { "buffer: only red bytes are tested for markers",
       kBuffer,
@@ -421,7 +420,7 @@ const WalkCase kWalkCases[] = {
       { Span(3, 12, 2, 1, 2) },
       2,
       0,
-      End::EndMarker,
+      WalkEnd::EndMarker,
       12 },
     { "buffer: a second frame start clears and keeps the position",
       kBuffer,
@@ -430,7 +429,7 @@ const WalkCase kWalkCases[] = {
       { Span(1, std::nullopt, 1, 1, 1), Span(6, 10, 0, 0, 1, 1) },
       0,
       0,
-      End::EndMarker,
+      WalkEnd::EndMarker,
       10 },
     { "buffer: no end marker up to the last index",
       kBuffer,
@@ -439,7 +438,7 @@ const WalkCase kWalkCases[] = {
       { Span(1, std::nullopt, 1, 11469, 11469) },
       0,
       0,
-      End::LastIndex,
+      WalkEnd::CutShort,
       34410 },
 };
 
@@ -466,7 +465,7 @@ TEST(FrameWalk, SummaryAndPixelSourcesFollowTheDecoder)
         EXPECT_EQ(summary.swallowedBytes, c.swallowed);
         EXPECT_EQ(summary.end, c.end);
         EXPECT_EQ(summary.endOffset, c.endOffset);
-        EXPECT_EQ(summary.cutPixel.has_value(), c.end == End::CutPixel);
+        EXPECT_EQ(summary.cutPixel.has_value(), c.end == WalkEnd::CutPixel);
         EXPECT_EQ(summary.frameStartAtIndexZero, c.decoder == kBuffer && c.bytes[0] == 1);
         ExpectWalkMatchesDecode(c.decoder, bytes, pic);
     }
@@ -501,8 +500,26 @@ TEST(FrameWalk, FramesDifferingInKCameraPixelsDifferIn2KSurfacePixels)
     EXPECT_EQ(difference.differing, 6u);
     EXPECT_EQ(difference.compared, 2u * 80u * 143u);
     // A frame cut one column short: its 143 camera pixels are drawn in one only.
-    EXPECT_EQ(CompareFrames(a, drawn(dump.substr(0, dump.size() - 3 - 430) + Bytes({ 3 }) + "\r:")).differing,
-              2u * 143u);
+    const DrawnPixels short_ = drawn(dump.substr(0, dump.size() - 3 - 430) + Bytes({ 3 }) + "\r:");
+    EXPECT_EQ(CompareFrames(a, short_).differing, 2u * 143u);
+
+    // Over camera pixels: each counts once, and the list gives its camera
+    // column and row and its color in each frame, row by row, up to its limit.
+    const CameraPixelComparison camera = CompareCameraPixels(a, drawn(changed), 10);
+    EXPECT_EQ(camera.differing, 3u);
+    EXPECT_EQ(camera.compared, 80u * 143u);
+    EXPECT_EQ(camera.surface.differing, 6u);
+    const auto differs = [](std::int32_t column, std::int32_t row) {
+        return CameraPixelDifference { column, row, 2 + 2 * column, MakeColor(16 + column, 16 + row, 128),
+                                       MakeColor(16 + column, 16 + row, 7) };
+    };
+    EXPECT_EQ(camera.listed, (std::vector { differs(0, 0), differs(3, 71), differs(79, 142) }))
+        << "pixel 500 is column 3, row 71; listed row by row";
+    EXPECT_EQ(CompareCameraPixels(a, drawn(changed), 1).listed.size(), 1u);
+    const CameraPixelComparison cut = CompareCameraPixels(a, short_, 200);
+    EXPECT_EQ(cut.differing, 143u);
+    EXPECT_EQ(cut.listed.front().column, 79);
+    EXPECT_FALSE(cut.listed.front().inSecond);
 }
 
 // ---- Both variants on a whole frame ----
@@ -531,8 +548,8 @@ TEST(FrameDump, BothVariantsDrawTheSameFullFrame)
     EXPECT_EQ(fromStream.calls.size(), 2u * 80u * 143u);
     EXPECT_EQ(fromStream.calls, fromBuffer.calls);
     EXPECT_EQ(log.text, "Image Dump Complete");
-    for (const auto &[decoder, end] : { std::pair { ReplyDecoder::FrameStream, WalkObserver::End::LastByte },
-                                        std::pair { ReplyDecoder::FrameBuffer, WalkObserver::End::EndMarker } }) {
+    for (const auto &[decoder, end] : { std::pair { ReplyDecoder::FrameStream, WalkEnd::EndPassed },
+                                        std::pair { ReplyDecoder::FrameBuffer, WalkEnd::EndMarker } }) {
         const std::string_view bytes = decoder == ReplyDecoder::FrameStream
             ? std::string_view(dump)
             : std::string_view(reinterpret_cast<const char *>(buffer.data()), buffer.size());

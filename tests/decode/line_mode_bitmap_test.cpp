@@ -145,7 +145,7 @@ TEST(LineModeBitmap, SaysWhetherTheWalkMetTwoAdjacentMarkers)
         WalkEnd end;
     } cases[] = {
         { "ACK" + Bytes({ 170, 128, 170, 170, 0 }), WalkEnd::EndMarker },
-        { "ACK" + Bytes({ 170, 128, 170, 170 }), WalkEnd::EndMarker }, // the last, unexamined, character
+        { "ACK" + Bytes({ 170, 128, 170, 170 }), WalkEnd::EndPassed }, // the last, unexamined, character
         { "ACK" + Bytes({ 170, 128, 170, 5, 0 }), WalkEnd::CutShort },
         { "ACK" + Bytes({ 170, 128, 170 }), WalkEnd::CutShort },
         { "ACK" + Bytes({ 1, 2, 3, 170 }), WalkEnd::NoStart },
@@ -199,7 +199,6 @@ TEST(LineModeBitmap, LongReplyWithManyMarkersHasNoSixteenBitLimit)
 
 TEST(LineModeWalk, SummaryAndPixelSourcesFollowTheWalk)
 {
-    using End = WalkObserver::End;
     const struct {
         std::string reply;
         std::optional<std::size_t> ack;
@@ -207,28 +206,28 @@ TEST(LineModeWalk, SummaryAndPixelSourcesFollowTheWalk)
         std::size_t skipped;
         std::size_t rows;
         std::size_t lastRowPixels;
-        End end;
+        WalkEnd end;
         std::size_t endOffset;
     } cases[] = {
-        { Bytes({ 170, 255, 170, 170, 0 }) + "ACk", std::nullopt, {}, 0, 0, 0, End::NoAck, 0 },
+        { Bytes({ 170, 255, 170, 170, 0 }) + "ACk", std::nullopt, {}, 0, 0, 0, WalkEnd::NoReply, 0 },
         { "ACK" + Bytes({ 170, 128, 170, 170, 0 }),
           0,
           { { 3, 170, false }, { 5, 170, true }, { 6, 170, true } },
           3,
           1,
           8,
-          End::TwoMarkers,
+          WalkEnd::EndMarker,
           6 },
         // Without two markers the walk runs to the end, short of the last character.
-        { "ACK" + Bytes({ 170, 255 }), 0, { { 3, 170, false } }, 3, 0, 0, End::LastByte, 4 },
-        { "ACK" + Bytes({ 170, 255, 0 }), 0, { { 3, 170, false } }, 3, 1, 8, End::LastByte, 5 },
+        { "ACK" + Bytes({ 170, 255 }), 0, { { 3, 170, false } }, 3, 0, 0, WalkEnd::CutShort, 4 },
+        { "ACK" + Bytes({ 170, 255, 0 }), 0, { { 3, 170, false } }, 3, 1, 8, WalkEnd::CutShort, 5 },
         { Bytes({ 170, 255, 15 }) + "ACK\r" + Bytes({ 255, 1, 0, 128, 170, 128, 170, 170, 0 }),
           3,
           { { 11, 170, false }, { 13, 170, true }, { 14, 170, true } },
           8,
           1,
           8,
-          End::TwoMarkers,
+          WalkEnd::EndMarker,
           14 },
     };
     for (const auto &c : cases) {

@@ -1,6 +1,6 @@
 #include "driver/driver_library.h"
 
-#include "console/camera_tests.h"
+#include "procedures/camera_tests.h"
 #include "support/fake_platform.h"
 
 #include <dlfcn.h>
@@ -127,6 +127,15 @@ TEST(DriverLibraryLoading, MissingLibraryAndMissingEntryRaiseTheLoadersText)
         EXPECT_NE(std::string(error.what()).find("CAM_Ping"), std::string::npos);
     }
     EXPECT_NO_THROW(incomplete.CAM_ClosePort());
+
+    // Checked when chosen by hand: the loader's words for what is missing.
+    EXPECT_EQ(DriverLibrary::Check(FAKE_DRIVER_LIBRARY), std::nullopt);
+    EXPECT_NE(DriverLibrary::Check(INCOMPLETE_DRIVER_LIBRARY).value_or("").find("undefined symbol: CAM_Ping"),
+              std::string::npos);
+    EXPECT_NE(DriverLibrary::Check("libz.so.1").value_or("").find("undefined symbol: CAM_Init"), std::string::npos)
+        << "a library of other purpose";
+    EXPECT_NE(DriverLibrary::Check("/nonexistent/libtarqis.so").value_or("").find("/nonexistent/libtarqis.so"),
+              std::string::npos);
 }
 
 TEST(DriverLibraryLoading, PathFromTheEnvironmentOrBesideTheExecutable)

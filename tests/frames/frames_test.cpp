@@ -1,9 +1,10 @@
-#include "console/camera_tests.h"
 #include "decode/frame_dump_decoder.h"
 #include "frames/reception_figures.h"
 #include "frames/reply_file.h"
+#include "frames/run_outcome.h"
 #include "frames/run_recorder.h"
-#include "inspector/frame_image.h"
+#include "image/frame_image.h"
+#include "procedures/camera_tests.h"
 #include "sim/camsim_reply.h"
 #include "support/fake_platform.h"
 
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 namespace {
@@ -19,8 +21,7 @@ namespace {
 using Lines = std::vector<std::string>;
 
 // The console's tests on fakes, recorded as the window records them.
-class RecordedTestsTest : public ::testing::Test {
-protected:
+struct RecordedConsole {
     template <typename Test> void run(TestKind kind, Test test)
     {
         RecordedRun recorded(recorder, kind, f.platform, "/dev/camera");
@@ -40,6 +41,8 @@ protected:
     RunRecorder recorder;
 };
 
+class RecordedTestsTest : public ::testing::Test, protected RecordedConsole {};
+
 TEST_F(RecordedTestsTest, DirectDumpKeepsTheReplyItsReadsThePixelsUnclippedAndTheTimings)
 {
     const std::string dump = camsim::DumpReply(camsim::Pattern::Checker);
@@ -57,6 +60,8 @@ TEST_F(RecordedTestsTest, DirectDumpKeepsTheReplyItsReadsThePixelsUnclippedAndTh
     EXPECT_TRUE(record->reply == dump) << "the ping's reply is not part of it";
     // Read at once (nothing yet), then once per 50 ms cycle.
     EXPECT_EQ(record->reads, (std::vector<ReceptionRead> { { 0, 0 }, { 50, 20000 }, { 100, 14408 } }));
+    EXPECT_EQ(record->receptionEnd, ReceptionEnd::Pause);
+    EXPECT_EQ(record->pauseMs, 50);
     EXPECT_EQ(record->pixels.size(), 2u * 80u * 143u);
     EXPECT_EQ(record->pixels.width(), 162);
     EXPECT_EQ(record->pixels.height(), 143);
@@ -139,6 +144,180 @@ TEST_F(RecordedTestsTest, RefusedDumpIsRecordedButNotDecoded)
     EXPECT_FALSE(recorder.last(TestKind::Direct)->decoded);
 }
 
+// Each way a run can end: the record says why its reception stopped, and
+// the page's first line says how the run ended.
+TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
+{
+    const std::string dump = camsim::DumpReply(camsim::Pattern::Bars);
+    const std::string half = dump.substr(0, 17204);
+    struct Case {
+        const char *name;
+        TestKind test;
+        std::function<void(RecordedConsole &)> setUp;
+        ReceptionEnd end;
+        std::string firstLine;
+    };
+    const Case cases[] = {
+        { "direct, whole", TestKind::Direct,
+          [&](RecordedConsole &t) {
+              t.f.com.answerNext("ACK\r:");
+              t.deliverAfter("DF\r", { dump });
+          },
+          ReceptionEnd::Pause, "Complete frame: 80 columns of 143 rows, end marker at 34,405" },
+        { "direct, the camera stops half way", TestKind::Direct,
+          [&](RecordedConsole &t) {
+              t.f.com.answerNext("ACK\r:");
+              t.deliverAfter("DF\r", { half });
+          },
+          ReceptionEnd::Pause,
+          "Incomplete frame: 40 columns of 142 to 143 rows; reception stopped after 17,204 of 34,408 bytes: no byte "
+          "for 50 ms" },
+        { "direct, the cable is pulled half way", TestKind::Direct,
+          [&](RecordedConsole &t) {
+              t.f.com.answerNext("ACK\r:");
+              t.f.time.onSleep = [&t, &half, sleeps = 0](std::int64_t) mutable {
+                  if (t.f.com.written.empty() || t.f.com.written.back() != "DF\r")
+                      return;
+                  t.f.com.receive(++sleeps == 1 ? half : "more");
+                  if (sleeps == 2)
+                      t.f.com.failInput = LinkError(LinkError::Cause::ReadFailed, "/dev/camera: Input/output error");
+              };
+          },
+          ReceptionEnd::LinkError,
+          "Link error after 17,204 bytes (/dev/camera: Input/output error): not drawn by the console; shown as its "
+          "decoder would draw it" },
+        { "direct, a camera that never pauses", TestKind::Direct,
+          [&](RecordedConsole &t) {
+              t.f.com.answerNext("ACK\r:");
+              t.deliverAfter("DF\r", { dump, std::string(120000, 'x'), std::string(120000, 'x'), "tail" });
+          },
+          ReceptionEnd::SizeLimit, "Complete frame: 80 columns of 143 rows, end marker at 34,405" },
+        { "direct, refused", TestKind::Direct,
+          [](RecordedConsole &t) {
+              t.f.com.answerNext("ACK\r:");
+              t.deliverAfter("DF\r", { "NCK\r" + Bytes({ 1, 2, 10, 20, 30, 3 }) });
+          },
+          ReceptionEnd::Pause, "Not acknowledged: the reply starts with \"NCK\" 0D 01 02 0A 14 ..., not \"ACK\"" },
+        { "direct, no camera", TestKind::Direct, [](RecordedConsole &) {}, ReceptionEnd::Pause,
+          "No reply to \"DF\": nothing arrived (no byte for 50 ms)" },
+        { "line mode, whole", TestKind::LineMode,
+          [](RecordedConsole &t) {
+              t.f.com.answerNext("ACK\r:");
+              t.f.com.answerNext("ACK\r:");
+              t.f.com.answerNext(camsim::LineModeReply());
+          },
+          ReceptionEnd::Pause, "Complete bitmap: 143 rows of 80 pixels, end markers at 1,435 and 1,436" },
+        { "line mode, cut short", TestKind::LineMode,
+          [](RecordedConsole &t) {
+              t.f.com.answerNext("ACK\r:");
+              t.f.com.answerNext("ACK\r:");
+              t.f.com.answerNext(camsim::LineModeReply().substr(0, 700));
+          },
+          ReceptionEnd::Pause,
+          "Incomplete bitmap: 70 rows, the last with 32 of 80 pixels, no two end markers; reception stopped after 700 "
+          "bytes: no byte for 75 ms" },
+        { "line mode, power mode refused", TestKind::LineMode, [](RecordedConsole &t) { t.f.com.answerNext("NCK\r:"); },
+          ReceptionEnd::Unknown,
+          "Not requested: the camera did not acknowledge \"PM 1\" and \"LM 1\", so \"TW\" was not sent" },
+        { "driver, whole", TestKind::Driver, [&](RecordedConsole &t) { t.f.driver.dumpBytes = dump; },
+          ReceptionEnd::Unknown, "Complete frame: 80 columns of 143 rows, end marker at 34,405" },
+        { "driver, failed", TestKind::Driver, [](RecordedConsole &t) { t.f.driver.dumpResult = 0; },
+          ReceptionEnd::Unknown, "CAM_DumpFrame failed (returned 0); No frame: no frame start in 40,001 bytes" },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordedConsole t;
+        c.setUp(t);
+        t.run(c.test, [&](CameraTests &tests) {
+            if (c.test == TestKind::Direct)
+                tests.df_nomral_Click();
+            else if (c.test == TestKind::LineMode)
+                tests.df_bin_Click();
+            else
+                tests.df_dll_Click();
+        });
+        const auto record = t.recorder.last(c.test);
+        ASSERT_TRUE(record);
+        EXPECT_EQ(record->receptionEnd, c.end);
+        std::optional<ReplySummary> summary;
+        if (ShowsWalk(*record))
+            summary = SummarizeReply(DecoderOf(c.test), record->reply);
+        EXPECT_EQ(OutcomeLine(*record, summary ? &*summary : nullptr), c.firstLine);
+    }
+}
+
+// The first link error is kept once, with its cause and words: a failure to
+// open leaves the reception's end unknown, a failure while the reply arrives
+// also ends the reception, and its words are the ones the first line shows.
+TEST_F(RecordedTestsTest, TheFirstLinkErrorIsKeptOnceAndNamesAReceptionsEnd)
+{
+    f.com.failOpen = LinkError(LinkError::Cause::NoSuchDevice, "/dev/camera: No such file or directory");
+    run(TestKind::Direct, [](CameraTests &t) { t.df_nomral_Click(); });
+    auto record = recorder.last(TestKind::Direct);
+    ASSERT_TRUE(record);
+    ASSERT_TRUE(record->linkFault);
+    EXPECT_EQ(record->linkFault->cause, LinkError::Cause::NoSuchDevice);
+    EXPECT_EQ(record->linkFault->text, "/dev/camera: No such file or directory");
+    EXPECT_FALSE(record->linkFault->afterOpen);
+    EXPECT_EQ(record->receptionEnd, ReceptionEnd::Unknown);
+    EXPECT_EQ(record->bytesReceived, 0u);
+
+    f.com.failOpen.reset();
+    f.com.answerNext("ACK\r:");
+    f.time.onSleep = [this, sleeps = 0](std::int64_t) mutable {
+        if (f.com.written.empty() || f.com.written.back() != "DF\r")
+            return;
+        f.com.receive(++sleeps == 1 ? "ACK\r" : "more");
+        if (sleeps == 2)
+            f.com.failInput = LinkError(LinkError::Cause::ReadFailed, "/dev/camera: Input/output error");
+    };
+    run(TestKind::Direct, [](CameraTests &t) { t.df_nomral_Click(); });
+    record = recorder.last(TestKind::Direct);
+    ASSERT_TRUE(record);
+    ASSERT_TRUE(record->linkFault);
+    EXPECT_EQ(record->linkFault->cause, LinkError::Cause::ReadFailed);
+    EXPECT_EQ(record->linkFault->text, "/dev/camera: Input/output error");
+    EXPECT_TRUE(record->linkFault->afterOpen);
+    EXPECT_EQ(record->receptionEnd, ReceptionEnd::LinkError);
+    EXPECT_EQ(record->bytesReceived, 9u); // the ping's "ACK\r:" and the dump's "ACK\r"
+}
+
+// The wait before the first bytes stands apart from the rate while they
+// arrived, on each page.
+TEST_F(RecordedTestsTest, ReceptionLinesKeepTheWaitApartFromTheRate)
+{
+    f.com.answerNext("ACK\r:");
+    f.com.answerNext("ACK\r:");
+    f.com.answerNext(camsim::LineModeReply());
+    run(TestKind::LineMode, [](CameraTests &t) { t.df_bin_Click(); });
+    EXPECT_EQ(ReceptionLines(*recorder.last(TestKind::LineMode), nullptr),
+              (Lines { "Bytes: 1,439 in 1 read.",
+                       "First bytes: at 250 ms, in the console's first read, after its 250 ms wait.",
+                       "While arriving: all in one read, so no rate.", "Longest gap: 250 ms, until 250 ms.",
+                       "Ended: no byte for 75 ms." }));
+
+    const std::string dump = camsim::DumpReply(camsim::Pattern::Bars);
+    f.com.answerNext("ACK\r:");
+    // At the wire's pace: 576 bytes a 50 ms cycle.
+    deliverAfter("DF\r", { dump.substr(0, 576), dump.substr(576, 576), dump.substr(1152, 576) });
+    run(TestKind::Direct, [](CameraTests &t) { t.df_nomral_Click(); });
+    const Lines direct = ReceptionLines(*recorder.last(TestKind::Direct), nullptr);
+    ASSERT_EQ(direct.size(), 5u);
+    EXPECT_EQ(direct[1], "First bytes: at 50 ms.");
+    EXPECT_EQ(direct[2], "While arriving (50 ms to 150 ms): 11,520 B/s (100.0 % of the wire's 11,520).");
+
+    f.driver.dumpBytes = dump;
+    f.driver.duringDump = [this] { f.time.nowMs += 2988; };
+    run(TestKind::Driver, [](CameraTests &t) { t.df_dll_Click(); });
+    const auto driver = recorder.last(TestKind::Driver);
+    const ReplySummary summary = SummarizeReply(ReplyDecoder::FrameBuffer, driver->reply);
+    EXPECT_EQ(
+        ReceptionLines(*driver, &summary),
+        (Lines { "CAM_DumpFrame took 2,988 ms and returned 1.", "The library receives on its own: no reads to show.",
+                 "Ended: at the end marker (34,405); the library reads up to it.",
+                 "Up to it: 11,515 B/s (100.0 % of the wire's 11,520), the wait for the first byte included." }));
+}
+
 TEST(DrawnPixelsTest, AStreamThatPushesXFarOutCostsOneEntryPerPixelAndItsImageIsCut)
 {
     // 60,000 columns of one pixel each: x runs to 120,001; a dense image of
@@ -184,6 +363,14 @@ TEST(ReceptionFiguresTest, RateAndLongestGap)
     EXPECT_DOUBLE_EQ(stalled.effectiveBytesPerSecond, 1152 * 1000.0 / 400);
 
     EXPECT_EQ(FiguresOf({ { 0, 0 } }).effectiveBytesPerSecond, 0.0);
+
+    // The rate while bytes arrived leaves out the wait before the first read
+    // that brought any; all in one read, it is not known.
+    EXPECT_EQ(stalled.firstBytesMs, 50);
+    EXPECT_DOUBLE_EQ(stalled.arrivalBytesPerSecond, 576 * 1000.0 / 350);
+    const ReceptionFigures oneRead = FiguresOf({ { 250, 1439 }, { 325, 0 } });
+    EXPECT_EQ(oneRead.firstBytesMs, 250);
+    EXPECT_EQ(oneRead.arrivalBytesPerSecond, 0.0);
 }
 
 TEST(ReplyFileTest, WritesTheBytesExactlyOrSaysWhyNot)

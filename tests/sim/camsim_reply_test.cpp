@@ -351,7 +351,9 @@ TEST(CamsimOptions, ParsesValidAndRejectsBadArguments)
         EXPECT_THROW(ParseOptions(bad), UsageError) << bad[0];
 
     const std::string help = HelpText();
-    for (const char *word :
-         { "--link", "--log", "--fault-times", "--fast", "CAMCONSOLE_PORT1", "markers", "late-ack", "awkward" })
+    for (const char *word : { "--link", "--log", "--fault-times", "--fast", "--version", "CAMCONSOLE_PORT1", "markers",
+                              "late-ack", "awkward", "flip" })
         EXPECT_NE(help.find(word), std::string::npos) << word;
+    EXPECT_TRUE(ParseOptions({ "--version" }).version);
+    EXPECT_EQ(VersionText(), "camsim " CAMSIM_TEST_VERSION "\n");
 }

@@ -1,5 +1,7 @@
 #include "camsim_process.h"
 
+#include "child_process.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -12,11 +14,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace {
 
@@ -42,7 +41,7 @@ std::string ReadFile(const std::string &path)
 
 } // namespace
 
-CamsimProcess::CamsimProcess(std::vector<std::string> args)
+CamsimProcess::CamsimProcess(std::vector<std::string> more)
 {
     m_dir = MakeTempDir();
     try {
@@ -50,42 +49,21 @@ CamsimProcess::CamsimProcess(std::vector<std::string> args)
         // for the end of a reply; on a machine busy with other work a
         // simulated camera that waits for the CPU misses them, as a real one
         // never would. So camsim asks for real-time scheduling.
-        std::vector<std::string> argv
-            = { CAMSIM_EXECUTABLE, "--realtime", "--link", linkPath(), "--log", m_dir + "/commands.log" };
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<char *> cargv;
-        for (std::string &a : argv)
-            cargv.push_back(a.data());
-        cargv.push_back(nullptr);
+        std::vector<std::string> args = { "--realtime", "--link", linkPath(), "--log", m_dir + "/commands.log" };
+        args.insert(args.end(), more.begin(), more.end());
 
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0)
             throw std::runtime_error(std::string("CamsimProcess: pipe failed: ") + std::strerror(errno));
         m_stdoutFd = fds[0];
 
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-        const std::string errPath = m_dir + "/stderr.txt";
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        // camsim must see the default dispositions of the stop signals even
-        // when the test runner ignores or blocks them.
-        posix_spawnattr_t attr;
-        posix_spawnattr_init(&attr);
-        sigset_t none, defaults;
-        sigemptyset(&none);
-        sigemptyset(&defaults);
-        sigaddset(&defaults, SIGTERM);
-        sigaddset(&defaults, SIGINT);
-        sigaddset(&defaults, SIGPIPE);
-        posix_spawnattr_setsigmask(&attr, &none);
-        posix_spawnattr_setsigdefault(&attr, &defaults);
-        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-        const int rc = ::posix_spawn(&m_pid, CAMSIM_EXECUTABLE, &actions, &attr, cargv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attr);
+        ChildStart start;
+        start.program = CAMSIM_EXECUTABLE;
+        start.args = std::move(args);
+        start.stdoutFd = fds[1];
+        start.stderrPath = m_dir + "/stderr.txt";
+        start.defaultSignals.push_back(SIGPIPE);
+        const int rc = StartChild(start, m_pid);
         ::close(fds[1]);
         if (rc != 0) {
             m_pid = -1;

@@ -1,5 +1,7 @@
 #include "console_process.h"
 
+#include "child_process.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -10,8 +12,6 @@
 #include <stdexcept>
 #include <thread>
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,7 +45,7 @@ std::vector<std::string> EnvironmentWithoutDisplay()
 
 } // namespace
 
-ConsoleProcess::ConsoleProcess(std::vector<std::string> args)
+ConsoleProcess::ConsoleProcess(std::vector<std::string> args, std::vector<std::string> environment)
 {
     const char *base = std::getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/camconsole-XXXXXX";
@@ -53,40 +53,14 @@ ConsoleProcess::ConsoleProcess(std::vector<std::string> args)
         throw std::runtime_error(std::string("ConsoleProcess: mkdtemp failed: ") + std::strerror(errno));
     m_dir = pattern;
 
-    std::vector<std::string> argv = { CAMCONSOLE_EXECUTABLE };
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char *> cargv;
-    for (std::string &a : argv)
-        cargv.push_back(a.data());
-    cargv.push_back(nullptr);
-    std::vector<std::string> env = EnvironmentWithoutDisplay();
-    std::vector<char *> cenv;
-    for (std::string &e : env)
-        cenv.push_back(e.data());
-    cenv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const std::string outPath = pathFor("stdout.txt");
-    const std::string errPath = pathFor("stderr.txt");
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    // The console must see the default dispositions of the stop signals
-    // even when the test runner ignores or blocks them.
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none, defaults;
-    sigemptyset(&none);
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGTERM);
-    sigaddset(&defaults, SIGINT);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    const int rc = ::posix_spawn(&m_pid, CAMCONSOLE_EXECUTABLE, &actions, &attr, cargv.data(), cenv.data());
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
+    ChildStart start;
+    start.program = CAMCONSOLE_EXECUTABLE;
+    start.args = std::move(args);
+    start.environment = EnvironmentWithoutDisplay();
+    start.environment->insert(start.environment->end(), environment.begin(), environment.end());
+    start.stdoutPath = pathFor("stdout.txt");
+    start.stderrPath = pathFor("stderr.txt");
+    const int rc = StartChild(start, m_pid);
     if (rc != 0) {
         std::error_code ec;
         std::filesystem::remove_all(m_dir, ec);

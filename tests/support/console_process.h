@@ -18,7 +18,8 @@
 
 class ConsoleProcess {
 public:
-    explicit ConsoleProcess(std::vector<std::string> args);
+    // environment: NAME=value entries added to the console's environment.
+    explicit ConsoleProcess(std::vector<std::string> args, std::vector<std::string> environment = {});
     ~ConsoleProcess();
     ConsoleProcess(const ConsoleProcess &) = delete;
     ConsoleProcess &operator=(const ConsoleProcess &) = delete;

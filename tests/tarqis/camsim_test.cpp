@@ -3,7 +3,7 @@
 
 #include "tarqis.h"
 
-#include "link/qt_serial_link.h"
+#include "qt_io/qt_serial_link.h"
 #include "sim/camsim_reply.h"
 #include "support/camsim_process.h"
 #include "support/qt_app.h"

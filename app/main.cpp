@@ -1,0 +1,42 @@
+#include "cli/camera_choices.h"
+#include "cli/command_line.h"
+#include "console/window_entry.h"
+#include "headless/headless_main.h"
+#include "platform/console_library.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <stdexcept>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication::setApplicationName(QStringLiteral("camconsole"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(CAMCONSOLE_VERSION));
+
+    // The command line is read before any application object exists, so that
+    // everything but the window works without a display.
+    const ParsedCommandLine parsed = ParseCommandLine(argc, argv);
+    if (!parsed.error.empty()) {
+        std::fputs(UsageErrorText(parsed.error).c_str(), stderr);
+        return kUsageErrorStatus;
+    }
+    const CommandLine &commandLine = parsed.commandLine;
+
+    if (commandLine.action != CommandLine::Action::Window) {
+        QCoreApplication app(argc, argv);
+        return RunWithoutWindow(commandLine);
+    }
+
+    const PortChoice port = ChoosePort(commandLine.port);
+    if (commandLine.port)
+        UsePortDevice(port.device);
+    RunWindowEntry runWindow = nullptr;
+    try {
+        runWindow = reinterpret_cast<RunWindowEntry>(ConsoleLibraryEntry(kWindowLibrary, kRunWindowEntry));
+    } catch (const std::runtime_error &error) {
+        std::fprintf(stderr, "camconsole: cannot open the window: %s\n", error.what());
+        return 1;
+    }
+    return runWindow(argc, argv, port, ChooseDriver(commandLine.driver));
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "frames/drawn_pixels.h"
+#include "frames/frame_record.h"
+#include "frames/reply_summary.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// How a recorded run ended, in plain words for the top of its inspector page,
+// and how its reply arrived.
+
+// The bytes of a whole frame dump: "ACK\r", a frame start, 80 columns of a
+// column start and 143 pixels of three bytes, the end marker and the prompt
+// "\r:".
+inline constexpr std::size_t kWholeFrameDumpBytes = 4 + 1 + 80 * (1 + 143 * 3) + 1 + 2;
+
+// True when the inspector walks the record's reply: the test decoded it, or
+// the link failed while it arrived (the console draws nothing then; the
+// inspector shows what the bytes that came hold).
+bool ShowsWalk(const FrameRecord &record);
+// True when the reply is shown walked although the console did not draw it.
+bool WalkedButNotDrawn(const FrameRecord &record);
+
+// One line for each way a run can end, e.g. "Complete frame: 80 columns of
+// 143 rows, end marker at 34,405" or "Link error after 17,204 bytes: ...".
+// summary: the walk of the reply, null when it was not walked.
+std::string OutcomeLine(const FrameRecord &record, const ReplySummary *summary);
+
+// Why the reception stopped: "no byte for 50 ms", "a link error (...)", ...;
+// empty when the record does not say.
+std::string ReceptionEndText(const FrameRecord &record);
+
+// How the reply arrived, a line each: the bytes and reads, the wait before
+// the first bytes, the rate while they arrived, the longest gap and why the
+// reception ended (for the driver test: the library's call as a whole).
+std::vector<std::string> ReceptionLines(const FrameRecord &record, const ReplySummary *summary);
+
+// The pixels the decoder draws from bytes, as the test would have drawn them.
+DrawnPixels ReplayedPixels(ReplyDecoder decoder, std::string_view bytes);

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <array>
+#include <string_view>
+
+// The console's three tests.
+enum class TestKind { Direct, LineMode, Driver };
+inline constexpr std::array<TestKind, 3> kAllTests = { TestKind::Direct, TestKind::LineMode, TestKind::Driver };
+
+// The caption of the test's button: "DF --> Normal (RGB)", "DF --> Binary",
+// "DF --> DLL (RGB)".
+std::string_view TestCaption(TestKind test);

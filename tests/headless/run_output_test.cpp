@@ -1,0 +1,65 @@
+// The output of a run without a window that needs no camera: the status log
+// on a stream and the run summary.
+#include "headless/run_summary.h"
+#include "headless/stream_status_log.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+TEST(StreamStatusLogTest, WritesTheLogAsTheWindowReadsIt)
+{
+    char *buffer = nullptr;
+    std::size_t size = 0;
+    std::FILE *out = open_memstream(&buffer, &size);
+    ASSERT_NE(out, nullptr);
+    {
+        StreamStatusLog log(out);
+        log.reset("Starting DLL Test (RGB)");
+        log.appendText("Starting Timer & Dumping Frame....");
+        log.appendLine("OK");
+        log.appendText("Image Dump Complete");
+        log.appendLine("Total Ticks to Get Frame: 12");
+        log.appendText("left open");
+        log.reset("Starting LineMode Test"); // a new log starts on a line of its own
+        log.appendText("open at the end");
+        log.end();
+        log.end();
+    }
+    std::fclose(out);
+    EXPECT_EQ(std::string(buffer, size),
+              "Starting DLL Test (RGB)\nStarting Timer & Dumping Frame....OK\nImage Dump CompleteTotal Ticks to Get "
+              "Frame: 12\nleft open\nStarting LineMode Test\nopen at the end\n");
+    std::free(buffer);
+}
+
+TEST(RunSummaryTest, CountsAndTimingsPerTest)
+{
+    RunSummary summary;
+    summary.listTest("normal");
+    summary.listTest("binary");
+    summary.listTest("dll");
+    for (int value : { 30, 10, 20, 40 })
+        summary.add(
+            "normal", value != 40,
+            { { "Total Time To Get Frame:", value, "ms" }, { "Time to Process Frame: ", value / 10 - 2, "ms" } });
+    summary.add("dll", true,
+                { { "Total Ticks to Get Frame: ", 7, "ms" }, { "Total Ticks to Process Frame: ", 1, "ms" } });
+    summary.add("dll", false, {});
+    EXPECT_EQ(summary.text(),
+              "normal: 4 runs, 3 successes, 1 failure\n"
+              "  Total Time To Get Frame: min 10, median 25, max 40 ms\n"
+              "  Time to Process Frame: min -1, median 0.5, max 2 ms\n"
+              "binary: 0 runs, 0 successes, 0 failures\n"
+              "dll: 2 runs, 1 success, 1 failure\n"
+              "  Total Ticks to Get Frame: min 7, median 7, max 7 ms (logged in 1 of 2 runs)\n"
+              "  Total Ticks to Process Frame: min 1, median 1, max 1 ms (logged in 1 of 2 runs)\n");
+
+    summary.setDifferingPixels(0);
+    EXPECT_TRUE(summary.text().ends_with("Last direct and driver frames differ in 0 surface pixels\n"));
+}
+
+} // namespace
