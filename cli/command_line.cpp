@@ -43,12 +43,34 @@ struct Options {
                                                   "dll, the driver's 40,001-byte buffer)."),
                                    QStringLiteral("FILE") };
 
+    QCommandLineOption expectFrame { QStringLiteral("expect-frame"),
+                                     QStringLiteral("With --run: judges every run's whole frame against this PNG, "
+                                                    "written by Save Frame As... or --save-frame; a run whose "
+                                                    "frame differs fails."),
+                                     QStringLiteral("FILE") };
+    QCommandLineOption tolerance { QStringLiteral("tolerance"),
+                                   QStringLiteral("With --expect-frame: the largest difference allowed in one "
+                                                  "color component, 0 to 255 (default 0)."),
+                                   QStringLiteral("N") };
+    QCommandLineOption maxDiffering { QStringLiteral("max-differing"),
+                                      QStringLiteral("With --expect-frame: how many camera pixels may differ "
+                                                     "(default 0)."),
+                                      QStringLiteral("N") };
+    QCommandLineOption report { QStringLiteral("report"),
+                                QStringLiteral("With --run: writes a JSON report of the runs (its schema: "
+                                               "camconsole-report.schema.json)."),
+                                QStringLiteral("FILE") };
+    QCommandLineOption junit { QStringLiteral("junit"),
+                               QStringLiteral("With --run: writes the runs as JUnit XML, one testcase per run."),
+                               QStringLiteral("FILE") };
+
     void addTo(QCommandLineParser &parser) const
     {
         parser.setApplicationDescription(
             QStringLiteral("Test console for a serial color camera. With no options it opens the window."));
         for (const QCommandLineOption *option :
-             { &help, &version, &port, &driver, &listPorts, &run, &repeat, &savePicture, &saveFrame, &saveReply })
+             { &help, &version, &port, &driver, &listPorts, &run, &repeat, &savePicture, &saveFrame, &saveReply,
+               &expectFrame, &tolerance, &maxDiffering, &report, &junit })
             parser.addOption(*option);
     }
 };
@@ -137,6 +159,49 @@ std::string Interpret(const QCommandLineParser &parser, const Options &options, 
             return "Missing value after '" + name + "'.";
     }
 
+    const std::pair<const QCommandLineOption *, std::string *> runFiles[] = {
+        { &options.expectFrame, &line.expectFrame },
+        { &options.report, &line.report },
+        { &options.junit, &line.junit },
+    };
+    for (const auto &[option, path] : runFiles) {
+        if (!parser.isSet(*option))
+            continue;
+        const std::string name = "--" + option->names().constFirst().toStdString();
+        if (!run)
+            return name + " needs --run.";
+        *path = LastValue(parser, *option).toStdString();
+        if (path->empty())
+            return "Missing value after '" + name + "'.";
+    }
+    if (!line.expectFrame.empty()) {
+        const bool lineMode = line.tests.front() == TestKind::LineMode;
+        for (TestKind test : line.tests) {
+            if ((test == TestKind::LineMode) != lineMode)
+                return "--expect-frame needs tests that draw the same kind of frame (normal and dll, or binary).";
+        }
+    }
+    const std::pair<const QCommandLineOption *, std::int64_t> limits[] = {
+        { &options.tolerance, 255 },
+        { &options.maxDiffering, 1'000'000'000 },
+    };
+    for (const auto &[option, largest] : limits) {
+        if (!parser.isSet(*option))
+            continue;
+        const std::string name = "--" + option->names().constFirst().toStdString();
+        if (line.expectFrame.empty())
+            return name + " needs --expect-frame.";
+        const QString value = LastValue(parser, *option);
+        bool number = false;
+        const qlonglong n = value.toLongLong(&number);
+        if (!number || n < 0 || n > largest || value.startsWith(QLatin1Char('+')))
+            return name + " needs a whole number from 0 to " + std::to_string(largest) + ", not " + Quoted(value) + ".";
+        if (option == &options.tolerance)
+            line.tolerance = static_cast<int>(n);
+        else
+            line.maxDiffering = n;
+    }
+
     if (parser.isSet(options.listPorts) && run)
         return "--list-ports and --run can not be combined.";
 
@@ -196,9 +261,23 @@ std::string HelpText()
     options.addTo(parser);
     return parser.helpText().toStdString()
         + "\n"
-          "Exit status: 0 every run succeeded; 1 a test reported a failure; 2 usage error;\n"
-          "3 a port or driver library error stopped a test; 130 or 143 stopped by SIGINT\n"
-          "or SIGTERM. See camconsole(1).\n";
+          "After each run a line starting \"camconsole: \" gives its verdict: the test,\n"
+          "\"run R of N\" with --repeat, and \"passed\" or \"failed: \" and the reason.\n"
+          "\n"
+          "Exit status:\n"
+          "  0  every run succeeded\n"
+          "  1  a run failed at the camera: no answer, not acknowledged, link lost\n"
+          "     mid-reply, frame or bitmap incomplete, nothing drawn, frame differs\n"
+          "     from --expect-frame\n"
+          "  2  usage error, including a save or report file whose folder is missing\n"
+          "     or not writable and an --expect-frame file that is not a saved frame\n"
+          "  3  the camera could not be reached: port missing, busy or not permitted,\n"
+          "     driver library missing or lacking an entry, CAM_Init failed\n"
+          "  4  an output could not be written: standard output, a saved file, a report\n"
+          "When several apply: a signal, then 3, 4, 1. SIGINT or SIGTERM stops the run at\n"
+          "its next safe point; the console prints what was done, writes the reports\n"
+          "and dies by the same signal (a shell reports 130 or 143); a second one ends\n"
+          "it at once. See camconsole(1).\n";
 }
 
 std::string VersionText()

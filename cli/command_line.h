@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,11 @@ struct CommandLine {
     std::string savePicture; // --save-picture FILE (empty: not asked for)
     std::string saveFrame; // --save-frame FILE
     std::string saveReply; // --save-reply FILE
+    std::string expectFrame; // --expect-frame FILE
+    int tolerance = 0; // --tolerance N
+    std::int64_t maxDiffering = 0; // --max-differing N
+    std::string report; // --report FILE
+    std::string junit; // --junit FILE
 };
 
 // The outcome of parsing: the command line, or the reason it is unusable.

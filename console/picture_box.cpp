@@ -1,11 +1,12 @@
 #include "picture_box.h"
 
+#include "image/png_file.h"
+
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QImageWriter>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
@@ -101,12 +102,7 @@ void PictureBox::copyPicture() const
 
 bool PictureBox::savePicture(const QString &path, QString *error) const
 {
-    QImageWriter writer(path, "png");
-    if (writer.write(m_surface.image()))
-        return true;
-    if (error)
-        *error = writer.errorString();
-    return false;
+    return WritePngAtomically(m_surface.image(), path, error);
 }
 
 void PictureBox::savePictureAs()

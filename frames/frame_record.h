@@ -1,6 +1,7 @@
 #pragma once
 
 #include "frames/drawn_pixels.h"
+#include "link/serial_link.h"
 #include "procedures/test_kind.h"
 
 #include <chrono>
@@ -59,14 +60,13 @@ struct FrameRecord {
     std::vector<ReceptionRead> reads;
     // How the reception of the reply ended: the pause that ended it (the
     // sleep since the last read, in ms), the bytes still waiting at the size
-    // limit, or the link's words for its failure.
+    // limit, or the link's failure (its words are linkFault's text).
     ReceptionEnd receptionEnd = ReceptionEnd::Unknown;
     // How long the test slept between the command and its first read (the
     // line-mode test waits 250 ms): a wait that is the console's, not the camera's.
     std::int64_t sleptBeforeFirstReadMs = 0;
     std::int64_t pauseMs = 0;
     std::int64_t bytesWaiting = 0;
-    std::string linkError;
     // How long CAM_DumpFrame took and what it returned (driver test).
     std::optional<std::int64_t> driverCallMs;
     std::optional<std::int32_t> driverResult;
@@ -76,6 +76,30 @@ struct FrameRecord {
     // The text the test wrote to the log, and the timings found in it.
     std::string logText;
     std::vector<LoggedTiming> timings;
+
+    // Mostly what a run's verdict on the command line is judged from.
+    // Every byte read over the link, the replies before the request included.
+    std::size_t bytesReceived = 0;
+    // The first link error the test met: its cause, the link's words for it
+    // (also those of a reception that ended by a link error), and whether
+    // the port was open by then.
+    struct LinkFault {
+        LinkError::Cause cause = LinkError::Cause::Other;
+        std::string text;
+        bool afterOpen = false;
+    };
+    std::optional<LinkFault> linkFault;
+    bool portOpened = false;
+    // The driver test: what CAM_Init returned (CAM_DumpFrame's result is
+    // driverResult above), the first non-empty text CAM_LastError gave, and
+    // the loader's text when the library could not be loaded or lacks an
+    // entry.
+    std::optional<std::int32_t> driverInitResult;
+    std::string driverErrorText;
+    std::string driverLoadError;
+    // The tick clock (ms) at every reading of the seconds clock, so that a
+    // timing logged in whole seconds can also be given in milliseconds.
+    std::vector<std::int64_t> secondsReadAtMs;
 };
 
 // The timings in a log text, in order, by the labels the tests log them with.

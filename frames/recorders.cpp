@@ -9,10 +9,30 @@ RecordingSerialLink::RecordingSerialLink(SerialLink &link, TickClock &ticks, Fra
 {
 }
 
+template <typename Call> auto RecordingSerialLink::noting(Call &&call, bool reading) -> decltype(call())
+{
+    try {
+        return call();
+    } catch (const LinkError &error) {
+        if (!m_record.linkFault)
+            m_record.linkFault = FrameRecord::LinkFault { error.cause(), error.what(), m_record.portOpened };
+        if (reading && m_commandSentAt)
+            m_record.receptionEnd = ReceptionEnd::LinkError;
+        throw;
+    }
+}
+
+void RecordingSerialLink::setPortOpen(bool open)
+{
+    noting([&] { m_link.setPortOpen(open); });
+    if (open)
+        m_record.portOpened = true;
+}
+
 void RecordingSerialLink::setOutput(const std::string &bytes)
 {
     m_commandSentAt.reset();
-    m_link.setOutput(bytes);
+    noting([&] { m_link.setOutput(bytes); });
     if (bytes == "DF\r" || bytes == "TW\r") {
         m_commandSentAt = m_ticks.ticksMs();
         m_sleptSinceRead = 0;
@@ -21,19 +41,13 @@ void RecordingSerialLink::setOutput(const std::string &bytes)
         m_record.reads.clear();
         m_record.receptionEnd = ReceptionEnd::Unknown;
         m_record.sleptBeforeFirstReadMs = 0;
-        m_record.linkError.clear();
     }
 }
 
 std::string RecordingSerialLink::input()
 {
-    std::string bytes;
-    try {
-        bytes = m_link.input();
-    } catch (const LinkError &error) {
-        noteLinkError(error);
-        throw;
-    }
+    std::string bytes = noting([&] { return m_link.input(); }, true);
+    m_record.bytesReceived += bytes.size();
     if (m_commandSentAt) {
         if (m_record.reads.empty())
             m_record.sleptBeforeFirstReadMs = m_sleptSinceRead;
@@ -47,13 +61,7 @@ std::string RecordingSerialLink::input()
 
 int RecordingSerialLink::inBufferCount()
 {
-    int waiting = 0;
-    try {
-        waiting = m_link.inBufferCount();
-    } catch (const LinkError &error) {
-        noteLinkError(error);
-        throw;
-    }
+    const int waiting = noting([&] { return m_link.inBufferCount(); }, true);
     if (m_commandSentAt && !m_record.reads.empty()) {
         // The reception loop looks once a cycle; the look that ends it is its last.
         m_record.receptionEnd = waiting <= 0 ? ReceptionEnd::Pause : ReceptionEnd::SizeLimit;
@@ -67,14 +75,6 @@ void RecordingSerialLink::noteSleep(int milliseconds)
 {
     if (m_commandSentAt)
         m_sleptSinceRead += milliseconds;
-}
-
-void RecordingSerialLink::noteLinkError(const LinkError &error)
-{
-    if (!m_commandSentAt)
-        return;
-    m_record.receptionEnd = ReceptionEnd::LinkError;
-    m_record.linkError = error.what();
 }
 
 void RecordingSleeper::sleepMs(int milliseconds)
@@ -109,10 +109,53 @@ RecordingCameraDriver::RecordingCameraDriver(CameraDriver &driver, TickClock &ti
 {
 }
 
+template <typename Call> auto RecordingCameraDriver::noting(Call &&call) -> decltype(call())
+{
+    try {
+        return call();
+    } catch (const DriverError &error) {
+        if (m_record.driverLoadError.empty())
+            m_record.driverLoadError = error.what();
+        throw;
+    }
+}
+
+std::int32_t RecordingCameraDriver::CAM_Init(const char *portName)
+{
+    const std::int32_t result = noting([&] { return m_driver.CAM_Init(portName); });
+    m_record.driverInitResult = result;
+    return result;
+}
+
+std::int32_t RecordingCameraDriver::CAM_Ping()
+{
+    return noting([&] { return m_driver.CAM_Ping(); });
+}
+
+void RecordingCameraDriver::CAM_ClosePort()
+{
+    noting([&] { m_driver.CAM_ClosePort(); });
+}
+
+std::optional<std::string> RecordingCameraDriver::CAM_LastError()
+{
+    std::optional<std::string> text = m_driver.CAM_LastError();
+    if (text && m_record.driverErrorText.empty())
+        m_record.driverErrorText = *text;
+    return text;
+}
+
+SecondsReading RecordingSecondsClock::now()
+{
+    const SecondsReading reading = m_clock.now();
+    m_record.secondsReadAtMs.push_back(m_ticks.ticksMs());
+    return reading;
+}
+
 std::int32_t RecordingCameraDriver::CAM_DumpFrame(std::uint8_t *buffer)
 {
     const std::int64_t before = m_ticks.ticksMs();
-    const std::int32_t result = m_driver.CAM_DumpFrame(buffer);
+    const std::int32_t result = noting([&] { return m_driver.CAM_DumpFrame(buffer); });
     m_record.driverCallMs = m_ticks.ticksMs() - before;
     m_record.driverResult = result;
     m_record.requested = true;

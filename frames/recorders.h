@@ -9,8 +9,6 @@
 
 #include <optional>
 
-class TickClock;
-
 // Decorators of the platform seam that forward every call to the window's
 // (or any) real object and write what passes into a FrameRecord. The test
 // procedures run on them unchanged.
@@ -26,7 +24,7 @@ public:
 
     void setPortNumber(int port) override { m_link.setPortNumber(port); }
     void setReceiveBufferSize(int bytes) override { m_link.setReceiveBufferSize(bytes); }
-    void setPortOpen(bool open) override { m_link.setPortOpen(open); }
+    void setPortOpen(bool open) override;
     bool portOpen() const override { return m_link.portOpen(); }
     void setOutput(const std::string &bytes) override;
     std::string input() override;
@@ -37,7 +35,9 @@ public:
     void noteSleep(int milliseconds);
 
 private:
-    void noteLinkError(const LinkError &error);
+    // Runs a call of the link, noting the first link error that passes and,
+    // for a read after the command, that the reception ended by it.
+    template <typename Call> auto noting(Call &&call, bool reading = false) -> decltype(call());
 
     SerialLink &m_link;
     TickClock &m_ticks;
@@ -82,14 +82,32 @@ class RecordingCameraDriver final : public CameraDriver {
 public:
     RecordingCameraDriver(CameraDriver &driver, TickClock &ticks, FrameRecord &record);
 
-    std::int32_t CAM_Init(const char *portName) override { return m_driver.CAM_Init(portName); }
-    std::int32_t CAM_Ping() override { return m_driver.CAM_Ping(); }
+    std::int32_t CAM_Init(const char *portName) override;
+    std::int32_t CAM_Ping() override;
     std::int32_t CAM_DumpFrame(std::uint8_t *buffer) override;
-    void CAM_ClosePort() override { m_driver.CAM_ClosePort(); }
-    std::optional<std::string> CAM_LastError() override { return m_driver.CAM_LastError(); }
+    void CAM_ClosePort() override;
+    std::optional<std::string> CAM_LastError() override;
 
 private:
+    // Runs a call of the library, noting the loader's text when it raises.
+    template <typename Call> auto noting(Call &&call) -> decltype(call());
+
     CameraDriver &m_driver;
+    TickClock &m_ticks;
+    FrameRecord &m_record;
+};
+
+// Forwards to the clock and notes the tick clock at every reading.
+class RecordingSecondsClock final : public SecondsClock {
+public:
+    RecordingSecondsClock(SecondsClock &clock, TickClock &ticks, FrameRecord &record)
+        : m_clock(clock), m_ticks(ticks), m_record(record)
+    {
+    }
+    SecondsReading now() override;
+
+private:
+    SecondsClock &m_clock;
     TickClock &m_ticks;
     FrameRecord &m_record;
 };

@@ -16,6 +16,12 @@ std::string Counted(std::size_t count, const char *thing)
     return Count(count) + " " + thing + (count == 1 ? "" : "s");
 }
 
+// The link's words for the failure that ended a reception.
+std::string LinkErrorText(const FrameRecord &r)
+{
+    return r.linkFault ? r.linkFault->text : std::string();
+}
+
 std::string Ms(std::int64_t ms)
 {
     return (ms < 0 ? "-" : "") + Count(static_cast<std::uint64_t>(std::llabs(ms))) + " ms";
@@ -153,7 +159,7 @@ std::string ReceptionEndText(const FrameRecord &r)
         return "the reception's size limit, with " + Counted(static_cast<std::size_t>(r.bytesWaiting), "byte")
             + " more waiting";
     case ReceptionEnd::LinkError:
-        return "link error (" + r.linkError + ")";
+        return "link error (" + LinkErrorText(r) + ")";
     }
     return {};
 }
@@ -170,7 +176,7 @@ std::string OutcomeLine(const FrameRecord &r, const ReplySummary *s)
             + "\" was sent (see the log)";
     }
     if (r.receptionEnd == ReceptionEnd::LinkError)
-        return "Link error after " + Counted(r.reply.size(), "byte") + " (" + r.linkError + ")"
+        return "Link error after " + Counted(r.reply.size(), "byte") + " (" + LinkErrorText(r) + ")"
             + (r.reply.empty() ? "" : ": not drawn by the console; shown as its decoder would draw it");
     if (driver) {
         std::string line = FrameDumpOutcome(r, s);

@@ -46,8 +46,9 @@ RecordedRun::RecordedRun(RunRecorder &recorder, TestKind test, const ConsolePlat
       m_com(platform.com, platform.ticks, *m_record),
       m_sleeper(platform.sleeper, m_com),
       m_driver(platform.driver, platform.ticks, *m_record),
-      m_platform { m_status,         m_pic,           m_com,           m_sleeper, platform.ticks,
-                   platform.seconds, platform.events, platform.errors, m_driver }
+      m_seconds(platform.seconds, platform.ticks, *m_record),
+      m_platform { m_status,  m_pic,           m_com,           m_sleeper, platform.ticks,
+                   m_seconds, platform.events, platform.errors, m_driver }
 {
     m_record->pixels.makeRoomForAFrame();
     m_recorder.begin(test);

@@ -62,5 +62,6 @@ private:
     RecordingSerialLink m_com;
     RecordingSleeper m_sleeper;
     RecordingCameraDriver m_driver;
+    RecordingSecondsClock m_seconds;
     ConsolePlatform m_platform;
 };

@@ -5,6 +5,10 @@
 #include "driver/driver_library.h"
 #include "headless_runner.h"
 #include "qt_io/qt_serial_link.h"
+#include "run_setup.h"
+#include "stop_signals.h"
+
+#include <QCoreApplication>
 
 #include <cstdio>
 
@@ -32,13 +36,44 @@ int RunWithoutWindow(const CommandLine &commandLine, const std::function<void(in
         break;
     }
 
+    // What can be found wrong before a test runs is a usage error, found
+    // before the port is opened.
+    std::string problem;
+    std::optional<ExpectedFrameCheck> expected = ExpectedFrameFor(commandLine, &problem);
+    if (problem.empty())
+        problem = OutputFilesProblem(commandLine);
+    if (!problem.empty()) {
+        std::fputs(UsageErrorText(problem).c_str(), stderr);
+        return kUsageErrorStatus;
+    }
+
+    const PortChoice port = ChoosePort(commandLine.port);
+    const DriverChoice driverChoice = ChooseDriver(commandLine.driver);
     if (commandLine.port)
         UsePortDevice(*commandLine.port);
     QtSerialLink com;
-    const std::string driverPath = ChooseDriver(commandLine.driver).path;
-    DriverLibrary driver(driverPath);
-    HeadlessRunner runner(com, driver, driverPath, stdout, stderr);
+    DriverLibrary driver(driverChoice.path);
+    HeadlessRunner runner(com, driver, driverChoice.path, stdout, stderr);
     runner.afterRound = afterRound;
-    return runner.run({ commandLine.tests, commandLine.repeat, commandLine.savePicture, commandLine.saveFrame,
-                        commandLine.saveReply });
+    RunRequest request;
+    request.tests = commandLine.tests;
+    request.repeat = commandLine.repeat;
+    request.savePicture = commandLine.savePicture;
+    request.saveFrame = commandLine.saveFrame;
+    request.saveReply = commandLine.saveReply;
+    request.expectedFrame = std::move(expected);
+    request.report = commandLine.report;
+    request.junit = commandLine.junit;
+    request.reportHeader.version = QCoreApplication::applicationVersion().toStdString();
+    request.reportHeader.port = port.device;
+    request.reportHeader.portSource = PortSourceText(port.source);
+    request.reportHeader.driver = driverChoice.path;
+    request.reportHeader.driverSource = DriverSourceText(driverChoice.source);
+    request.reportHeader.start = std::chrono::system_clock::now();
+    const int status = runner.run(request);
+    if (const int signal = StopSignals::received()) {
+        std::fflush(stdout);
+        StopSignals::endBy(signal);
+    }
+    return status;
 }

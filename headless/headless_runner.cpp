@@ -5,10 +5,10 @@
 #include "frames/recorded_test.h"
 #include "frames/reply_file.h"
 #include "image/png_writers.h"
-#include "platform/console_library.h"
 #include "platform/console_platform.h"
 #include "platform/pixel_surface.h"
 #include "platform/system_timing.h"
+#include "png_library.h"
 #include "qt_io/qt_event_pump.h"
 #include "run_summary.h"
 #include "stop_signals.h"
@@ -16,7 +16,8 @@
 #include "stream_status_log.h"
 
 #include <algorithm>
-#include <stdexcept>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -26,56 +27,46 @@ bool Contains(const std::vector<TestKind> &tests, TestKind test)
 }
 
 // Writes what --save-picture, --save-frame and --save-reply ask for, from
-// the picture and the last run's record; a failure is reported on err. The
-// PNG writers are loaded with the first PNG to write.
+// the picture and the last run's record, each file atomically; a failure is
+// reported on err and noted as an output failure, a file written is listed
+// in the reports. The PNG writers are loaded with the first PNG to write.
 class Saver {
 public:
-    explicit Saver(std::FILE *err) : m_err(err) {}
+    Saver(std::FILE *err, RunJournal &journal) : m_err(err), m_journal(journal) {}
 
     void picture(const PixelSurface &picture, const std::string &path)
     {
         std::string error;
-        if (const PngWriters *writers = pngWriters(path); writers && !writers->picture(picture, path, error))
-            failed(path, error);
+        const PngWriters *writers = LoadPngWriters(error);
+        done(path, writers && writers->picture(picture, path, error), error);
     }
 
     void frame(const FrameRecord &record, const std::string &path)
     {
         std::string error;
-        if (const PngWriters *writers = pngWriters(path); writers && !writers->frame(record.pixels, path, error))
-            failed(path, error);
+        const PngWriters *writers = LoadPngWriters(error);
+        done(path, writers && writers->frame(record.pixels, path, error), error);
     }
 
     void reply(const FrameRecord &record, const std::string &path)
     {
         std::string error;
-        if (!WriteReplyFile(path, record.reply, &error))
-            failed(path, error);
+        done(path, WriteReplyFile(path, record.reply, &error), error);
     }
-
-    bool allWritten() const { return m_allWritten; }
 
 private:
-    // The image layer's PNG writers, or null when its library can not be
-    // loaded (reported as a failure to write path).
-    const PngWriters *pngWriters(const std::string &path)
+    void done(const std::string &path, bool written, const std::string &reason)
     {
-        try {
-            return reinterpret_cast<PngWriters const *(*)()>(ConsoleLibraryEntry(kImageLibrary, kPngWritersEntry))();
-        } catch (const std::runtime_error &error) {
-            failed(path, error.what());
-            return nullptr;
+        if (written) {
+            m_journal.fileSaved(path);
+            return;
         }
-    }
-
-    void failed(const std::string &path, const std::string &reason)
-    {
-        std::fprintf(m_err, "camconsole: cannot write %s: %s\n", path.c_str(), reason.c_str());
-        m_allWritten = false;
+        std::fprintf(m_err, "camconsole: cannot write file %s: %s\n", path.c_str(), reason.c_str());
+        m_journal.note(ExitCause::OutputFailed);
     }
 
     std::FILE *m_err;
-    bool m_allWritten = true;
+    RunJournal &m_journal;
 };
 
 } // namespace
@@ -102,8 +93,11 @@ int HeadlessRunner::run(const RunRequest &request)
     RunSummary summary;
     for (TestKind test : request.tests)
         summary.listTest(std::string(TestName(test)));
-    bool failed = false;
-    bool stopped = false;
+    RunReport header = request.reportHeader;
+    header.rounds = request.repeat;
+    for (TestKind test : request.tests)
+        header.tests.emplace_back(TestName(test));
+    RunJournal journal(m_out, std::move(header), request.expectedFrame);
     bool interrupted = false;
     for (int round = 1; round <= request.repeat && !interrupted; ++round) {
         for (TestKind test : request.tests) {
@@ -115,11 +109,16 @@ int HeadlessRunner::run(const RunRequest &request)
             const TestOutcome outcome = result.outcome;
             interrupted = result.cancelled; // the test closed its port on the way out
             log.end();
-            if (interrupted)
+            const auto record = recorder.last(test);
+            if (interrupted) {
+                journal.runStopped(round, *record, std::chrono::system_clock::now());
                 break;
-            failed = failed || outcome == TestOutcome::Failed;
-            stopped = stopped || outcome == TestOutcome::Stopped;
-            summary.add(std::string(TestName(test)), outcome == TestOutcome::Succeeded, recorder.last(test)->timings);
+            }
+            const bool passed = journal.runEnded(round, outcome, *record, std::chrono::system_clock::now());
+            std::vector<LoggedTiming> timings;
+            for (const TimingMs &timing : TimingsInMs(*record))
+                timings.push_back({ timing.label, timing.ms, "ms" });
+            summary.add(std::string(TestName(test)), passed, timings);
         }
         if (!interrupted && afterRound)
             afterRound(round);
@@ -136,24 +135,31 @@ int HeadlessRunner::run(const RunRequest &request)
     if (interrupted || request.repeat > 1 || request.tests.size() > 1) {
         std::fputc('\n', m_out);
         std::fputs(summary.text().c_str(), m_out);
-        std::fflush(m_out);
     }
+    if (interrupted) {
+        journal.noteStop(StopSignals::received());
+        std::fputs(journal.stoppedLine(StopSignals::received()).c_str(), m_out);
+    } else {
+        Saver saver(m_err, journal);
+        if (!request.savePicture.empty())
+            saver.picture(pic, request.savePicture);
+        if (const auto last = request.tests.empty() ? nullptr : recorder.last(request.tests.back())) {
+            if (!request.saveFrame.empty())
+                saver.frame(*last, request.saveFrame);
+            if (!request.saveReply.empty())
+                saver.reply(*last, request.saveReply);
+        }
+    }
+    // Output that could not be written (a full disk, a closed terminal)
+    // fails the run like any other file.
+    if (std::fflush(m_out) != 0 || std::ferror(m_out)) {
+        const int error = errno;
+        std::fprintf(m_err, "camconsole: cannot write standard output: %s\n", std::strerror(error != 0 ? error : EIO));
+        journal.note(ExitCause::OutputFailed);
+    }
+    journal.writeReports(request.report, request.junit, m_err);
+
     if (interrupted)
         return StopSignals::exitStatus(StopSignals::received());
-
-    Saver saver(m_err);
-    if (!request.savePicture.empty())
-        saver.picture(pic, request.savePicture);
-    if (const auto last = request.tests.empty() ? nullptr : recorder.last(request.tests.back())) {
-        if (!request.saveFrame.empty())
-            saver.frame(*last, request.saveFrame);
-        if (!request.saveReply.empty())
-            saver.reply(*last, request.saveReply);
-    }
-
-    if (stopped)
-        return kStoppedByErrorStatus;
-    if (failed || !saver.allWritten())
-        return kTestFailedStatus;
-    return kAllSucceededStatus;
+    return journal.status().status();
 }

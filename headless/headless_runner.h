@@ -1,9 +1,12 @@
 #pragma once
 
 #include "frames/frame_record.h"
+#include "headless/run_journal.h"
+#include "headless/run_report.h"
 
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,20 +21,27 @@ struct RunRequest {
     std::string savePicture;
     std::string saveFrame;
     std::string saveReply;
+    std::optional<ExpectedFrameCheck> expectedFrame; // --expect-frame
+    std::string report; // --report FILE (empty: not asked for)
+    std::string junit; // --junit FILE
+    RunReport reportHeader; // the console, port and driver, for the reports
 };
 
-// Exit statuses of a run without a window (a stop by signal exits with
-// 128 + the signal's number).
+// Exit statuses of a run without a window (exit_status.h; a stop by signal
+// returns 128 + the signal's number, and the caller then raises it).
 inline constexpr int kAllSucceededStatus = 0;
 inline constexpr int kTestFailedStatus = 1;
 inline constexpr int kStoppedByErrorStatus = 3;
+inline constexpr int kOutputFailedStatus = 4;
 
 // Runs the console's own test procedures without a window: the same tests,
 // through the same platform seam and the same run records as the window,
 // with the status log written to out as the window's log reads, the
 // dialogs' texts written to err, a picture surface kept in an image and the
-// same event processing (which also notices SIGINT and SIGTERM). After more
-// than one test or round it prints a summary. Returns the exit status.
+// same event processing (which also notices SIGINT and SIGTERM). After each
+// run it prints a verdict line, after more than one test or round a
+// summary; it saves the files and writes the reports asked for. Returns the
+// exit status.
 class HeadlessRunner {
 public:
     // driverPath is where the driver library is loaded from (for the records).

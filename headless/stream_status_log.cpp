@@ -14,8 +14,8 @@ void StreamStatusLog::write(const std::string &message, bool lineEnd)
         out += '\n';
     std::fwrite(out.data(), 1, out.size(), m_out);
     m_lineOpen = !lineEnd && (m_lineOpen || !out.empty());
-    if (lineEnd)
-        std::fflush(m_out);
+    // Text without a line end shows at once too: it says what the test waits for.
+    std::fflush(m_out);
 }
 
 void StreamStatusLog::reset(const std::string &message)

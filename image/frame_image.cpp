@@ -1,8 +1,7 @@
 #include "image/frame_image.h"
 
 #include "frames/number_text.h"
-
-#include <QImageWriter>
+#include "image/png_file.h"
 
 #include <algorithm>
 
@@ -49,10 +48,5 @@ bool SaveFramePng(const FrameImage &frame, const QString &path, QString *error)
     QImage image = frame.image;
     if (frame.cut())
         image.setText(QStringLiteral("Comment"), CutNotice(frame));
-    QImageWriter writer(path, "png");
-    if (writer.write(image))
-        return true;
-    if (error)
-        *error = writer.errorString();
-    return false;
+    return WritePngAtomically(image, path, error);
 }

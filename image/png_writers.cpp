@@ -1,10 +1,13 @@
 #include "image/png_writers.h"
 
 #include "image/frame_image.h"
+#include "image/png_file.h"
 #include "platform/pixel_surface.h"
 
 #include <QImage>
-#include <QImageWriter>
+
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -16,10 +19,10 @@ bool WritePicture(const PixelSurface &picture, const std::string &path, std::str
         for (int x = 0; x < PictureSurface::kWidth; ++x)
             line[x] = picture.pixel(x, y);
     }
-    QImageWriter writer(QString::fromStdString(path), "png");
-    if (writer.write(image))
+    QString reason;
+    if (WritePngAtomically(image, QString::fromStdString(path), &reason))
         return true;
-    error = writer.errorString().toStdString();
+    error = reason.toStdString();
     return false;
 }
 
@@ -32,7 +35,16 @@ bool WriteFrame(const DrawnPixels &pixels, const std::string &path, std::string 
     return false;
 }
 
-constexpr PngWriters kWriters { WritePicture, WriteFrame };
+bool ReadFrame(const std::string &path, SavedFrame &frame, std::string &error)
+{
+    std::optional<SavedFrame> read = ReadSavedFrame(path, &error);
+    if (!read)
+        return false;
+    frame = std::move(*read);
+    return true;
+}
+
+constexpr PngWriters kWriters { WritePicture, WriteFrame, ReadFrame };
 
 } // namespace
 

@@ -71,6 +71,23 @@ private:
     bool m_closed = false;
 };
 
+// Notes whether the buffer decoder drew a pixel since the last frame start
+// (which clears the surface): an end marker met before any frame start ends
+// the scan with nothing drawn.
+class FrameDrawnObserver final : public WalkObserver {
+public:
+    void markerMet(std::size_t, unsigned char marker, bool) override
+    {
+        if (marker == 1)
+            m_drawn = false;
+    }
+    void pixelDrawn(const WalkPixel &) override { m_drawn = true; }
+    bool drawn() const { return m_drawn; }
+
+private:
+    bool m_drawn = false;
+};
+
 } // namespace
 
 CameraTests::CameraTests(ConsolePlatform &platform) : m_platform(platform)
@@ -256,7 +273,8 @@ void CameraTests::df_dll_Click()
 
         p.pic.usePixelUnits();
         const std::int64_t t2 = p.ticks.ticksMs();
-        const WalkEnd walked = DecodeFrameBuffer(*frame, p.pic, p.status);
+        FrameDrawnObserver drawn;
+        const WalkEnd walked = DecodeFrameBuffer(*frame, p.pic, p.status, &drawn);
         const std::int64_t t3 = p.ticks.ticksMs();
         p.status.appendLine("Total Ticks to Get Frame: " + std::to_string(t1 - t0));
         p.status.appendLine("Total Ticks to Process Frame: " + std::to_string(t3 - t2));
@@ -265,7 +283,8 @@ void CameraTests::df_dll_Click()
             if (const char *hint = DriverErrorHint(libraryText))
                 p.status.appendLine(hint);
         }
-        m_outcome = dumped == 1 && walked == WalkEnd::EndMarker ? TestOutcome::Succeeded : TestOutcome::Failed;
+        m_outcome = dumped == 1 && walked == WalkEnd::EndMarker && drawn.drawn() ? TestOutcome::Succeeded
+                                                                                 : TestOutcome::Failed;
 
         p.driver.CAM_ClosePort();
     } catch (const DriverError &error) {

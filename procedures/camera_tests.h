@@ -35,7 +35,7 @@ public:
     // dump was accepted and its frame met the end marker, when the line-mode
     // test's commands were acknowledged and its bitmap ended on two adjacent
     // markers, when the driver's dump returned 1 and its frame buffer logged
-    // "Image Dump Complete"; Stopped when a port or driver-library error ended
+    // "Image Dump Complete" after a frame start and drawn pixels; Stopped when a port or driver-library error ended
     // the test; Failed otherwise.
     TestOutcome lastOutcome() const { return m_outcome; }
 

@@ -4,11 +4,15 @@
 //   at-zero      a frame whose start stands at index 0
 //   behind-ack   "ACK\r" and then a frame
 //   past-end     a frame that runs past index 34407 of the buffer
+//   end-first    "ACK\r" and an end marker, no frame start
+//   hang         never returns (stands for a library stuck in a read)
 // FakeDriver_Calls() returns the entries called so far, one a line.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include <unistd.h>
 
 #define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -60,6 +64,11 @@ FAKE_EXPORT std::int32_t CAM_DumpFrame(std::uint8_t *buffer)
     } else if (mode == "behind-ack") {
         std::memcpy(buffer, "ACK\r", 4);
         WriteFrame(buffer, 4, 3, 4);
+    } else if (mode == "end-first") {
+        std::memcpy(buffer, "ACK\r\3", 5);
+    } else if (mode == "hang") {
+        for (;;)
+            ::pause();
     } else if (mode == "past-end") {
         // Filler up to a frame start at 34402: its column marker at 34403,
         // a pixel at 34404..34406, a second starting at 34407, the last

@@ -246,6 +246,42 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
     }
 }
 
+// The first link error is kept once, with its cause and words: a failure to
+// open leaves the reception's end unknown, a failure while the reply arrives
+// also ends the reception, and its words are the ones the first line shows.
+TEST_F(RecordedTestsTest, TheFirstLinkErrorIsKeptOnceAndNamesAReceptionsEnd)
+{
+    f.com.failOpen = LinkError(LinkError::Cause::NoSuchDevice, "/dev/camera: No such file or directory");
+    run(TestKind::Direct, [](CameraTests &t) { t.df_nomral_Click(); });
+    auto record = recorder.last(TestKind::Direct);
+    ASSERT_TRUE(record);
+    ASSERT_TRUE(record->linkFault);
+    EXPECT_EQ(record->linkFault->cause, LinkError::Cause::NoSuchDevice);
+    EXPECT_EQ(record->linkFault->text, "/dev/camera: No such file or directory");
+    EXPECT_FALSE(record->linkFault->afterOpen);
+    EXPECT_EQ(record->receptionEnd, ReceptionEnd::Unknown);
+    EXPECT_EQ(record->bytesReceived, 0u);
+
+    f.com.failOpen.reset();
+    f.com.answerNext("ACK\r:");
+    f.time.onSleep = [this, sleeps = 0](std::int64_t) mutable {
+        if (f.com.written.empty() || f.com.written.back() != "DF\r")
+            return;
+        f.com.receive(++sleeps == 1 ? "ACK\r" : "more");
+        if (sleeps == 2)
+            f.com.failInput = LinkError(LinkError::Cause::ReadFailed, "/dev/camera: Input/output error");
+    };
+    run(TestKind::Direct, [](CameraTests &t) { t.df_nomral_Click(); });
+    record = recorder.last(TestKind::Direct);
+    ASSERT_TRUE(record);
+    ASSERT_TRUE(record->linkFault);
+    EXPECT_EQ(record->linkFault->cause, LinkError::Cause::ReadFailed);
+    EXPECT_EQ(record->linkFault->text, "/dev/camera: Input/output error");
+    EXPECT_TRUE(record->linkFault->afterOpen);
+    EXPECT_EQ(record->receptionEnd, ReceptionEnd::LinkError);
+    EXPECT_EQ(record->bytesReceived, 9u); // the ping's "ACK\r:" and the dump's "ACK\r"
+}
+
 // The wait before the first bytes stands apart from the rate while they
 // arrived, on each page.
 TEST_F(RecordedTestsTest, ReceptionLinesKeepTheWaitApartFromTheRate)

@@ -4,14 +4,28 @@
 #include "support/camsim_process.h"
 #include "support/console_process.h"
 
+#include <QFile>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 namespace {
 
@@ -63,6 +77,59 @@ std::string ReadFile(const std::string &path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// What in value the schema's "type", "required", "properties", "items" and
+// "enum" keywords reject, one line each; empty when nothing.
+std::string SchemaProblems(const QJsonObject &schema, const QJsonValue &value, const std::string &where)
+{
+    std::string problems;
+    QStringList types;
+    if (schema[QStringLiteral("type")].isArray()) {
+        for (const QJsonValue &type : schema[QStringLiteral("type")].toArray())
+            types << type.toString();
+    } else if (schema.contains(QStringLiteral("type"))) {
+        types << schema[QStringLiteral("type")].toString();
+    }
+    const auto is = [&value](const QString &type) {
+        if (type == QLatin1String("object"))
+            return value.isObject();
+        if (type == QLatin1String("array"))
+            return value.isArray();
+        if (type == QLatin1String("string"))
+            return value.isString();
+        if (type == QLatin1String("boolean"))
+            return value.isBool();
+        if (type == QLatin1String("null"))
+            return value.isNull();
+        if (type == QLatin1String("integer"))
+            return value.isDouble() && value.toDouble() == static_cast<double>(value.toInteger());
+        return type == QLatin1String("number") && value.isDouble();
+    };
+    if (!types.isEmpty() && std::none_of(types.begin(), types.end(), is))
+        return where + ": not of type " + types.join(QLatin1Char('|')).toStdString() + "\n";
+    if (schema.contains(QStringLiteral("enum")) && !schema[QStringLiteral("enum")].toArray().contains(value))
+        problems += where + ": not one of the schema's values\n";
+    if (value.isObject()) {
+        const QJsonObject object = value.toObject();
+        for (const QJsonValue &name : schema[QStringLiteral("required")].toArray()) {
+            if (!object.contains(name.toString()))
+                problems += where + ": lacks " + name.toString().toStdString() + "\n";
+        }
+        const QJsonObject properties = schema[QStringLiteral("properties")].toObject();
+        for (auto it = properties.begin(); it != properties.end(); ++it) {
+            if (object.contains(it.key()))
+                problems
+                    += SchemaProblems(it.value().toObject(), object[it.key()], where + "." + it.key().toStdString());
+        }
+    }
+    if (value.isArray() && schema.contains(QStringLiteral("items"))) {
+        const QJsonArray items = value.toArray();
+        for (qsizetype i = 0; i < items.size(); ++i)
+            problems += SchemaProblems(schema[QStringLiteral("items")].toObject(), items[i],
+                                       where + "[" + std::to_string(i) + "]");
+    }
+    return problems;
+}
+
 // The environment that makes the dynamic loader record the libraries it
 // loads for a console (LD_DEBUG=files) in files in dir.
 std::vector<std::string> LoaderRecording(const std::string &dir)
@@ -102,7 +169,7 @@ TEST(HeadlessRunTest, NormalPrintsItsLogAndSavesPictureFrameAndReply)
                                    { "--run", "normal", "--save-picture", dir + "/picture.png", "--save-frame",
                                      dir + "/frame.png", "--save-reply", dir + "/reply.bin" }));
     ASSERT_EQ(console.wait(), 0) << console.err();
-    EXPECT_EQ(Labels(console.out()), kNormalLog);
+    EXPECT_EQ(Labels(console.out()), Concat({ kNormalLog, { "camconsole: normal: passed" } }));
     EXPECT_EQ(console.err(), "");
 
     EXPECT_TRUE(ReadFile(dir + "/reply.bin") == camsim::DumpReply(camsim::Pattern::Checker)) << "byte for byte";
@@ -143,6 +210,11 @@ TEST(HeadlessRunTest, LoadsQtGuiOnlyToWriteAPngAndQtWidgetsNever)
         { RunArgs(camera,
                   { "--run", "normal", "--save-picture", dir + "/picture.png", "--save-frame", dir + "/frame.png" }),
           true },
+        // The reports are written without Qt Gui; the expected frame is read
+        // through the image layer's library.
+        { RunArgs(camera, { "--run", "normal", "--report", dir + "/report.json", "--junit", dir + "/junit.xml" }),
+          false },
+        { RunArgs(camera, { "--run", "normal", "--expect-frame", dir + "/frame.png" }), true },
     };
     for (const auto &[args, writesPng] : runs) {
         SCOPED_TRACE(args.back());
@@ -166,7 +238,7 @@ TEST(HeadlessRunTest, BinaryAndDllPrintTheirLogsAndSaveTheirReplies)
         SCOPED_TRACE(test);
         ConsoleProcess console(RunArgs(camera, { "--run", test, "--save-reply", reply }));
         ASSERT_EQ(console.wait(), 0) << console.err();
-        EXPECT_EQ(Labels(console.out()), log);
+        EXPECT_EQ(Labels(console.out()), Concat({ log, { "camconsole: " + std::string(test) + ": passed" } }));
         EXPECT_EQ(console.err(), "");
         if (std::string(test) == "binary") {
             EXPECT_TRUE(ReadFile(reply) == camsim::LineModeReply());
@@ -189,7 +261,14 @@ TEST(HeadlessRunTest, RepeatedRunsEndWithASummary)
     ConsoleProcess console(RunArgs(camera, { "--run", "normal,dll", "--repeat", "2" }));
     ASSERT_EQ(console.wait(), 0) << console.err();
     const Lines lines = OutputLines(console.out());
-    const Lines logs = Concat({ kNormalLog, kDllLog, kNormalLog, kDllLog });
+    const Lines logs = Concat({ kNormalLog,
+                                { "camconsole: normal, run 1 of 2: passed" },
+                                kDllLog,
+                                { "camconsole: dll, run 1 of 2: passed" },
+                                kNormalLog,
+                                { "camconsole: normal, run 2 of 2: passed" },
+                                kDllLog,
+                                { "camconsole: dll, run 2 of 2: passed" } });
     ASSERT_EQ(lines.size(), logs.size() + 8) << console.out();
     EXPECT_EQ(Labels(console.out().substr(0, console.out().find("\n\n") + 1)), logs);
     // Exact lines, and timing lines by their start (the figures depend on the machine).
@@ -228,7 +307,9 @@ TEST(HeadlessRunTest, FailuresExitWith1AndPortOrDriverErrorsWith3)
         EXPECT_EQ(console.wait(), 3);
         const std::string portText = "/nonexistent/camconsole-port: No such file or directory\nHint: wrong port, or "
                                      "the adapter is unplugged.\n";
-        EXPECT_EQ(console.out(), "Serial port error: " + portText);
+        EXPECT_EQ(console.out(),
+                  "Serial port error: " + portText
+                      + "camconsole: normal: failed: port missing: /nonexistent/camconsole-port\n");
         EXPECT_EQ(console.err(), portText);
     }
     {
@@ -237,9 +318,191 @@ TEST(HeadlessRunTest, FailuresExitWith1AndPortOrDriverErrorsWith3)
         const std::string loaderText = "/nonexistent/libtarqis.so: cannot open shared object file: No such file or "
                                        "directory";
         EXPECT_EQ(console.out(),
-                  "Starting DLL Test (RGB)\nConnecting to COM device\nDriver library error: " + loaderText + "\n");
+                  "Starting DLL Test (RGB)\nConnecting to COM device\nDriver library error: " + loaderText
+                      + "\ncamconsole: dll: failed: driver library could not be loaded: " + loaderText + "\n");
         EXPECT_EQ(console.err(), loaderText + "\n");
     }
+}
+
+// Holds a device the way another program holding the port does.
+class PortHolder {
+public:
+    explicit PortHolder(const std::string &device) : m_fd(::open(device.c_str(), O_RDWR | O_NOCTTY))
+    {
+        if (m_fd < 0 || ::flock(m_fd, LOCK_EX | LOCK_NB) != 0)
+            ADD_FAILURE() << "cannot hold " << device;
+    }
+    ~PortHolder() { ::close(m_fd); }
+    PortHolder(const PortHolder &) = delete;
+    PortHolder &operator=(const PortHolder &) = delete;
+
+private:
+    int m_fd;
+};
+
+// One exit status per cause, whichever test meets it: one row per cell.
+TEST(HeadlessRunTest, EachCauseGivesItsExitStatusInEveryTest)
+{
+    enum class Cause { MissingPort, BusyPort, MissingDriver, SilentCamera, CutReply, LinkLost, EndBeforeStart };
+    struct Row {
+        Cause cause;
+        const char *test;
+        int status;
+        const char *reason; // the verdict's reason starts so
+    };
+    const Row rows[] = {
+        { Cause::MissingPort, "normal", 3, "port missing: " },
+        { Cause::MissingPort, "binary", 3, "port missing: " },
+        { Cause::MissingPort, "dll", 3, "port missing: " },
+        { Cause::BusyPort, "normal", 3, "port busy: " },
+        { Cause::BusyPort, "binary", 3, "port busy: " },
+        { Cause::BusyPort, "dll", 3, "port busy: " },
+        { Cause::MissingDriver, "normal", 0, "" },
+        { Cause::MissingDriver, "binary", 0, "" },
+        { Cause::MissingDriver, "dll", 3, "driver library could not be loaded: " },
+        { Cause::SilentCamera, "normal", 1, "the camera did not answer the ping or \"DF\"" },
+        { Cause::SilentCamera, "binary", 1, "the camera did not answer \"PM 1\"" },
+        { Cause::SilentCamera, "dll", 1, "the camera did not answer the ping" },
+        { Cause::CutReply, "normal", 1, "frame incomplete: " },
+        { Cause::CutReply, "binary", 1, "bitmap incomplete: " },
+        { Cause::CutReply, "dll", 1, "the frame stopped before its end marker" },
+        { Cause::LinkLost, "normal", 1, "link lost mid-reply: " },
+        { Cause::LinkLost, "binary", 1, "link lost mid-reply: " },
+        { Cause::LinkLost, "dll", 1, "" },
+        { Cause::EndBeforeStart, "dll", 1, "nothing drawn: " },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(std::string(row.test) + " cause " + std::to_string(static_cast<int>(row.cause)));
+        const std::string command = std::string(row.test) == "binary" ? "TW" : "DF";
+        std::vector<std::string> camsimArgs = { "--fast" };
+        if (row.cause == Cause::SilentCamera)
+            camsimArgs = { "--fast", "--fault", "silent" };
+        if (row.cause == Cause::CutReply)
+            camsimArgs.insert(camsimArgs.end(), { "--fault", command + "=short" });
+        if (row.cause == Cause::LinkLost)
+            camsimArgs.insert(camsimArgs.end(), { "--fault", command + "=hangup" });
+        CamsimProcess camera(camsimArgs);
+        std::vector<std::string> args = RunArgs(camera, { "--run", row.test });
+        std::optional<PortHolder> holder;
+        if (row.cause == Cause::MissingPort)
+            args[1] = "/nonexistent/camconsole-port";
+        if (row.cause == Cause::BusyPort)
+            holder.emplace(camera.devicePath());
+        if (row.cause == Cause::MissingDriver)
+            args[3] = "/nonexistent/libtarqis.so";
+        if (row.cause == Cause::EndBeforeStart) {
+            args[3] = FAKE_DRIVER_LIBRARY;
+            ::setenv("FAKE_DRIVER_DUMP", "end-first", 1);
+        }
+        ConsoleProcess console(args);
+        EXPECT_EQ(console.wait(), row.status) << console.out() << console.err();
+        ::unsetenv("FAKE_DRIVER_DUMP");
+        const std::string verdict = "camconsole: " + std::string(row.test)
+            + (row.status == 0 ? ": passed" : ": failed: " + std::string(row.reason));
+        const Lines lines = OutputLines(console.out());
+        ASSERT_FALSE(lines.empty());
+        EXPECT_TRUE(lines.back().starts_with(verdict)) << lines.back();
+    }
+}
+
+// A frame saved from a good run is the expected frame of the next; camsim's
+// "flip" fault changes 7 camera pixels of it. The reports of the failed runs
+// follow their schema.
+TEST(HeadlessRunTest, ExpectedFramesJudgeTheRunAndTheReportsSayWhy)
+{
+    CamsimProcess camera({ "--fast", "--fault", "DF=flip" });
+    const std::string good = camera.directory() + "/good.png";
+    {
+        CamsimProcess healthy({ "--fast" });
+        ConsoleProcess saving(RunArgs(healthy, { "--run", "normal", "--save-frame", good }));
+        EXPECT_EQ(saving.wait(), 0) << saving.err();
+        ConsoleProcess judged(RunArgs(healthy, { "--run", "normal,dll", "--expect-frame", good }));
+        EXPECT_EQ(judged.wait(), 0) << judged.out() << judged.err();
+    }
+    const std::string report = camera.directory() + "/report.json";
+    const std::string junit = camera.directory() + "/junit.xml";
+    ConsoleProcess console(
+        RunArgs(camera, { "--run", "normal,dll", "--expect-frame", good, "--report", report, "--junit", junit }));
+    EXPECT_EQ(console.wait(), 1) << console.err();
+    const std::string differs = ": failed: frame differs from the expected one in 7 camera pixels (14 surface "
+                                "pixels), the first at column 0, row 0";
+    EXPECT_NE(console.out().find("\ncamconsole: normal" + differs + "\n"), std::string::npos) << console.out();
+    EXPECT_NE(console.out().find("\ncamconsole: dll" + differs + "\n"), std::string::npos) << console.out();
+
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(report)));
+    const QJsonDocument schema = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(REPORT_SCHEMA)));
+    ASSERT_TRUE(document.isObject());
+    ASSERT_TRUE(schema.isObject());
+    EXPECT_EQ(SchemaProblems(schema.object(), document.object(), "report"), "");
+    const QJsonArray runs = document.object()[QStringLiteral("runs")].toArray();
+    ASSERT_EQ(runs.size(), 2);
+    const QJsonObject differing = runs[0].toObject()[QStringLiteral("differingPixels")].toObject();
+    EXPECT_EQ(differing[QStringLiteral("cameraPixels")].toInt(), 7);
+    EXPECT_EQ(differing[QStringLiteral("listed")].toArray().size(), 7);
+    EXPECT_EQ(document.object()[QStringLiteral("summary")].toObject()[QStringLiteral("exitStatus")].toInt(), 1);
+
+    QFile junitFile(QString::fromStdString(junit));
+    ASSERT_TRUE(junitFile.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&junitFile);
+    int suites = 0;
+    int cases = 0;
+    int failures = 0;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        suites += xml.name() == QLatin1String("testsuite");
+        cases += xml.name() == QLatin1String("testcase");
+        failures += xml.name() == QLatin1String("failure");
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_EQ(suites, 1);
+    EXPECT_EQ(cases, 2);
+    EXPECT_EQ(failures, 2);
+}
+
+// A save onto a full file system keeps the earlier file whole and exits 4.
+TEST(HeadlessRunTest, ASaveOntoAFullDiskKeepsTheEarlierFile)
+{
+    CamsimProcess camera({ "--fast" });
+    const std::string disk = camera.directory() + "/disk";
+    ASSERT_EQ(::mkdir(disk.c_str(), 0700), 0);
+    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount { disk };
+    const std::string reply = disk + "/reply.bin";
+    {
+        std::ofstream(reply, std::ios::binary) << std::string(20000, 'e');
+        std::ofstream filler(disk + "/filler", std::ios::binary);
+        filler << std::string(30000, 'f');
+    }
+    ConsoleProcess console(RunArgs(camera, { "--run", "normal", "--save-reply", reply }));
+    EXPECT_EQ(console.wait(), 4);
+    EXPECT_EQ(console.err(), "camconsole: cannot write file " + reply + ": No space left on device\n");
+    EXPECT_TRUE(ReadFile(reply) == std::string(20000, 'e')) << "the earlier file, whole";
+    int files = 0;
+    for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator(disk))
+        ++files;
+    EXPECT_EQ(files, 2) << "no temporary file left behind";
+}
+
+// A second signal ends a run stuck in a driver call at once.
+TEST(HeadlessRunTest, ASecondSignalEndsARunStuckInTheDriver)
+{
+    ::setenv("FAKE_DRIVER_DUMP", "hang", 1);
+    ConsoleProcess console({ "--driver", FAKE_DRIVER_LIBRARY, "--run", "dll" });
+    ::unsetenv("FAKE_DRIVER_DUMP");
+    ASSERT_TRUE(console.waitForOutput("Starting Timer & Dumping Frame....")) << console.out();
+    // The first signal is only noted; the ones after it end the process.
+    for (int i = 0; i < 100 && console.running(); ++i) {
+        console.signal(SIGINT);
+        WaitUntil([&console] { return !console.running(); }, std::chrono::milliseconds(200));
+    }
+    ASSERT_NE(console.wait(), -1);
+    EXPECT_EQ(console.endedBySignal(), SIGINT);
+    EXPECT_EQ(console.out().find("camconsole: "), std::string::npos) << "ended at once, in the driver call";
 }
 
 TEST(HeadlessRunTest, UsageErrorsExitWithStatus2)
@@ -250,6 +513,10 @@ TEST(HeadlessRunTest, UsageErrorsExitWithStatus2)
         { "--run", "normal,color" },
         { "--run", "normal,dll", "--save-frame", "frame.png" },
         { "--run", "normal", "--repeat", "0" },
+        { "--run", "normal", "--save-frame", "/nonexistent/frame.png" },
+        { "--run", "normal", "--report", "/nonexistent/report.json" },
+        { "--run", "normal", "--expect-frame", "/etc/hostname" },
+        { "--run", "normal,binary", "--expect-frame", "frame.png" },
     };
     for (const auto &args : cases) {
         SCOPED_TRACE(args.back());
@@ -272,10 +539,13 @@ TEST(HeadlessRunTest, SignalsEndTheRunAtTheNextEventPointWithTheSummary)
         ASSERT_TRUE(console.waitForOutput("Sending Command & Starting Frame Dump Timer...\n")) << console.out();
         console.signal(signal);
         EXPECT_EQ(console.wait(), status);
+        EXPECT_EQ(console.endedBySignal(), signal) << "dies by the signal, as a shell loop must see it";
         EXPECT_EQ(OutputLines(console.out()),
                   Lines({ "Starting DF Test using direct connection (RGB)", "Opening Comport...", "Ping....OK",
                           "Sending Command & Starting Frame Dump Timer...", "",
-                          "normal: 0 runs, 0 successes, 0 failures", "binary: 0 runs, 0 successes, 0 failures" }));
+                          "normal: 0 runs, 0 successes, 0 failures", "binary: 0 runs, 0 successes, 0 failures",
+                          "camconsole: stopped by " + std::string(signal == SIGINT ? "SIGINT" : "SIGTERM")
+                              + " after 0 of 2 runs" }));
     }
     EXPECT_EQ(camera.receivedCommands(), Lines({ "", "DF", "", "DF" })) << "binary never started";
 }

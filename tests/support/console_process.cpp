@@ -90,6 +90,7 @@ bool ConsoleProcess::exited(int *status)
         return false;
     m_ended = true;
     m_status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    m_signal = WIFSIGNALED(raw) ? WTERMSIG(raw) : 0;
     *status = m_status;
     return true;
 }

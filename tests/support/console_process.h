@@ -33,6 +33,14 @@ public:
     bool waitForOutput(const std::string &text,
                        std::chrono::milliseconds timeout = std::chrono::milliseconds(20000)) const;
     void signal(int signal) const;
+    // True while the console has not ended (it is never killed here).
+    bool running()
+    {
+        int status = 0;
+        return !exited(&status);
+    }
+    // The signal that ended the console, or 0 when it exited (or runs).
+    int endedBySignal() const { return m_signal; }
 
     std::string out() const;
     std::string err() const;
@@ -45,6 +53,7 @@ private:
     pid_t m_pid = -1;
     bool m_ended = false;
     int m_status = -1;
+    int m_signal = 0;
 };
 
 // The lines of a text split at "\n" (a last line without one included).

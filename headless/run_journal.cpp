@@ -1,0 +1,125 @@
+#include "run_journal.h"
+
+#include "cli/command_line.h"
+#include "frames/atomic_file.h"
+
+#include <csignal>
+
+namespace {
+
+std::string LogLines(const std::string &logText)
+{
+    std::string lines;
+    for (std::size_t i = 0; i < logText.size(); ++i) {
+        if (logText[i] == '\r' && i + 1 < logText.size() && logText[i + 1] == '\n')
+            continue;
+        lines += logText[i];
+    }
+    return lines;
+}
+
+} // namespace
+
+std::string SignalName(int signal)
+{
+    if (signal == SIGINT)
+        return "SIGINT";
+    if (signal == SIGTERM)
+        return "SIGTERM";
+    return "signal " + std::to_string(signal);
+}
+
+RunJournal::RunJournal(std::FILE *out, RunReport header, std::optional<ExpectedFrameCheck> expected)
+    : m_out(out), m_report(std::move(header)), m_expected(std::move(expected))
+{
+    if (m_expected) {
+        m_report.expectedFrame = m_expected->path;
+        m_report.tolerance = m_expected->tolerance;
+        m_report.maxDiffering = m_expected->maxDiffering;
+    }
+}
+
+ReportedRun RunJournal::reported(int round, const FrameRecord &record, std::chrono::system_clock::time_point end) const
+{
+    ReportedRun run;
+    run.test = std::string(TestName(record.test));
+    run.round = round;
+    run.start = record.startedAt;
+    run.durationMs = std::chrono::duration_cast<std::chrono::milliseconds>(end - record.startedAt).count();
+    run.timings = TimingsInMs(record);
+    run.bytesReceived
+        = record.test == TestKind::Driver ? record.reply.find_last_not_of('\0') + 1 : record.bytesReceived;
+    if (record.test == TestKind::Driver && record.reply.find_first_not_of('\0') == std::string::npos)
+        run.bytesReceived = 0;
+    run.pixelsDrawn = record.pixels.size();
+    run.log = LogLines(record.logText);
+    return run;
+}
+
+bool RunJournal::runEnded(int round, TestOutcome outcome, const FrameRecord &record,
+                          std::chrono::system_clock::time_point end)
+{
+    ReportedRun run = reported(round, record, end);
+    run.verdict = JudgeRun(record, outcome);
+    if (m_expected) {
+        run.mismatch = CompareWithExpected(record.pixels, m_expected->pixels, m_expected->tolerance,
+                                           record.test == TestKind::LineMode ? CameraPixelShape::TwoHigh
+                                                                             : CameraPixelShape::TwoWide);
+        JudgeAgainstExpected(run.verdict, *run.mismatch, static_cast<std::size_t>(m_expected->maxDiffering));
+    }
+    m_status.note(run.verdict.cause);
+    const std::string line = VerdictLine(run.test, round, m_report.rounds, run.verdict) + "\n";
+    std::fputs(line.c_str(), m_out);
+    std::fflush(m_out);
+    const bool passed = run.verdict.passed();
+    m_report.runs.push_back(std::move(run));
+    return passed;
+}
+
+void RunJournal::runStopped(int round, const FrameRecord &record, std::chrono::system_clock::time_point end)
+{
+    ReportedRun run = reported(round, record, end);
+    run.stopped = true;
+    m_report.runs.push_back(std::move(run));
+}
+
+void RunJournal::fileSaved(const std::string &path)
+{
+    if (!m_report.runs.empty())
+        m_report.runs.back().savedFiles.push_back(path);
+}
+
+void RunJournal::noteStop(int signal)
+{
+    m_report.stoppedBy = SignalName(signal);
+    m_report.exitStatus = 128 + signal;
+}
+
+std::string RunJournal::stoppedLine(int signal) const
+{
+    std::size_t done = 0;
+    for (const ReportedRun &run : m_report.runs)
+        done += run.stopped ? 0 : 1;
+    const std::size_t asked = m_report.tests.size() * static_cast<std::size_t>(m_report.rounds);
+    return "camconsole: stopped by " + SignalName(signal) + " after " + std::to_string(done) + " of "
+        + std::to_string(asked) + " run" + (asked == 1 ? "" : "s") + "\n";
+}
+
+void RunJournal::writeReports(const std::string &jsonPath, const std::string &junitPath, std::FILE *err)
+{
+    if (m_report.stoppedBy.empty())
+        m_report.exitStatus = m_status.status();
+    const std::pair<const std::string *, std::string> reports[] = {
+        { &jsonPath, jsonPath.empty() ? std::string() : ReportJson(m_report) },
+        { &junitPath, junitPath.empty() ? std::string() : ReportJunit(m_report) },
+    };
+    for (const auto &[path, text] : reports) {
+        if (path->empty())
+            continue;
+        std::string error;
+        if (!WriteFileAtomically(*path, text, &error)) {
+            std::fprintf(err, "camconsole: cannot write file %s: %s\n", path->c_str(), error.c_str());
+            m_status.note(ExitCause::OutputFailed);
+        }
+    }
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "frames/expected_frame.h"
+#include "headless/run_verdict.h"
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What --report and --junit write: the console, the camera's port and
+// driver, and each run with its verdict. Plain data, filled as the runs end.
+struct ReportedRun {
+    std::string test; // normal, binary or dll
+    int round = 1;
+    std::chrono::system_clock::time_point start;
+    std::int64_t durationMs = 0;
+    bool stopped = false; // ended by a signal before its verdict
+    RunVerdict verdict;
+    std::vector<TimingMs> timings;
+    std::size_t bytesReceived = 0;
+    std::size_t pixelsDrawn = 0; // surface pixels
+    std::optional<FrameMismatch> mismatch; // when an expected frame was given
+    std::vector<std::string> savedFiles;
+    std::string log; // the run's log, "\n" line ends
+};
+
+struct RunReport {
+    std::string version;
+    std::string port;
+    std::string portSource; // as the About box says it: "from --port", ...
+    std::string driver;
+    std::string driverSource;
+    std::chrono::system_clock::time_point start;
+    std::vector<std::string> tests; // as given to --run
+    int rounds = 1;
+    std::optional<std::string> expectedFrame;
+    int tolerance = 0;
+    std::int64_t maxDiffering = 0;
+    std::vector<ReportedRun> runs;
+    std::string stoppedBy; // "SIGINT" or "SIGTERM" when a signal stopped the run
+    int exitStatus = 0; // as known when the report is written
+};
+
+// The JSON document of --report (docs/camconsole-report.schema.json).
+std::string ReportJson(const RunReport &report);
+// The JUnit XML of --junit: one testsuite, one testcase per run.
+std::string ReportJunit(const RunReport &report);
+
+// "2026-05-04T13:45:12.345Z".
+std::string IsoTime(std::chrono::system_clock::time_point time);

@@ -1,0 +1,61 @@
+#include "run_setup.h"
+
+#include "frames/expected_frame.h"
+#include "image/png_writers.h"
+#include "output_paths.h"
+#include "png_library.h"
+
+namespace {
+
+// The extent of a whole frame as its decoder draws it: 80 camera columns two
+// pixels wide from x 2 and 143 rows; the bitmap 80 columns of 143 rows two
+// pixels high.
+constexpr int kColorFrameWidth = 162;
+constexpr int kColorFrameHeight = 143;
+constexpr int kBitmapWidth = 80;
+constexpr int kBitmapHeight = 286;
+
+} // namespace
+
+std::optional<ExpectedFrameCheck> ExpectedFrameFor(const CommandLine &commandLine, std::string *problem)
+{
+    if (commandLine.expectFrame.empty())
+        return std::nullopt;
+    const std::string &path = commandLine.expectFrame;
+    // The PNG is read by the image layer's library, loaded only now.
+    std::string error;
+    const PngWriters *png = LoadPngWriters(error);
+    SavedFrame frame;
+    if (!png || !png->readFrame(path, frame, error)) {
+        *problem = "--expect-frame " + path + ": " + error + ".";
+        return std::nullopt;
+    }
+    const bool lineMode = commandLine.tests.front() == TestKind::LineMode;
+    const int width = lineMode ? kBitmapWidth : kColorFrameWidth;
+    const int height = lineMode ? kBitmapHeight : kColorFrameHeight;
+    if (frame.width != width || frame.height != height) {
+        *problem = "--expect-frame " + path + ": " + std::to_string(frame.width) + " x " + std::to_string(frame.height)
+            + " pixels, not the " + std::to_string(width) + " x " + std::to_string(height) + " of a whole "
+            + (lineMode ? "bitmap" : "frame") + ".";
+        return std::nullopt;
+    }
+    return ExpectedFrameCheck { path, std::move(frame.pixels), commandLine.tolerance, commandLine.maxDiffering };
+}
+
+std::string OutputFilesProblem(const CommandLine &commandLine)
+{
+    const std::pair<const char *, const std::string *> files[] = {
+        { "--save-picture", &commandLine.savePicture },
+        { "--save-frame", &commandLine.saveFrame },
+        { "--save-reply", &commandLine.saveReply },
+        { "--report", &commandLine.report },
+        { "--junit", &commandLine.junit },
+    };
+    for (const auto &[option, path] : files) {
+        if (path->empty())
+            continue;
+        if (const std::string problem = OutputPathProblem(*path); !problem.empty())
+            return std::string(option) + " " + *path + ": " + problem + ".";
+    }
+    return {};
+}
