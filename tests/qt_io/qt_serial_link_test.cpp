@@ -10,8 +10,6 @@
 #include <filesystem>
 #include <optional>
 
-#include <fcntl.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
@@ -103,18 +101,6 @@ TEST_F(QtSerialLinkTest, MissingDeviceRaisesWithTheDeviceAndTheComponentsText)
     EXPECT_FALSE(link.portOpen());
 }
 
-// Whether the terminal is in exclusive mode, asked through a descriptor of its own.
-bool Exclusive(const std::string &device)
-{
-    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    int exclusive = 0;
-    if (fd >= 0) {
-        ::ioctl(fd, TIOCGEXCL, &exclusive);
-        ::close(fd);
-    }
-    return exclusive != 0;
-}
-
 TEST_F(QtSerialLinkTest, OneOwnerPerDeviceWhicheverNameItIsOpenedBy)
 {
     // A symlink beside the pty, as udev's /dev/serial/by-id links stand
@@ -129,7 +115,7 @@ TEST_F(QtSerialLinkTest, OneOwnerPerDeviceWhicheverNameItIsOpenedBy)
         SCOPED_TRACE(holderPath + " held, " + contenderPath + " refused");
         setenv("CAMCONSOLE_PORT1", holderPath.c_str(), 1);
         link.setPortOpen(true);
-        EXPECT_TRUE(Exclusive(device));
+        EXPECT_TRUE(TerminalIsExclusive(device));
 
         setenv("CAMCONSOLE_PORT1", contenderPath.c_str(), 1);
         QtSerialLink second;
@@ -142,13 +128,13 @@ TEST_F(QtSerialLinkTest, OneOwnerPerDeviceWhicheverNameItIsOpenedBy)
         }
         EXPECT_FALSE(second.portOpen());
         // The refused open leaves the holder as it was: exclusive, and reading.
-        EXPECT_TRUE(Exclusive(device));
+        EXPECT_TRUE(TerminalIsExclusive(device));
         camera.send("ACK");
         ASSERT_TRUE(WaitUntil([&] { return camera.unreadByDevice() == 3; }));
         EXPECT_EQ(link.input(), "ACK");
 
         link.setPortOpen(false);
-        EXPECT_FALSE(Exclusive(device)) << "released on close";
+        EXPECT_FALSE(TerminalIsExclusive(device)) << "released on close";
         second.setPortOpen(true);
         EXPECT_TRUE(second.portOpen()) << "after the holder closed, the next open works";
         second.setPortOpen(false);

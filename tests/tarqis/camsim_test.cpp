@@ -6,6 +6,7 @@
 #include "qt_io/qt_serial_link.h"
 #include "sim/camsim_reply.h"
 #include "support/camsim_process.h"
+#include "support/pty_pair.h"
 #include "support/qt_app.h"
 #include "support/wait_until.h"
 
@@ -217,6 +218,7 @@ TEST_F(TarqisCamsim, OneOwnerPerDeviceBetweenTheLibraryAndTheConsole)
     EnsureQtApp();
     start({ "--fast" }); // the library holds the camera through camsim's symlink
     const std::string held = "the port is in use by another program";
+    EXPECT_TRUE(TerminalIsExclusive(cam->devicePath())) << "the library sets the terminal's exclusive mode";
 
     // The console's link, through the pty's own name, is refused.
     ::setenv("CAMCONSOLE_PORT1", cam->devicePath().c_str(), 1);
@@ -233,6 +235,7 @@ TEST_F(TarqisCamsim, OneOwnerPerDeviceBetweenTheLibraryAndTheConsole)
     // ping can fall into that moment. The holder must still be served.
     EXPECT_TRUE(WaitUntil([] { return CAM_Ping() == 1; })) << "the holder is undisturbed";
     CAM_ClosePort();
+    EXPECT_FALSE(TerminalIsExclusive(cam->devicePath())) << "and clears it when it lets go";
 
     // Once the library let go, the console opens; now the library is refused.
     console.setPortOpen(true);
@@ -240,11 +243,12 @@ TEST_F(TarqisCamsim, OneOwnerPerDeviceBetweenTheLibraryAndTheConsole)
     EXPECT_EQ(CAM_Init("COM1"), 0);
     EXPECT_EQ(std::string(CAM_LastError()), cam->linkPath() + ": " + held);
     EXPECT_EQ(CAM_Ping(), 0);
+    EXPECT_TRUE(TerminalIsExclusive(cam->devicePath())) << "the refused library leaves the holder's mode alone";
 
     console.setPortOpen(false);
     EXPECT_EQ(CAM_Init("COM1"), 1);
     EXPECT_EQ(std::string(CAM_LastError()), "");
-    EXPECT_EQ(CAM_Ping(), 1);
+    EXPECT_TRUE(WaitUntil([] { return CAM_Ping() == 1; }));
 }
 
 TEST_F(TarqisCamsim, FrameAtWirePace)
