@@ -251,6 +251,14 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
           "Incomplete bitmap: 70 rows, the last with 32 of 80 pixels, no two end markers; reception stopped after 700 "
           "bytes: no byte for 75 ms",
           kWalk },
+        // The console runs its bitmap walk on any "TW" reply: the page says the walk did not start.
+        { "line mode, refused", TestKind::LineMode,
+          [](RecordedConsole &t) {
+              t.f.com.answerNext("ACK\r:");
+              t.f.com.answerNext("ACK\r:");
+              t.f.com.answerNext("NCK\r:");
+          },
+          ReceptionEnd::Pause, "Not acknowledged: the reply starts with \"NCK\" 0D \":\", not \"ACK\"", kWalk },
         { "line mode, power mode refused", TestKind::LineMode, [](RecordedConsole &t) { t.f.com.answerNext("NCK\r:"); },
           ReceptionEnd::Unknown,
           "Not requested: the camera did not acknowledge \"PM 1\" and \"LM 1\", so \"TW\" was not sent", kPlain },
