@@ -136,6 +136,17 @@ TEST_F(RecordedTestsTest, LineModeAndDriverRecordsAndOnlyTheLastRunOfEachIsKept)
     EXPECT_TRUE(recorder.last(TestKind::Driver)->reply == std::string(kFrameBufferSize, '\0'));
     EXPECT_EQ(recorder.last(TestKind::LineMode), lineMode);
     EXPECT_FALSE(recorder.last(TestKind::Direct));
+
+    // A second frame start clears the driver test's picture: the record keeps
+    // only what the window still shows.
+    f.driver.dumpBytes = "ACK\r" + Bytes({ 1, 2, 10, 20, 30, 1, 40, 50, 60, 3 });
+    f.driver.dumpResult = 1;
+    run(TestKind::Driver, [](CameraTests &t) { t.df_dll_Click(); });
+    const DrawnPixels &cleared = recorder.last(TestKind::Driver)->pixels;
+    EXPECT_EQ(cleared.size(), 2u);
+    EXPECT_FALSE(cleared.at(2, 0));
+    EXPECT_EQ(f.pic.at(2, 0), RecordingSurface::kBackground);
+    EXPECT_EQ(cleared.at(2, 1), MakeColor(40, 50, 60));
 }
 
 TEST_F(RecordedTestsTest, RefusedDumpIsRecordedButNotDecoded)
@@ -288,6 +299,14 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
         if (ShowsWalk(*record))
             summary = SummarizeReply(DecoderOf(c.test), record->reply);
         EXPECT_EQ(OutcomeLine(*record, summary ? &*summary : nullptr), c.firstLine);
+        if (c.end == ReceptionEnd::SizeLimit) {
+            EXPECT_EQ(ReceptionEndText(*record), "the reception's size limit, with 4 bytes more waiting") << "the tail";
+        }
+        if (c.shown == Shown::NotDrawnWalk) {
+            // The console drew nothing; the page and Save Frame As... show the replayed walk.
+            EXPECT_TRUE(record->pixels.empty());
+            EXPECT_EQ(ReplayedPixels(DecoderOf(c.test), record->reply).size(), 2 * summary->pixels);
+        }
     }
 }
 
