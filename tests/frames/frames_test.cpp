@@ -380,6 +380,16 @@ TEST(ReplyWalkTest, ColumnStartsAndCameraColumnsAsThePageGivesThem)
     EXPECT_EQ(columnAt(5, 0), 1);
     EXPECT_EQ(columnAt(7, 0), 2);
 
+    // In line mode: the bit column and the bitmap row, each row two surface
+    // pixels high (11 bytes of pixels, as the last byte is never examined).
+    const ReplyWalk bitmap(ReplyDecoder::LineMode, "ACK\r" + Bytes({ 170 }) + std::string(12, '\xff'));
+    for (const int y : { 2, 3 }) {
+        const WalkPixel *pixel = bitmap.pixelAt(3, y);
+        ASSERT_NE(pixel, nullptr);
+        EXPECT_EQ(bitmap.cameraPositionOf(*pixel).column, 3);
+        EXPECT_EQ(bitmap.cameraPositionOf(*pixel).row, 1);
+    }
+
     // What the hex view styles each byte as: passed over (S), a marker (M),
     // a pixel (P), the red byte of a cut pixel (C), never examined (N).
     const auto roles = [](const std::string &reply) {
