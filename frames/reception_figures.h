@@ -29,8 +29,8 @@ struct ReceptionFigures {
     double effectiveBytesPerSecond = 0;
     // The longest stretch without new bytes, from the command or from a read
     // that brought bytes to the next read that brought bytes, and when it
-    // ended. The loop reads once a cycle, so a steady stream shows gaps of
-    // one cycle.
+    // ended (of equal gaps, the first). The loop reads once a cycle, so a
+    // steady stream shows gaps of one cycle.
     std::int64_t longestGapMs = 0;
     std::int64_t longestGapEndsMs = 0;
 };

@@ -144,8 +144,10 @@ bool ShowsWalk(const FrameRecord &record)
 
 bool WalkedButNotDrawn(const FrameRecord &record)
 {
+    // A direct dump is drawn only when its reply starts with "ACK": one that
+    // was refused would not have been drawn without the link error either.
     return !record.decoded && record.requested && record.receptionEnd == ReceptionEnd::LinkError
-        && !record.reply.empty();
+        && !record.reply.empty() && (record.test != TestKind::Direct || StartsWithAck(record.reply));
 }
 
 std::string ReceptionEndText(const FrameRecord &r)
@@ -177,7 +179,7 @@ std::string OutcomeLine(const FrameRecord &r, const ReplySummary *s)
     }
     if (r.receptionEnd == ReceptionEnd::LinkError)
         return "Link error after " + Counted(r.reply.size(), "byte") + " (" + LinkErrorText(r) + ")"
-            + (r.reply.empty() ? "" : ": not drawn by the console; shown as its decoder would draw it");
+            + (WalkedButNotDrawn(r) ? ": not drawn by the console; shown as its decoder would draw it" : "");
     if (driver) {
         std::string line = FrameDumpOutcome(r, s);
         if (r.driverResult && *r.driverResult != 1)

@@ -20,7 +20,9 @@ inline constexpr std::size_t kWholeFrameDumpBytes = 4 + 1 + 80 * (1 + 143 * 3) +
 // the link failed while it arrived (the console draws nothing then; the
 // inspector shows what the bytes that came hold).
 bool ShowsWalk(const FrameRecord &record);
-// True when the reply is shown walked although the console did not draw it.
+// True when the reply is shown walked although the console did not draw it:
+// the link failed after some bytes came (for the direct test, a reply that
+// starts with "ACK", as the console draws no other).
 bool WalkedButNotDrawn(const FrameRecord &record);
 
 // One line for each way a run can end, e.g. "Complete frame: 80 columns of

@@ -3,6 +3,7 @@
 #include "console/picture_box.h"
 #include "console/status_box.h"
 #include "console/wrapping_button.h"
+#include "inspector/compare_page.h"
 #include "inspector/frame_view.h"
 #include "inspector/frames_window.h"
 #include "inspector/record_page.h"
@@ -147,6 +148,22 @@ TEST_F(PictureMenuTest, InspectorShowsARunOnlyOnceItHasEnded)
     tabs->setCurrentIndex(tabs->count() - 1); // Compare
     form->df_nomral->click();
     EXPECT_EQ(tabs->currentWidget(), form->framesWindow()->page(TestKind::Direct));
+}
+
+// The difference view paints each kind of pixel in its legend's color:
+// drawn by the direct dump only #ffdc00, by the driver dump only #00dcff.
+TEST_F(PictureMenuTest, CompareColorsFollowTheLegend)
+{
+    com->answerNext("ACK\r:");
+    com->answerNext("ACK\r" + Bytes({ 1, 2, 10, 20, 30, 40, 50, 60, 3 })); // column 0, rows 0 and 1
+    form->df_nomral->click();
+    driver->dumpBytes = "ACK\r" + Bytes({ 1, 2, 10, 20, 30, 2, 70, 80, 90, 3 }); // columns 0 and 1, row 0
+    form->df_dll->click();
+    form->inspectFrames();
+    const QImage difference = form->framesWindow()->comparePage()->differenceView()->frame();
+    EXPECT_EQ(difference.pixel(2, 1), qRgb(0xff, 0xdc, 0x00)) << "direct only";
+    EXPECT_EQ(difference.pixel(4, 0), qRgb(0x00, 0xdc, 0xff)) << "driver only";
+    EXPECT_NE(difference.pixel(2, 0), qRgb(255, 0, 0)) << "the same in both";
 }
 
 // A hostile reply of about 14 KB (a frame start, 2,048 column starts and one

@@ -520,6 +520,18 @@ TEST(FrameWalk, FramesDifferingInKCameraPixelsDifferIn2KSurfacePixels)
     EXPECT_EQ(cut.differing, 143u);
     EXPECT_EQ(cut.listed.front().column, 79);
     EXPECT_FALSE(cut.listed.front().inSecond);
+
+    // A pixel drawn before the first column start (x 0 and 1) stands before
+    // camera column 0; one drawn on its right half only counts once.
+    DrawnPixels early;
+    early.paint(0, 0, kBlue);
+    early.paint(1, 0, kBlue);
+    early.paint(5, 0, kBlue);
+    const CameraPixelComparison alone = CompareCameraPixels(early, DrawnPixels {}, 10);
+    EXPECT_EQ(alone.differing, 2u);
+    EXPECT_EQ(
+        alone.listed,
+        (std::vector<CameraPixelDifference> { { -1, 0, 0, kBlue, std::nullopt }, { 1, 0, 4, kBlue, std::nullopt } }));
 }
 
 // ---- Both variants on a whole frame ----

@@ -66,8 +66,9 @@ TEST_F(DriverTestWithLibrary, FrameStartAtIndexZeroIsNotDrawn)
 
 TEST_F(DriverTestWithLibrary, FrameBehindTheAcknowledgementIsDrawn)
 {
+    f.pic.setPixel(100, 100, kBlue); // an earlier test's picture
     run("behind-ack");
-    EXPECT_EQ(f.pic.clears, 1);
+    EXPECT_EQ(f.pic.at(100, 100), RecordingSurface::kBackground) << "the earlier picture is wiped";
     EXPECT_EQ(f.pic.at(2, 0), MakeColor(16, 16, 200));
     EXPECT_EQ(f.pic.at(7, 3), MakeColor(18, 19, 200));
     EXPECT_EQ(f.status.lines()[4], "Image Dump CompleteTotal Ticks to Get Frame: 0");
@@ -136,6 +137,18 @@ TEST(DriverLibraryLoading, MissingLibraryAndMissingEntryRaiseTheLoadersText)
         << "a library of other purpose";
     EXPECT_NE(DriverLibrary::Check("/nonexistent/libtarqis.so").value_or("").find("/nonexistent/libtarqis.so"),
               std::string::npos);
+
+    // A library that calls a function no library defines is refused when
+    // loaded, in the loader's words, not met later at a call.
+    EXPECT_NE(DriverLibrary::Check(UNRESOLVED_DRIVER_LIBRARY).value_or("").find("undefined symbol"), std::string::npos);
+    DriverLibrary unresolved(UNRESOLVED_DRIVER_LIBRARY);
+    try {
+        unresolved.CAM_Init("COM1");
+        FAIL() << "a library with an unresolved function must raise when loaded";
+    } catch (const DriverError &error) {
+        EXPECT_NE(std::string(error.what()).find("undefined symbol: FakeDriver_DefinedNowhere"), std::string::npos)
+            << error.what();
+    }
 }
 
 TEST(DriverLibraryLoading, PathFromTheEnvironmentOrBesideTheExecutable)
@@ -145,8 +158,11 @@ TEST(DriverLibraryLoading, PathFromTheEnvironmentOrBesideTheExecutable)
     EXPECT_EQ(fromEnvironment.front(), '/');
     EXPECT_NE(fromEnvironment.find("/relative/libx.so"), std::string::npos);
 
+    setenv("CAMCONSOLE_DRIVER", "", 1); // set but empty: as if not set
+    const std::string withEmpty = DriverLibrary::DefaultPath();
     unsetenv("CAMCONSOLE_DRIVER");
     const std::string beside = DriverLibrary::DefaultPath();
+    EXPECT_EQ(withEmpty, beside);
     EXPECT_EQ(beside.front(), '/');
     EXPECT_NE(beside.find("/lib/camconsole/libtarqis.so"), std::string::npos);
     EXPECT_EQ(beside.find(".."), std::string::npos);

@@ -11,3 +11,21 @@ extern "C" __attribute__((visibility("default"))) std::int32_t CAM_ClosePort()
 {
     return 1;
 }
+
+#ifdef UNRESOLVED_DRIVER_LIBRARY
+// Built a second time as a library with all four entries, one of which calls
+// a function that no library defines: loaded with immediate binding it is
+// refused at once, where lazy binding would load it and end the process at
+// the first call of CAM_Ping.
+extern "C" std::int32_t FakeDriver_DefinedNowhere();
+
+extern "C" __attribute__((visibility("default"))) std::int32_t CAM_Ping()
+{
+    return FakeDriver_DefinedNowhere();
+}
+
+extern "C" __attribute__((visibility("default"))) std::int32_t CAM_DumpFrame(std::uint8_t *)
+{
+    return 0;
+}
+#endif

@@ -1,6 +1,7 @@
 #include "decode/frame_dump_decoder.h"
 #include "frames/reception_figures.h"
 #include "frames/reply_file.h"
+#include "frames/reply_walk.h"
 #include "frames/run_outcome.h"
 #include "frames/run_recorder.h"
 #include "image/frame_image.h"
@@ -58,8 +59,20 @@ TEST_F(RecordedTestsTest, DirectDumpKeepsTheReplyItsReadsThePixelsUnclippedAndTh
     EXPECT_TRUE(record->requested);
     EXPECT_TRUE(record->decoded);
     EXPECT_TRUE(record->reply == dump) << "the ping's reply is not part of it";
-    // Read at once (nothing yet), then once per 50 ms cycle.
-    EXPECT_EQ(record->reads, (std::vector<ReceptionRead> { { 0, 0 }, { 50, 20000 }, { 100, 14408 } }));
+    // Every read is kept, in time order, and together they bring the reply
+    // in the pieces it arrived in.
+    std::vector<std::size_t> brought;
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < record->reads.size(); ++i) {
+        if (i > 0) {
+            EXPECT_GT(record->reads[i].msSinceCommand, record->reads[i - 1].msSinceCommand);
+        }
+        total += record->reads[i].bytes;
+        if (record->reads[i].bytes > 0)
+            brought.push_back(record->reads[i].bytes);
+    }
+    EXPECT_EQ(total, dump.size());
+    EXPECT_EQ(brought, (std::vector<std::size_t> { 20000, 14408 }));
     EXPECT_EQ(record->receptionEnd, ReceptionEnd::Pause);
     EXPECT_EQ(record->pauseMs, 50);
     EXPECT_EQ(record->pixels.size(), 2u * 80u * 143u);
@@ -68,9 +81,11 @@ TEST_F(RecordedTestsTest, DirectDumpKeepsTheReplyItsReadsThePixelsUnclippedAndTh
     const camsim::Rgb last = camsim::PatternPixel(camsim::Pattern::Checker, 79, 142);
     EXPECT_EQ(record->pixels.at(161, 142), MakeColor(last.r, last.g, last.b));
     EXPECT_FALSE(record->pixels.at(1, 0));
-    EXPECT_EQ(record->timings,
-              (std::vector<LoggedTiming> { { "Total Time To Get Frame:", 150, "ms" },
-                                           { "Time to Process Frame: ", 0, "ms" } }));
+    ASSERT_EQ(record->timings.size(), 2u);
+    EXPECT_EQ(record->timings[0].label, "Total Time To Get Frame:");
+    EXPECT_EQ(record->timings[0].value, record->reads.back().msSinceCommand + record->pauseMs)
+        << "the reception lasted until its last read and the pause after it";
+    EXPECT_EQ(record->timings[1].label, "Time to Process Frame: ");
     EXPECT_EQ(f.pic.at(132, 0),
               MakeColor(camsim::PatternPixel(camsim::Pattern::Checker, 65, 0).r,
                         camsim::PatternPixel(camsim::Pattern::Checker, 65, 0).g,
@@ -121,6 +136,17 @@ TEST_F(RecordedTestsTest, LineModeAndDriverRecordsAndOnlyTheLastRunOfEachIsKept)
     EXPECT_TRUE(recorder.last(TestKind::Driver)->reply == std::string(kFrameBufferSize, '\0'));
     EXPECT_EQ(recorder.last(TestKind::LineMode), lineMode);
     EXPECT_FALSE(recorder.last(TestKind::Direct));
+
+    // A second frame start clears the driver test's picture: the record keeps
+    // only what the window still shows.
+    f.driver.dumpBytes = "ACK\r" + Bytes({ 1, 2, 10, 20, 30, 1, 40, 50, 60, 3 });
+    f.driver.dumpResult = 1;
+    run(TestKind::Driver, [](CameraTests &t) { t.df_dll_Click(); });
+    const DrawnPixels &cleared = recorder.last(TestKind::Driver)->pixels;
+    EXPECT_EQ(cleared.size(), 2u);
+    EXPECT_FALSE(cleared.at(2, 0));
+    EXPECT_EQ(f.pic.at(2, 0), RecordingSurface::kBackground);
+    EXPECT_EQ(cleared.at(2, 1), MakeColor(40, 50, 60));
 }
 
 TEST_F(RecordedTestsTest, RefusedDumpIsRecordedButNotDecoded)
@@ -150,12 +176,30 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
 {
     const std::string dump = camsim::DumpReply(camsim::Pattern::Bars);
     const std::string half = dump.substr(0, 17204);
+    // How the page shows the reply: plain, walked as drawn, or walked although
+    // the console drew nothing (a link error cut an acknowledged reply).
+    enum class Shown { Plain, Walk, NotDrawnWalk };
+    constexpr Shown kPlain = Shown::Plain;
+    constexpr Shown kWalk = Shown::Walk;
     struct Case {
         const char *name;
         TestKind test;
         std::function<void(RecordedConsole &)> setUp;
         ReceptionEnd end;
         std::string firstLine;
+        Shown shown;
+    };
+    // Delivers the pieces one per sleep after "DF"; the link fails at the
+    // read that would bring the last one.
+    const auto cutAfter = [](RecordedConsole &t, std::vector<std::string> pieces) {
+        t.f.com.answerNext("ACK\r:");
+        t.f.time.onSleep = [&t, pieces, next = std::size_t { 0 }](std::int64_t) mutable {
+            if (t.f.com.written.empty() || t.f.com.written.back() != "DF\r" || next == pieces.size())
+                return;
+            t.f.com.receive(pieces[next++]);
+            if (next == pieces.size())
+                t.f.com.failInput = LinkError(LinkError::Cause::ReadFailed, "/dev/camera: Input/output error");
+        };
     };
     const Case cases[] = {
         { "direct, whole", TestKind::Direct,
@@ -163,7 +207,7 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
               t.f.com.answerNext("ACK\r:");
               t.deliverAfter("DF\r", { dump });
           },
-          ReceptionEnd::Pause, "Complete frame: 80 columns of 143 rows, end marker at 34,405" },
+          ReceptionEnd::Pause, "Complete frame: 80 columns of 143 rows, end marker at 34,405", kWalk },
         { "direct, the camera stops half way", TestKind::Direct,
           [&](RecordedConsole &t) {
               t.f.com.answerNext("ACK\r:");
@@ -171,42 +215,43 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
           },
           ReceptionEnd::Pause,
           "Incomplete frame: 40 columns of 142 to 143 rows; reception stopped after 17,204 of 34,408 bytes: no byte "
-          "for 50 ms" },
+          "for 50 ms",
+          kWalk },
         { "direct, the cable is pulled half way", TestKind::Direct,
           [&](RecordedConsole &t) {
-              t.f.com.answerNext("ACK\r:");
-              t.f.time.onSleep = [&t, &half, sleeps = 0](std::int64_t) mutable {
-                  if (t.f.com.written.empty() || t.f.com.written.back() != "DF\r")
-                      return;
-                  t.f.com.receive(++sleeps == 1 ? half : "more");
-                  if (sleeps == 2)
-                      t.f.com.failInput = LinkError(LinkError::Cause::ReadFailed, "/dev/camera: Input/output error");
-              };
+              cutAfter(t, { half, "more" });
           },
           ReceptionEnd::LinkError,
           "Link error after 17,204 bytes (/dev/camera: Input/output error): not drawn by the console; shown as its "
-          "decoder would draw it" },
+          "decoder would draw it",
+          Shown::NotDrawnWalk },
+        { "direct, refused, then the camera hangs up", TestKind::Direct,
+          [&](RecordedConsole &t) {
+              cutAfter(t, { "NCK\r" + Bytes({ 1, 2, 10, 20, 30, 3 }), "more" });
+          },
+          ReceptionEnd::LinkError, "Link error after 10 bytes (/dev/camera: Input/output error)", kPlain },
         { "direct, a camera that never pauses", TestKind::Direct,
           [&](RecordedConsole &t) {
               t.f.com.answerNext("ACK\r:");
               t.deliverAfter("DF\r", { dump, std::string(120000, 'x'), std::string(120000, 'x'), "tail" });
           },
-          ReceptionEnd::SizeLimit, "Complete frame: 80 columns of 143 rows, end marker at 34,405" },
+          ReceptionEnd::SizeLimit, "Complete frame: 80 columns of 143 rows, end marker at 34,405", kWalk },
         { "direct, refused", TestKind::Direct,
           [](RecordedConsole &t) {
               t.f.com.answerNext("ACK\r:");
               t.deliverAfter("DF\r", { "NCK\r" + Bytes({ 1, 2, 10, 20, 30, 3 }) });
           },
-          ReceptionEnd::Pause, "Not acknowledged: the reply starts with \"NCK\" 0D 01 02 0A 14 ..., not \"ACK\"" },
+          ReceptionEnd::Pause, "Not acknowledged: the reply starts with \"NCK\" 0D 01 02 0A 14 ..., not \"ACK\"",
+          kPlain },
         { "direct, no camera", TestKind::Direct, [](RecordedConsole &) {}, ReceptionEnd::Pause,
-          "No reply to \"DF\": nothing arrived (no byte for 50 ms)" },
+          "No reply to \"DF\": nothing arrived (no byte for 50 ms)", kPlain },
         { "line mode, whole", TestKind::LineMode,
           [](RecordedConsole &t) {
               t.f.com.answerNext("ACK\r:");
               t.f.com.answerNext("ACK\r:");
               t.f.com.answerNext(camsim::LineModeReply());
           },
-          ReceptionEnd::Pause, "Complete bitmap: 143 rows of 80 pixels, end markers at 1,435 and 1,436" },
+          ReceptionEnd::Pause, "Complete bitmap: 143 rows of 80 pixels, end markers at 1,435 and 1,436", kWalk },
         { "line mode, cut short", TestKind::LineMode,
           [](RecordedConsole &t) {
               t.f.com.answerNext("ACK\r:");
@@ -215,14 +260,23 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
           },
           ReceptionEnd::Pause,
           "Incomplete bitmap: 70 rows, the last with 32 of 80 pixels, no two end markers; reception stopped after 700 "
-          "bytes: no byte for 75 ms" },
+          "bytes: no byte for 75 ms",
+          kWalk },
+        // The console runs its bitmap walk on any "TW" reply: the page says the walk did not start.
+        { "line mode, refused", TestKind::LineMode,
+          [](RecordedConsole &t) {
+              t.f.com.answerNext("ACK\r:");
+              t.f.com.answerNext("ACK\r:");
+              t.f.com.answerNext("NCK\r:");
+          },
+          ReceptionEnd::Pause, "Not acknowledged: the reply starts with \"NCK\" 0D \":\", not \"ACK\"", kWalk },
         { "line mode, power mode refused", TestKind::LineMode, [](RecordedConsole &t) { t.f.com.answerNext("NCK\r:"); },
           ReceptionEnd::Unknown,
-          "Not requested: the camera did not acknowledge \"PM 1\" and \"LM 1\", so \"TW\" was not sent" },
+          "Not requested: the camera did not acknowledge \"PM 1\" and \"LM 1\", so \"TW\" was not sent", kPlain },
         { "driver, whole", TestKind::Driver, [&](RecordedConsole &t) { t.f.driver.dumpBytes = dump; },
-          ReceptionEnd::Unknown, "Complete frame: 80 columns of 143 rows, end marker at 34,405" },
+          ReceptionEnd::Unknown, "Complete frame: 80 columns of 143 rows, end marker at 34,405", kWalk },
         { "driver, failed", TestKind::Driver, [](RecordedConsole &t) { t.f.driver.dumpResult = 0; },
-          ReceptionEnd::Unknown, "CAM_DumpFrame failed (returned 0); No frame: no frame start in 40,001 bytes" },
+          ReceptionEnd::Unknown, "CAM_DumpFrame failed (returned 0); No frame: no frame start in 40,001 bytes", kWalk },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -239,10 +293,20 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
         const auto record = t.recorder.last(c.test);
         ASSERT_TRUE(record);
         EXPECT_EQ(record->receptionEnd, c.end);
+        EXPECT_EQ(ShowsWalk(*record), c.shown != kPlain);
+        EXPECT_EQ(WalkedButNotDrawn(*record), c.shown == Shown::NotDrawnWalk);
         std::optional<ReplySummary> summary;
         if (ShowsWalk(*record))
             summary = SummarizeReply(DecoderOf(c.test), record->reply);
         EXPECT_EQ(OutcomeLine(*record, summary ? &*summary : nullptr), c.firstLine);
+        if (c.end == ReceptionEnd::SizeLimit) {
+            EXPECT_EQ(ReceptionEndText(*record), "the reception's size limit, with 4 bytes more waiting") << "the tail";
+        }
+        if (c.shown == Shown::NotDrawnWalk) {
+            // The console drew nothing; the page and Save Frame As... show the replayed walk.
+            EXPECT_TRUE(record->pixels.empty());
+            EXPECT_EQ(ReplayedPixels(DecoderOf(c.test), record->reply).size(), 2 * summary->pixels);
+        }
     }
 }
 
@@ -318,6 +382,63 @@ TEST_F(RecordedTestsTest, ReceptionLinesKeepTheWaitApartFromTheRate)
                  "Up to it: 11,515 B/s (100.0 % of the wire's 11,520), the wait for the first byte included." }));
 }
 
+// A pixel before the first column start, then columns of one pixel each:
+// the page lists two column starts one by one and three as a run, and the
+// mouse reads camera columns from 0, the pixel before them as such.
+TEST(ReplyWalkTest, ColumnStartsAndCameraColumnsAsThePageGivesThem)
+{
+    const auto frame = [](int columns) {
+        std::string reply = "ACK\r" + Bytes({ 1, 9, 9, 9 });
+        for (int column = 0; column < columns; ++column)
+            reply += Bytes({ 2, 10 + column, 20, 30 });
+        return reply + Bytes({ 3 });
+    };
+    const auto columnLine = [](const std::string &reply) {
+        for (const std::string &line : DescribeSummary(SummarizeReply(ReplyDecoder::FrameStream, reply)))
+            if (line.starts_with("Column starts at "))
+                return line;
+        return std::string();
+    };
+    EXPECT_EQ(columnLine(frame(1)), "Column starts at 8.");
+    EXPECT_EQ(columnLine(frame(2)), "Column starts at 8, 12.");
+    EXPECT_EQ(columnLine(frame(3)), "Column starts at 8 to 16 (3, every 4).");
+    EXPECT_EQ(columnLine(frame(3) + Bytes({ 0 }) + frame(2).substr(4)),
+              "Column starts at 8 to 16 (3, every 4), 26, 30.");
+
+    // A second frame counts its columns from 0 again.
+    const ReplyWalk walk(ReplyDecoder::FrameStream, frame(3) + Bytes({ 0 }) + frame(2).substr(4));
+    const auto columnAt = [&](int x, int y) {
+        const WalkPixel *pixel = walk.pixelAt(x, y);
+        return pixel ? walk.cameraPositionOf(*pixel).column : -99;
+    };
+    EXPECT_EQ(columnAt(0, 0), -1) << "before the first column start";
+    EXPECT_EQ(columnAt(2, 0), 0);
+    EXPECT_EQ(columnAt(5, 0), 1);
+    EXPECT_EQ(columnAt(7, 0), 2);
+
+    // In line mode: the bit column and the bitmap row, each row two surface
+    // pixels high (11 bytes of pixels, as the last byte is never examined).
+    const ReplyWalk bitmap(ReplyDecoder::LineMode, "ACK\r" + Bytes({ 170 }) + std::string(12, '\xff'));
+    for (const int y : { 2, 3 }) {
+        const WalkPixel *pixel = bitmap.pixelAt(3, y);
+        ASSERT_NE(pixel, nullptr);
+        EXPECT_EQ(bitmap.cameraPositionOf(*pixel).column, 3);
+        EXPECT_EQ(bitmap.cameraPositionOf(*pixel).row, 1);
+    }
+
+    // What the hex view styles each byte as: passed over (S), a marker (M),
+    // a pixel (P), the red byte of a cut pixel (C), never examined (N).
+    const auto roles = [](const std::string &reply) {
+        const ReplyWalk w(ReplyDecoder::FrameStream, reply);
+        std::string text;
+        for (std::size_t i = 0; i < reply.size(); ++i)
+            text += "NSMPC"[static_cast<int>(w.roleOf(i))];
+        return text;
+    };
+    EXPECT_EQ(roles(frame(1)), "SSSSMPPPMPPPN") << "the last byte is never examined";
+    EXPECT_EQ(roles(frame(1).substr(0, 12) + Bytes({ 2, 40, 50 })), "SSSSMPPPMPPPMCN");
+}
+
 TEST(DrawnPixelsTest, AStreamThatPushesXFarOutCostsOneEntryPerPixelAndItsImageIsCut)
 {
     // 60,000 columns of one pixel each: x runs to 120,001; a dense image of
@@ -326,7 +447,8 @@ TEST(DrawnPixelsTest, AStreamThatPushesXFarOutCostsOneEntryPerPixelAndItsImageIs
     std::string reply = "ACK\r" + std::string(1, '\x01');
     for (int i = 0; i < 60000; ++i)
         reply += std::string("\x02\x10\x20\x30", 4);
-    reply += std::string("\x01\x40\x50\x60\x03\x00", 6); // a second frame repaints (0, 0) and (1, 0)
+    // A second frame paints (0, 0) and (1, 0) and repaints (2, 0) and (3, 0).
+    reply += std::string("\x01\x40\x50\x60\x02\x70\x80\x90\x03\x00", 10);
     FakePlatform f;
     FrameRecord record;
     RecordingPictureSurface surface(f.pic, record);
@@ -337,6 +459,8 @@ TEST(DrawnPixelsTest, AStreamThatPushesXFarOutCostsOneEntryPerPixelAndItsImageIs
     EXPECT_EQ(record.pixels.width(), 120002);
     EXPECT_EQ(record.pixels.height(), 1);
     EXPECT_EQ(record.pixels.at(0, 0), MakeColor(0x40, 0x50, 0x60));
+    EXPECT_EQ(record.pixels.at(3, 0), MakeColor(0x70, 0x80, 0x90)) << "the last paint, as the window shows it";
+    EXPECT_EQ(f.pic.at(3, 0), MakeColor(0x70, 0x80, 0x90));
     EXPECT_EQ(record.pixels.at(120001, 0), MakeColor(0x10, 0x20, 0x30));
     EXPECT_FALSE(record.pixels.at(120002, 0));
 
@@ -345,6 +469,41 @@ TEST(DrawnPixelsTest, AStreamThatPushesXFarOutCostsOneEntryPerPixelAndItsImageIs
     EXPECT_TRUE(image.cut());
     EXPECT_EQ(CutNotice(image), "Shows 4,096 x 1 of 120,002 x 1 surface pixels.");
     EXPECT_EQ(image.image.pixel(4095, 0), qRgb(0x10, 0x20, 0x30));
+}
+
+// Each paint is kept until read; a read keeps the last paint of each
+// position, also for paints made after an earlier read.
+TEST(DrawnPixelsTest, TheLastPaintOfAPositionIsTheOneKept)
+{
+    DrawnPixels pixels;
+    pixels.paint(4, 1, kBlue);
+    pixels.paint(4, 1, kBlack);
+    pixels.paint(0, 0, kBlue);
+    EXPECT_EQ(pixels.at(4, 1), kBlack);
+    EXPECT_EQ(pixels.pixels(), (std::vector<DrawnPixel> { { 0, 0, kBlue }, { 4, 1, kBlack } }));
+    pixels.paint(4, 1, MakeColor(1, 2, 3));
+    pixels.paint(0, 0, kBlack);
+    EXPECT_EQ(pixels.pixels(), (std::vector<DrawnPixel> { { 0, 0, kBlack }, { 4, 1, MakeColor(1, 2, 3) } }));
+    pixels.paint(-1, 0, kBlue); // never on a surface
+    EXPECT_EQ(pixels.size(), 2u);
+    EXPECT_EQ(pixels.width(), 5);
+    EXPECT_EQ(pixels.height(), 2);
+}
+
+// The units the inspector's timings line and the --repeat summary give each
+// timing the tests log.
+TEST(TimingsInTest, EachLoggedTimingWithItsUnit)
+{
+    EXPECT_EQ(TimingsIn("Total Time To Get Frame:150\r\nTime to Process Frame: 3\r\n"
+                        "Total time to get frame: 2\r\nTime to display frame: 1\r\n"
+                        "Image Dump CompleteTotal Ticks to Get Frame: 2990\r\nTotal Ticks to Process Frame: 4\r\n"
+                        "Time to display frame: soon\r\n"),
+              (std::vector<LoggedTiming> { { "Total Time To Get Frame:", 150, "ms" },
+                                           { "Time to Process Frame: ", 3, "ms" },
+                                           { "Total time to get frame: ", 2, "s" },
+                                           { "Time to display frame: ", 1, "s" },
+                                           { "Total Ticks to Get Frame: ", 2990, "ms" },
+                                           { "Total Ticks to Process Frame: ", 4, "ms" } }));
 }
 
 TEST(ReceptionFiguresTest, RateAndLongestGap)
@@ -368,6 +527,10 @@ TEST(ReceptionFiguresTest, RateAndLongestGap)
     // that brought any; all in one read, it is not known.
     EXPECT_EQ(stalled.firstBytesMs, 50);
     EXPECT_DOUBLE_EQ(stalled.arrivalBytesPerSecond, 576 * 1000.0 / 350);
+    // Of equal gaps, the first is reported.
+    const ReceptionFigures twice = FiguresOf({ { 0, 0 }, { 50, 576 }, { 200, 576 }, { 350, 576 } });
+    EXPECT_EQ(twice.longestGapMs, 150);
+    EXPECT_EQ(twice.longestGapEndsMs, 200);
     const ReceptionFigures oneRead = FiguresOf({ { 250, 1439 }, { 325, 0 } });
     EXPECT_EQ(oneRead.firstBytesMs, 250);
     EXPECT_EQ(oneRead.arrivalBytesPerSecond, 0.0);

@@ -49,7 +49,11 @@ TEST_F(SendCommandTest, FrameDumpDrainsUntilAPauseAndIgnoresTheDelay)
     std::vector<std::string> pieces = { "ACK\r\x01\x02", std::string("\x10\x20\x30\x00", 4), "\x03\r:" };
     f.com.receive(pieces[0]);
     std::size_t next = 1;
+    // The window's events are served while the dump arrives, not only after it.
+    int eventsBeforeTheLastPiece = -1;
     f.time.onSleep = [&](std::int64_t) {
+        if (next + 1 == pieces.size())
+            eventsBeforeTheLastPiece = f.events.calls;
         if (next < pieces.size())
             f.com.receive(pieces[next++]);
     };
@@ -58,7 +62,7 @@ TEST_F(SendCommandTest, FrameDumpDrainsUntilAPauseAndIgnoresTheDelay)
 
     EXPECT_EQ(reply, pieces[0] + pieces[1] + pieces[2]);
     EXPECT_EQ(f.time.sleeps, std::vector<int>({ 50, 50, 50 }));
-    EXPECT_EQ(f.events.calls, 3);
+    EXPECT_GT(eventsBeforeTheLastPiece, 0);
     EXPECT_EQ(
         f.status.lines(),
         std::vector<std::string>({ "Sending Command & Starting Frame Dump Timer...", "Total Time To Get Frame:150" }));

@@ -20,6 +20,7 @@ protected:
 
 TEST_F(CameraTestsTest, DirectDumpDrawsTheFrameAndLogsEveryStep)
 {
+    f.pic.setPixel(100, 100, kBlue); // an earlier test's picture
     f.com.answerNext("ACK\r:");
     f.com.answerNext(kTinyFrame);
 
@@ -34,7 +35,7 @@ TEST_F(CameraTestsTest, DirectDumpDrawsTheFrameAndLogsEveryStep)
                       "Sending Command & Starting Frame Dump Timer...", "Total Time To Get Frame:100",
                       "Dumping Frame...", "Time to Process Frame: 0" }));
     EXPECT_EQ(f.time.sleeps.front(), 100) << "waits after opening, before the first command";
-    EXPECT_EQ(f.pic.clears, 1);
+    EXPECT_EQ(f.pic.at(100, 100), RecordingSurface::kBackground) << "the earlier picture is wiped";
     EXPECT_TRUE(f.pic.pixelUnits);
     EXPECT_EQ(f.pic.at(2, 0), MakeColor(10, 20, 30));
     EXPECT_EQ(f.pic.at(3, 0), MakeColor(10, 20, 30));
@@ -117,9 +118,12 @@ TEST_F(CameraTestsTest, PortThatCanNotOpenIsReportedOnceAndLeftClosed)
 TEST_F(CameraTestsTest, LineModeDrawsTheBitmap)
 {
     f.time.nowMs = 1'000'100; // both readings round to the same second
+    f.pic.setPixel(100, 100, kBlue); // an earlier test's picture
     f.com.answerNext("ACK\r:");
     f.com.answerNext("ACK\r:");
     f.com.answerNext(std::string("ACK\r\xAA\x80\xAA\xAA\r:", 9));
+    std::vector<std::pair<std::size_t, int>> waits; // (commands written by then, ms)
+    f.time.onSleep = [&](std::int64_t) { waits.emplace_back(f.com.written.size(), f.time.sleeps.back()); };
 
     tests.df_bin_Click();
 
@@ -127,11 +131,20 @@ TEST_F(CameraTestsTest, LineModeDrawsTheBitmap)
     EXPECT_EQ(f.status.lines(),
               Lines({ "Starting LineMode Test", "Starting Timer", "Stopping Timer", "Total time to get frame: 0",
                       "Time to display frame: 0" }));
-    EXPECT_EQ(f.time.sleeps, std::vector<int>({ 100, 50, 50, 250, 75 }));
+    // The camera's waits: 100 ms after opening the port, 50 ms before a
+    // mode command's reply is read, 250 ms before "TW"'s; the reception
+    // ends on a 75 ms pause.
+    using Wait = std::pair<std::size_t, int>;
+    ASSERT_GE(waits.size(), 5u);
+    EXPECT_EQ(waits[0], Wait(0, 100));
+    EXPECT_EQ(waits[1], Wait(1, 50));
+    EXPECT_EQ(waits[2], Wait(2, 50));
+    EXPECT_EQ(waits[3], Wait(3, 250));
+    EXPECT_EQ(waits.back(), Wait(3, 75));
     EXPECT_EQ(f.status.windowRepaintsAfter,
               Lines({ "Starting LineMode Test", "Stopping Timer", "Total time to get frame: 0" }));
     EXPECT_EQ(f.events.calls, 0) << "the line-mode test serves no window events";
-    EXPECT_EQ(f.pic.clears, 1);
+    EXPECT_EQ(f.pic.at(100, 100), RecordingSurface::kBackground) << "the earlier picture is wiped";
     EXPECT_EQ(f.pic.at(0, 0), kBlue);
     EXPECT_EQ(f.pic.at(0, 1), kBlue);
     EXPECT_EQ(f.pic.at(1, 0), kBlack);
@@ -160,6 +173,13 @@ TEST_F(CameraTestsTest, LineModeReplyWithoutAckDrawsNothing)
     EXPECT_EQ(f.status.lines(),
               Lines({ "Starting LineMode Test", "Starting Timer", "Stopping Timer", "Total time to get frame: 0" }));
     EXPECT_TRUE(f.pic.calls.empty());
+    EXPECT_EQ(tests.lastOutcome(), TestOutcome::Failed);
+
+    // Acknowledged, but no bitmap start: the bitmap did not arrive.
+    for (int i = 0; i < 3; ++i)
+        f.com.answerNext("ACK\r:");
+    tests.df_bin_Click();
+    EXPECT_EQ(f.status.lines().back(), "Bitmap incomplete: the end markers did not arrive");
     EXPECT_EQ(tests.lastOutcome(), TestOutcome::Failed);
 }
 
@@ -206,6 +226,8 @@ TEST_F(CameraTestsTest, DriverDumpThatFailsIsStillDecodedAndTimed)
 {
     f.driver.pingResult = 0;
     f.driver.dumpResult = 0;
+    std::vector<Lines> callsAtSleeps;
+    f.time.onSleep = [&](std::int64_t) { callsAtSleeps.push_back(f.driver.calls); };
     tests.df_dll_Click();
     EXPECT_EQ(f.status.lines(),
               Lines({ "Starting DLL Test (RGB)", "Connecting to COM device", "Ping....FAILED...Trying DF anyway",
@@ -215,7 +237,10 @@ TEST_F(CameraTestsTest, DriverDumpThatFailsIsStillDecodedAndTimed)
     EXPECT_TRUE(f.pic.calls.empty());
     EXPECT_EQ(f.pic.clears, 0);
     EXPECT_TRUE(f.pic.pixelUnits);
-    EXPECT_EQ(f.time.sleeps, std::vector<int>({ 400 }));
+    // It gives the port time to settle between CAM_Init and CAM_Ping, and sleeps nowhere else.
+    EXPECT_GT(f.time.sleptMs, 0);
+    for (const Lines &calls : callsAtSleeps)
+        EXPECT_EQ(calls, Lines({ "CAM_Init COM1" }));
     EXPECT_EQ(tests.lastOutcome(), TestOutcome::Failed);
 }
 
@@ -269,6 +294,7 @@ TEST_F(CameraTestsTest, DriverFailureAddsTheLibrarysOwnWordsAndAHint)
 
 TEST_F(CameraTestsTest, DriverDumpBehindTheAcknowledgementIsDrawn)
 {
+    f.pic.setPixel(100, 100, kBlue); // an earlier test's picture
     f.driver.dumpBytes = kTinyFrame;
     f.driver.duringDump = [&] {
         EXPECT_EQ(f.status.text.substr(f.status.text.size() - 34), "Starting Timer & Dumping Frame....");
@@ -281,7 +307,7 @@ TEST_F(CameraTestsTest, DriverDumpBehindTheAcknowledgementIsDrawn)
     EXPECT_EQ(lines[3], "Starting Timer & Dumping Frame....OK");
     EXPECT_EQ(lines[4], "Image Dump CompleteTotal Ticks to Get Frame: 2990");
     EXPECT_EQ(f.pic.at(2, 0), MakeColor(10, 20, 30));
-    EXPECT_EQ(f.pic.clears, 1);
+    EXPECT_EQ(f.pic.at(100, 100), RecordingSurface::kBackground) << "the earlier picture is wiped";
     EXPECT_EQ(f.events.calls, 0) << "the driver test serves no window events";
     EXPECT_EQ(tests.lastOutcome(), TestOutcome::Succeeded);
 

@@ -10,8 +10,6 @@
 #include <filesystem>
 #include <optional>
 
-#include <fcntl.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
@@ -103,18 +101,6 @@ TEST_F(QtSerialLinkTest, MissingDeviceRaisesWithTheDeviceAndTheComponentsText)
     EXPECT_FALSE(link.portOpen());
 }
 
-// Whether the terminal is in exclusive mode, asked through a descriptor of its own.
-bool Exclusive(const std::string &device)
-{
-    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    int exclusive = 0;
-    if (fd >= 0) {
-        ::ioctl(fd, TIOCGEXCL, &exclusive);
-        ::close(fd);
-    }
-    return exclusive != 0;
-}
-
 TEST_F(QtSerialLinkTest, OneOwnerPerDeviceWhicheverNameItIsOpenedBy)
 {
     // A symlink beside the pty, as udev's /dev/serial/by-id links stand
@@ -129,7 +115,7 @@ TEST_F(QtSerialLinkTest, OneOwnerPerDeviceWhicheverNameItIsOpenedBy)
         SCOPED_TRACE(holderPath + " held, " + contenderPath + " refused");
         setenv("CAMCONSOLE_PORT1", holderPath.c_str(), 1);
         link.setPortOpen(true);
-        EXPECT_TRUE(Exclusive(device));
+        EXPECT_TRUE(TerminalIsExclusive(device));
 
         // A reply waits in the device, not yet read by the holder, while a
         // second console tries the port.
@@ -148,11 +134,11 @@ TEST_F(QtSerialLinkTest, OneOwnerPerDeviceWhicheverNameItIsOpenedBy)
         // The refused open leaves the holder as it was: exclusive, and with
         // every byte of its reply (an open that reached the device would have
         // flushed them).
-        EXPECT_TRUE(Exclusive(device));
+        EXPECT_TRUE(TerminalIsExclusive(device));
         EXPECT_EQ(link.input(), "ACK");
 
         link.setPortOpen(false);
-        EXPECT_FALSE(Exclusive(device)) << "released on close";
+        EXPECT_FALSE(TerminalIsExclusive(device)) << "released on close";
         second.setPortOpen(true);
         EXPECT_TRUE(second.portOpen()) << "after the holder closed, the next open works";
         second.setPortOpen(false);

@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <stdexcept>
 
 PtyPair::PtyPair()
@@ -71,4 +72,15 @@ void PtyPair::hangUp()
     if (m_master >= 0)
         ::close(m_master);
     m_slave = m_master = -1;
+}
+
+bool TerminalIsExclusive(const std::string &device)
+{
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno == EBUSY;
+    int exclusive = 0;
+    ::ioctl(fd, TIOCGEXCL, &exclusive);
+    ::close(fd);
+    return exclusive != 0;
 }

@@ -28,3 +28,8 @@ private:
     int m_slave = -1;
     std::string m_devicePath;
 };
+
+// Whether a terminal device is in exclusive mode (TIOCEXCL), asked through a
+// descriptor of its own: root may open it anyway and ask, others are refused
+// with EBUSY.
+bool TerminalIsExclusive(const std::string &device);

@@ -6,6 +6,7 @@
 #include "qt_io/qt_serial_link.h"
 #include "sim/camsim_reply.h"
 #include "support/camsim_process.h"
+#include "support/pty_pair.h"
 #include "support/qt_app.h"
 #include "support/wait_until.h"
 
@@ -222,6 +223,7 @@ TEST_F(TarqisCamsim, OneOwnerPerDeviceBetweenTheLibraryAndTheConsole)
     // the console's refused open and close would then look like the last
     // console leaving.)
     ASSERT_EQ(CAM_Ping(), 1);
+    EXPECT_TRUE(TerminalIsExclusive(cam->devicePath())) << "the library sets the terminal's exclusive mode";
 
     // The console's link, through the pty's own name, is refused.
     ::setenv("CAMCONSOLE_PORT1", cam->devicePath().c_str(), 1);
@@ -238,6 +240,7 @@ TEST_F(TarqisCamsim, OneOwnerPerDeviceBetweenTheLibraryAndTheConsole)
     // ping can fall into that moment. The holder must still be served.
     EXPECT_TRUE(WaitUntil([] { return CAM_Ping() == 1; })) << "the holder is undisturbed";
     CAM_ClosePort();
+    EXPECT_FALSE(TerminalIsExclusive(cam->devicePath())) << "and clears it when it lets go";
 
     // Once the library let go, the console opens; now the library is refused.
     console.setPortOpen(true);
@@ -245,11 +248,12 @@ TEST_F(TarqisCamsim, OneOwnerPerDeviceBetweenTheLibraryAndTheConsole)
     EXPECT_EQ(CAM_Init("COM1"), 0);
     EXPECT_EQ(std::string(CAM_LastError()), cam->linkPath() + ": " + held);
     EXPECT_EQ(CAM_Ping(), 0);
+    EXPECT_TRUE(TerminalIsExclusive(cam->devicePath())) << "the refused library leaves the holder's mode alone";
 
     console.setPortOpen(false);
     EXPECT_EQ(CAM_Init("COM1"), 1);
     EXPECT_EQ(std::string(CAM_LastError()), "");
-    EXPECT_EQ(CAM_Ping(), 1);
+    EXPECT_TRUE(WaitUntil([] { return CAM_Ping() == 1; }));
 }
 
 TEST_F(TarqisCamsim, FrameAtWirePace)
