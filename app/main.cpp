@@ -1,9 +1,9 @@
-#include "app/utf8_locale.h"
 #include "cli/camera_choices.h"
 #include "cli/command_line.h"
 #include "console/window_entry.h"
 #include "headless/headless_main.h"
 #include "platform/console_library.h"
+#include "platform/utf8_locale.h"
 
 #include <QCoreApplication>
 

@@ -11,6 +11,7 @@
 //   headless_soak --port DEV --run normal,binary,dll --repeat 300
 #include "cli/command_line.h"
 #include "headless/headless_main.h"
+#include "platform/utf8_locale.h"
 
 #include <QCoreApplication>
 
@@ -52,6 +53,7 @@ int OpenDescriptors()
 
 int main(int argc, char *argv[])
 {
+    UseUtf8CharacterSet(); // as camconsole's main() does, before Qt starts
     QCoreApplication::setApplicationName(QStringLiteral("camconsole"));
     QCoreApplication::setApplicationVersion(QStringLiteral(CAMCONSOLE_VERSION));
     const ParsedCommandLine parsed = ParseCommandLine(argc, argv);

@@ -1,4 +1,4 @@
-#include "utf8_locale.h"
+#include "platform/utf8_locale.h"
 
 #include <clocale>
 #include <cstdlib>
