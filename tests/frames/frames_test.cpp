@@ -189,16 +189,18 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
         std::string firstLine;
         Shown shown;
     };
-    // Delivers the pieces one per sleep after "DF"; the link fails at the
-    // read that would bring the last one.
-    const auto cutAfter = [](RecordedConsole &t, std::vector<std::string> pieces) {
-        t.f.com.answerNext("ACK\r:");
-        t.f.time.onSleep = [&t, pieces, next = std::size_t { 0 }](std::int64_t) mutable {
-            if (t.f.com.written.empty() || t.f.com.written.back() != "DF\r" || next == pieces.size())
-                return;
-            t.f.com.receive(pieces[next++]);
-            if (next == pieces.size())
-                t.f.com.failInput = LinkError(LinkError::Cause::ReadFailed, "/dev/camera: Input/output error");
+    // A set-up that delivers the pieces one per sleep after "DF"; the link
+    // fails at the read that would bring the last one.
+    const auto cutAfter = [](std::vector<std::string> pieces) {
+        return [pieces](RecordedConsole &t) {
+            t.f.com.answerNext("ACK\r:");
+            t.f.time.onSleep = [&t, pieces, next = std::size_t { 0 }](std::int64_t) mutable {
+                if (t.f.com.written.empty() || t.f.com.written.back() != "DF\r" || next == pieces.size())
+                    return;
+                t.f.com.receive(pieces[next++]);
+                if (next == pieces.size())
+                    t.f.com.failInput = LinkError(LinkError::Cause::ReadFailed, "/dev/camera: Input/output error");
+            };
         };
     };
     const Case cases[] = {
@@ -217,19 +219,13 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
           "Incomplete frame: 40 columns of 142 to 143 rows; reception stopped after 17,204 of 34,408 bytes: no byte "
           "for 50 ms",
           kWalk },
-        { "direct, the cable is pulled half way", TestKind::Direct,
-          [&](RecordedConsole &t) {
-              cutAfter(t, { half, "more" });
-          },
-          ReceptionEnd::LinkError,
+        { "direct, the cable is pulled half way", TestKind::Direct, cutAfter({ half, "more" }), ReceptionEnd::LinkError,
           "Link error after 17,204 bytes (/dev/camera: Input/output error): not drawn by the console; shown as its "
           "decoder would draw it",
           Shown::NotDrawnWalk },
         { "direct, refused, then the camera hangs up", TestKind::Direct,
-          [&](RecordedConsole &t) {
-              cutAfter(t, { "NCK\r" + Bytes({ 1, 2, 10, 20, 30, 3 }), "more" });
-          },
-          ReceptionEnd::LinkError, "Link error after 10 bytes (/dev/camera: Input/output error)", kPlain },
+          cutAfter({ "NCK\r" + Bytes({ 1, 2, 10, 20, 30, 3 }), "more" }), ReceptionEnd::LinkError,
+          "Link error after 10 bytes (/dev/camera: Input/output error)", kPlain },
         { "direct, a camera that never pauses", TestKind::Direct,
           [&](RecordedConsole &t) {
               t.f.com.answerNext("ACK\r:");
