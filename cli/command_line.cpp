@@ -143,35 +143,28 @@ std::string Interpret(const QCommandLineParser &parser, const Options &options, 
         line.repeat = repeat;
     }
 
-    const std::pair<const QCommandLineOption *, std::string *> saves[] = {
-        { &options.savePicture, &line.savePicture },
-        { &options.saveFrame, &line.saveFrame },
-        { &options.saveReply, &line.saveReply },
+    // The files a run reads or writes: each needs --run, the saves a run of
+    // one test (they keep that test's picture, frame or reply).
+    struct FileOption {
+        const QCommandLineOption *option;
+        std::string *path;
+        bool oneTest;
     };
-    for (const auto &[option, path] : saves) {
-        if (!parser.isSet(*option))
+    const FileOption files[] = {
+        { &options.savePicture, &line.savePicture, true }, { &options.saveFrame, &line.saveFrame, true },
+        { &options.saveReply, &line.saveReply, true },     { &options.expectFrame, &line.expectFrame, false },
+        { &options.report, &line.report, false },          { &options.junit, &line.junit, false },
+    };
+    for (const FileOption &file : files) {
+        if (!parser.isSet(*file.option))
             continue;
-        const std::string name = "--" + option->names().constFirst().toStdString();
-        if (!run || line.tests.size() != 1)
+        const std::string name = "--" + file.option->names().constFirst().toStdString();
+        if (file.oneTest && (!run || line.tests.size() != 1))
             return name + " needs --run with one test.";
-        *path = LastValue(parser, *option).toStdString();
-        if (path->empty())
-            return "Missing value after '" + name + "'.";
-    }
-
-    const std::pair<const QCommandLineOption *, std::string *> runFiles[] = {
-        { &options.expectFrame, &line.expectFrame },
-        { &options.report, &line.report },
-        { &options.junit, &line.junit },
-    };
-    for (const auto &[option, path] : runFiles) {
-        if (!parser.isSet(*option))
-            continue;
-        const std::string name = "--" + option->names().constFirst().toStdString();
         if (!run)
             return name + " needs --run.";
-        *path = LastValue(parser, *option).toStdString();
-        if (path->empty())
+        *file.path = LastValue(parser, *file.option).toStdString();
+        if (file.path->empty())
             return "Missing value after '" + name + "'.";
     }
     if (!line.expectFrame.empty()) {
