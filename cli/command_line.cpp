@@ -209,6 +209,18 @@ std::string Interpret(const QCommandLineParser &parser, const Options &options, 
     return {};
 }
 
+// Qt names an unknown option without its dashes ("Unknown option 'bogus'.");
+// say it as it was typed.
+std::string UnknownOptionText(const QStringList &arguments, const QString &name)
+{
+    const QString longForm = QStringLiteral("--") + name;
+    for (const QString &argument : arguments) {
+        if (argument == longForm || argument.startsWith(longForm + QLatin1Char('=')))
+            return "Unknown option '" + longForm.toStdString() + "'.";
+    }
+    return "Unknown option '-" + name.toStdString() + "'.";
+}
+
 } // namespace
 
 std::string_view TestName(TestKind test)
@@ -231,7 +243,9 @@ ParsedCommandLine ParseCommandLine(const QStringList &arguments)
     options.addTo(parser);
     ParsedCommandLine parsed;
     if (!parser.parse(arguments)) {
-        parsed.error = parser.errorText().toStdString();
+        parsed.error = parser.unknownOptionNames().isEmpty()
+            ? parser.errorText().toStdString()
+            : UnknownOptionText(arguments, parser.unknownOptionNames().constFirst());
         return parsed;
     }
     // Help and version win over everything else on the line, as usual.

@@ -15,7 +15,7 @@ std::string UsbIds(const PortRecord &port)
 
 } // namespace
 
-std::string FormatPortListing(const std::vector<PortRecord> &ports, const PortChoice &port1)
+std::string FormatPortListing(const std::vector<PortRecord> &ports, const PortChoice &port1, bool port1Exists)
 {
     std::string text;
     for (const PortRecord &port : ports) {
@@ -35,7 +35,8 @@ std::string FormatPortListing(const std::vector<PortRecord> &ports, const PortCh
     }
     if (ports.empty())
         text += "The system reports no serial ports.\n";
-    text += "Port 1 is " + port1.device + " (" + PortSourceText(port1.source) + ").\n";
+    text += "Port 1 is " + port1.device + " (" + PortSourceText(port1.source) + ")"
+        + (port1Exists ? ".\n" : ", which does not exist.\n");
     return text;
 }
 

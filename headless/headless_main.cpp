@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <filesystem>
 
 namespace {
 
@@ -29,8 +30,11 @@ int RunWithoutWindow(const CommandLine &commandLine, const std::function<void(in
         return Print(HelpText());
     case CommandLine::Action::Version:
         return Print(VersionText());
-    case CommandLine::Action::ListPorts:
-        return Print(FormatPortListing(SystemPorts(), ChoosePort(commandLine.port)));
+    case CommandLine::Action::ListPorts: {
+        const PortChoice port1 = ChoosePort(commandLine.port);
+        std::error_code error;
+        return Print(FormatPortListing(SystemPorts(), port1, std::filesystem::exists(port1.device, error)));
+    }
     case CommandLine::Action::Run:
     case CommandLine::Action::Window:
         break;

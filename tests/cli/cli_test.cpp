@@ -49,7 +49,9 @@ TEST(CommandLineTest, OptionsAndTheirValues)
 TEST(CommandLineTest, UsageErrorsSayWhatIsWrong)
 {
     const std::pair<std::vector<const char *>, std::string> cases[] = {
-        { { "--bogus" }, "Unknown option 'bogus'." },
+        { { "--bogus" }, "Unknown option '--bogus'." },
+        { { "--bogus=1" }, "Unknown option '--bogus'." },
+        { { "-x" }, "Unknown option '-x'." },
         { { "--port" }, "Missing value after '--port'." },
         { { "--port=" }, "Missing value after '--port'." },
         { { "--run" }, "Missing value after '--run'." },
@@ -70,8 +72,8 @@ TEST(CommandLineTest, UsageErrorsSayWhatIsWrong)
         SCOPED_TRACE(args.empty() ? "" : args[0]);
         EXPECT_EQ(Parse(args).error, error);
     }
-    EXPECT_EQ(UsageErrorText("Unknown option 'bogus'."),
-              "camconsole: Unknown option 'bogus'.\nTry 'camconsole --help' for more information.\n");
+    EXPECT_EQ(UsageErrorText("Unknown option '--bogus'."),
+              "camconsole: Unknown option '--bogus'.\nTry 'camconsole --help' for more information.\n");
 }
 
 class ChoiceTest : public ::testing::Test {
@@ -133,6 +135,8 @@ TEST(PortListingTest, OneLinePerPortThenPortOne)
               "Port 1 is /tmp/camport (from CAMCONSOLE_PORT1).\n");
     EXPECT_EQ(FormatPortListing({}, { "/dev/ttyS0", ChoiceSource::Default }),
               "The system reports no serial ports.\nPort 1 is /dev/ttyS0 (the default).\n");
+    EXPECT_EQ(FormatPortListing({}, { "./no-such-device", ChoiceSource::Option }, false),
+              "The system reports no serial ports.\nPort 1 is ./no-such-device (from --port), which does not exist.\n");
 }
 
 } // namespace
