@@ -137,8 +137,12 @@ private:
 
     bool reopenPty(std::string &error)
     {
-        m_watch.stop();
+        // The pty first: closing an inotify descriptor waits for the kernel's
+        // mark teardown (15 to 25 ms when idle, more under load), and a
+        // console that read the last byte must see the hangup before its
+        // 50 ms pause check, not after.
         m_pty.close();
+        m_watch.stop();
         m_pacer.stop();
         m_assembler = CommandAssembler {};
         return openPty(error);
