@@ -1,47 +1,43 @@
 #include "exit_status.h"
 
+#include <array>
+
 namespace {
 
-// Higher wins. A usage error ends the program before anything else happens,
-// so it never meets another cause.
-int Rank(ExitCause cause)
+struct CauseEntry {
+    ExitCause cause;
+    int status;
+    // Higher wins. A usage error ends the program before anything else
+    // happens, so it never meets another cause.
+    int rank;
+};
+
+constexpr std::array<CauseEntry, 5> kCauses { {
+    { ExitCause::AllSucceeded, 0, 0 },
+    { ExitCause::CameraFailed, 1, 1 },
+    { ExitCause::OutputFailed, 4, 2 },
+    { ExitCause::Unreachable, 3, 3 },
+    { ExitCause::UsageError, 2, 4 },
+} };
+
+const CauseEntry &EntryOf(ExitCause cause)
 {
-    switch (cause) {
-    case ExitCause::AllSucceeded:
-        return 0;
-    case ExitCause::CameraFailed:
-        return 1;
-    case ExitCause::OutputFailed:
-        return 2;
-    case ExitCause::Unreachable:
-        return 3;
-    case ExitCause::UsageError:
-        return 4;
+    for (const CauseEntry &entry : kCauses) {
+        if (entry.cause == cause)
+            return entry;
     }
-    return 0;
+    return kCauses[1]; // not reached: every cause is in the table
 }
 
 } // namespace
 
 int ExitStatusOf(ExitCause cause)
 {
-    switch (cause) {
-    case ExitCause::AllSucceeded:
-        return 0;
-    case ExitCause::CameraFailed:
-        return 1;
-    case ExitCause::UsageError:
-        return 2;
-    case ExitCause::Unreachable:
-        return 3;
-    case ExitCause::OutputFailed:
-        return 4;
-    }
-    return 1;
+    return EntryOf(cause).status;
 }
 
 void ExitStatus::note(ExitCause cause)
 {
-    if (Rank(cause) > Rank(m_cause))
+    if (EntryOf(cause).rank > EntryOf(m_cause).rank)
         m_cause = cause;
 }
