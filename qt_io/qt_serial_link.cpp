@@ -127,8 +127,14 @@ bool QtSerialLink::portOpen() const
 
 void QtSerialLink::failAndClose(LinkError::Cause cause)
 {
-    const LinkError error = deviceError(cause, m_port.errorString().toStdString());
-    m_lost.reset(); // this failure is the one raised now
+    closeAndThrow(deviceError(cause, m_port.errorString().toStdString()));
+}
+
+// Ends the link: the error raised is this one, and any failure noted by the
+// error signal before it is dropped with the port.
+void QtSerialLink::closeAndThrow(LinkError error)
+{
+    m_lost.reset();
     closeDevice();
     m_port.clearError();
     throw error;
@@ -210,13 +216,8 @@ void QtSerialLink::setPortOpen(bool open)
 
 void QtSerialLink::raiseIfLost()
 {
-    if (!m_lost)
-        return;
-    const LinkError error = *m_lost;
-    m_lost.reset();
-    closeDevice();
-    m_port.clearError();
-    throw error;
+    if (m_lost)
+        closeAndThrow(*m_lost);
 }
 
 void QtSerialLink::setOutput(const std::string &bytes)
@@ -242,13 +243,8 @@ void QtSerialLink::pullReceived()
     // buffer is full.
     for (int round = 0; round < 64 && m_port.waitForReadyRead(0); ++round) {}
     const QSerialPort::SerialPortError error = m_port.error();
-    if (EndsTheLink(error) || HungUp(m_port.handle())) {
-        const LinkError lost = readError();
-        m_lost.reset(); // this failure is the one raised now
-        closeDevice();
-        m_port.clearError();
-        throw lost;
-    }
+    if (EndsTheLink(error) || HungUp(m_port.handle()))
+        closeAndThrow(readError());
     if (error != QSerialPort::NoError)
         m_port.clearError(); // a timeout from the zero wait is not an error here
     raiseIfLost();

@@ -49,6 +49,7 @@ private:
     void pullReceived();
     void raiseIfLost();
     [[noreturn]] void failAndClose(LinkError::Cause cause);
+    [[noreturn]] void closeAndThrow(LinkError error);
 
     QSerialPort m_port;
     int m_portNumber = 1;
