@@ -1,5 +1,6 @@
 #include "camera_tests.h"
 
+#include "common/frame_markers.h"
 #include "decode/frame_dump_decoder.h"
 #include "decode/line_mode_bitmap.h"
 #include "driver/camera_driver.h"
@@ -78,7 +79,7 @@ class FrameDrawnObserver final : public WalkObserver {
 public:
     void markerMet(std::size_t, unsigned char marker, bool) override
     {
-        if (marker == 1)
+        if (marker == kFrameStart)
             m_drawn = false;
     }
     void pixelDrawn(const WalkPixel &) override { m_drawn = true; }

@@ -35,8 +35,8 @@ public:
     // dump was accepted and its frame met the end marker, when the line-mode
     // test's commands were acknowledged and its bitmap ended on two adjacent
     // markers, when the driver's dump returned 1 and its frame buffer logged
-    // "Image Dump Complete" after a frame start and drawn pixels; Stopped when a port or driver-library error ended
-    // the test; Failed otherwise.
+    // "Image Dump Complete" after a frame start and drawn pixels; Stopped
+    // when a port or driver-library error ended the test; Failed otherwise.
     TestOutcome lastOutcome() const { return m_outcome; }
 
     std::string SendCommand(const std::string &command, std::int16_t delay);
