@@ -55,39 +55,43 @@ void JsonWriter::beforeValue()
     }
 }
 
-JsonWriter &JsonWriter::beginObject()
+void JsonWriter::open(char bracket)
 {
     beforeValue();
-    m_text += '{';
+    m_text += bracket;
     m_empty.push_back(true);
+}
+
+void JsonWriter::close(char bracket)
+{
+    const bool empty = m_empty.back();
+    m_empty.pop_back();
+    if (!empty)
+        newLine();
+    m_text += bracket;
+}
+
+JsonWriter &JsonWriter::beginObject()
+{
+    open('{');
     return *this;
 }
 
 JsonWriter &JsonWriter::endObject()
 {
-    const bool empty = m_empty.back();
-    m_empty.pop_back();
-    if (!empty)
-        newLine();
-    m_text += '}';
+    close('}');
     return *this;
 }
 
 JsonWriter &JsonWriter::beginArray()
 {
-    beforeValue();
-    m_text += '[';
-    m_empty.push_back(true);
+    open('[');
     return *this;
 }
 
 JsonWriter &JsonWriter::endArray()
 {
-    const bool empty = m_empty.back();
-    m_empty.pop_back();
-    if (!empty)
-        newLine();
-    m_text += ']';
+    close(']');
     return *this;
 }
 

@@ -26,6 +26,9 @@ public:
     std::string text() const { return m_text + "\n"; }
 
 private:
+    // Starts or ends an object or an array.
+    void open(char bracket);
+    void close(char bracket);
     void beforeValue();
     void newLine();
 
