@@ -61,8 +61,7 @@ private:
             m_journal.fileSaved(path);
             return;
         }
-        std::fprintf(m_err, "camconsole: cannot write file %s: %s\n", path.c_str(), reason.c_str());
-        m_journal.note(ExitCause::OutputFailed);
+        m_journal.fileNotWritten(path, reason, m_err);
     }
 
     std::FILE *m_err;

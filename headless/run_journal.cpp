@@ -18,6 +18,14 @@ std::string LogLines(const std::string &logText)
     return lines;
 }
 
+// The driver fills a zeroed buffer of fixed size: what it received ends
+// with the last byte that is not zero.
+std::size_t DriverBytesFilled(const std::string &buffer)
+{
+    const std::size_t last = buffer.find_last_not_of('\0');
+    return last == std::string::npos ? 0 : last + 1;
+}
+
 } // namespace
 
 std::string SignalName(int signal)
@@ -47,10 +55,7 @@ ReportedRun RunJournal::reported(int round, const FrameRecord &record, std::chro
     run.start = record.startedAt;
     run.durationMs = std::chrono::duration_cast<std::chrono::milliseconds>(end - record.startedAt).count();
     run.timings = TimingsInMs(record);
-    run.bytesReceived
-        = record.test == TestKind::Driver ? record.reply.find_last_not_of('\0') + 1 : record.bytesReceived;
-    if (record.test == TestKind::Driver && record.reply.find_first_not_of('\0') == std::string::npos)
-        run.bytesReceived = 0;
+    run.bytesReceived = record.test == TestKind::Driver ? DriverBytesFilled(record.reply) : record.bytesReceived;
     run.pixelsDrawn = record.pixels.size();
     run.log = LogLines(record.logText);
     return run;
@@ -117,9 +122,13 @@ void RunJournal::writeReports(const std::string &jsonPath, const std::string &ju
         if (path->empty())
             continue;
         std::string error;
-        if (!WriteFileAtomically(*path, text, &error)) {
-            std::fprintf(err, "camconsole: cannot write file %s: %s\n", path->c_str(), error.c_str());
-            m_status.note(ExitCause::OutputFailed);
-        }
+        if (!WriteFileAtomically(*path, text, &error))
+            fileNotWritten(*path, error, err);
     }
+}
+
+void RunJournal::fileNotWritten(const std::string &path, const std::string &reason, std::FILE *err)
+{
+    std::fprintf(err, "camconsole: cannot write file %s: %s\n", path.c_str(), reason.c_str());
+    m_status.note(ExitCause::OutputFailed);
 }

@@ -33,6 +33,9 @@ public:
     void runStopped(int round, const FrameRecord &record, std::chrono::system_clock::time_point end);
     // A file saved from the last run.
     void fileSaved(const std::string &path);
+    // A file that could not be written: said on err, noted as an output
+    // failure.
+    void fileNotWritten(const std::string &path, const std::string &reason, std::FILE *err);
 
     // The line after the summary of a run a signal stopped.
     std::string stoppedLine(int signal) const;
