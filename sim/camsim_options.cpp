@@ -32,6 +32,15 @@ int ParseCount(const std::string &value)
     return std::atoi(value.c_str());
 }
 
+std::chrono::milliseconds ParseLead(const std::string &value)
+{
+    const bool digits = !value.empty() && value.size() <= 5 && value.find_first_not_of("0123456789") == std::string::npos;
+    if (!digits || std::atoi(value.c_str()) > kMaxLead.count())
+        throw UsageError("--lead needs milliseconds from 0 to " + std::to_string(kMaxLead.count()) + ", not '" + value
+                         + "'");
+    return std::chrono::milliseconds(std::atoi(value.c_str()));
+}
+
 } // namespace
 
 Options ParseOptions(const std::vector<std::string> &args)
@@ -70,6 +79,8 @@ Options ParseOptions(const std::vector<std::string> &args)
         } else if (name == "--fast") {
             noValue();
             options.fast = true;
+        } else if (name == "--lead") {
+            options.lead = ParseLead(takeValue());
         } else if (name == "--realtime") {
             noValue();
             options.realtime = true;
@@ -152,6 +163,15 @@ std::string HelpText()
            "                    apply to commands answered with NCK)\n"
            "  --fault-times N   each fault rule applies to its first N matching commands only\n"
            "                    (default: always)\n"
+           "  --lead MS         keep MS milliseconds of a paced reply (default 200, at most\n"
+           "                    2000) queued with camsim's relays, helper processes on each\n"
+           "                    CPU that go on sending it at the wire's pace while camsim\n"
+           "                    itself is stopped (a busy virtual machine stops a CPU for\n"
+           "                    about 100 ms at times). The lead does not change the\n"
+           "                    console's timings: every byte still reaches the pty when\n"
+           "                    the wire would carry it; a stop of camsim up to MS ms just\n"
+           "                    leaves no gap. With --lead 0 a stop of camsim reaches the\n"
+           "                    console as a pause, as with a camera that paused\n"
            "  --fast            no wire pacing: send replies as fast as the console reads\n"
            "  --realtime        run at a real-time scheduling priority (SCHED_FIFO) where\n"
            "                    the system allows it, else at nice -10 where allowed, so a\n"
@@ -167,6 +187,14 @@ std::string HelpText()
            "Example:\n"
            "  camsim --link /tmp/camport --pattern checker --fault DF=pause &\n"
            "  CAMCONSOLE_PORT1=/tmp/camport camconsole\n"
+           "\n"
+           "When a reply had a gap of 40 ms or more that camsim did not mean (camsim or\n"
+           "its relays were not run for longer than the lead covers, or a command's\n"
+           "answer came that late), camsim says so on stderr, one line per gap:\n"
+           "  camsim: stalled for 312 ms at byte 10,745 of the DF reply: the machine did\n"
+           "  not run camsim; a console may have taken it for a pause\n"
+           "and appends the same line to the file named by CAMSIM_STALL_LOG, if set.\n"
+           "A console's failure in such a run says nothing about the console.\n"
            "\n"
            "Bad arguments print a one-line error and exit with status 2.\n";
     return out.str();

@@ -3,8 +3,10 @@
 // camsim's command line.
 
 #include "sim/camsim_faults.h"
+#include "sim/camsim_pacer.h"
 #include "sim/camsim_picture.h"
 
+#include <chrono>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -19,6 +21,7 @@ struct Options {
     std::vector<FaultRule> faults; // --fault MODE | --fault CMD=MODE, in order
     std::optional<int> faultTimes; // --fault-times N
     bool fast = false; // --fast: no wire pacing
+    std::chrono::milliseconds lead = kDefaultLead; // --lead MS: reply queued ahead of the wire
     bool realtime = false; // --realtime: real-time scheduling where allowed
     bool help = false; // --help
     bool list = false; // --list

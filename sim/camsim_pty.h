@@ -36,6 +36,7 @@ public:
     void restoreSettings();
 
     int master() const { return m_master; }
+    int slave() const { return m_slave; }
     const std::string &slavePath() const { return m_slavePath; }
 
 private:

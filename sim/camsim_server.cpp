@@ -3,13 +3,17 @@
 #include "sim/camsim_console_watch.h"
 #include "sim/camsim_pacer.h"
 #include "sim/camsim_pty.h"
+#include "sim/camsim_relay.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <optional>
 
 #include <fcntl.h>
@@ -33,6 +37,22 @@ void OnStopSignal(int)
 // Before a hangup, how long to wait for the console to read what was sent.
 constexpr auto kHangupDrainLimit = 500ms;
 
+// "10,745"
+std::string Grouped(std::uint64_t n)
+{
+    std::string digits = std::to_string(n);
+    for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3)
+        digits.insert(static_cast<std::size_t>(at), 1, ',');
+    return digits;
+}
+
+// How a reply is named in camsim's messages: "the DF reply".
+std::string ReplyName(const std::string &command)
+{
+    const CommandKind kind = ClassifyCommand(command);
+    return kind == CommandKind::Unknown ? std::string("NCK") : std::string(NameOf(kind));
+}
+
 timespec ToTimespec(Clock::duration duration)
 {
     const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(duration).count();
@@ -45,15 +65,19 @@ timespec ToTimespec(Clock::duration duration)
 class Simulator {
 public:
     explicit Simulator(const Options &options)
-        : m_options(options), m_camera(options.pattern, options.faults, options.faultTimes), m_pacer(options.fast)
+        : m_options(options), m_camera(options.pattern, options.faults, options.faultTimes),
+          m_pacer(options.fast, options.lead)
     {
     }
 
     ~Simulator()
     {
+        m_relays.stop();
         m_watch.stop();
         if (m_logFd >= 0)
             ::close(m_logFd);
+        if (m_stallLogFd >= 0)
+            ::close(m_stallLogFd);
         if (m_linkPlaced)
             RemoveSymlink(m_options.linkPath, m_pty.slavePath());
     }
@@ -69,7 +93,14 @@ public:
                 return 1;
             }
         }
-        if (!openPty(error)) {
+        // The test tools collect stall reports of every camsim they start
+        // through this file.
+        if (const char *stallLog = std::getenv("CAMSIM_STALL_LOG"); stallLog && *stallLog) {
+            m_stallLogFd = ::open(stallLog, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+            if (m_stallLogFd < 0)
+                std::fprintf(stderr, "camsim: cannot open CAMSIM_STALL_LOG %s: %s\n", stallLog, std::strerror(errno));
+        }
+        if (!m_relays.start(m_options.fast, m_options.realtime, error) || !openPty(error)) {
             std::fprintf(stderr, "camsim: %s\n", error.c_str());
             return 1;
         }
@@ -93,10 +124,15 @@ public:
                 std::fprintf(stderr, "camsim: %s\n", Errno("ppoll").c_str());
                 return 1;
             }
+            // A gap that camsim's own stop left in the reply in progress is
+            // measured before anything else ends the reply.
+            noteStalls();
             // Opens and closes first: a console opens the device before it
             // writes its first command.
-            if (fds[1].revents & POLLIN)
+            if (fds[1].revents & POLLIN) {
                 m_watch.readEvents([this] { lastConsoleLeft(); });
+                m_relays.setConsolePresent(m_watch.consolePresent());
+            }
             if (pfd.revents & POLLIN)
                 readCommands();
             else if (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) {
@@ -124,6 +160,8 @@ private:
         if (!m_pty.open(error))
             return false;
         m_watch.start(m_pty.slavePath());
+        m_relays.setPty(m_pty.master(), m_pty.slave());
+        m_relays.setConsolePresent(m_watch.consolePresent());
         // The link first, so that it is in place once the path is printed.
         if (!m_options.linkPath.empty()) {
             if (!PlaceSymlink(m_options.linkPath, m_pty.slavePath(), error))
@@ -140,7 +178,10 @@ private:
         // The pty first: closing an inotify descriptor waits for the kernel's
         // mark teardown (15 to 25 ms when idle, more under load), and a
         // console that read the last byte must see the hangup before its
-        // 50 ms pause check, not after.
+        // 50 ms pause check, not after. The relays share the descriptors, so
+        // they let go of them too; nothing is left queued for them.
+        m_relays.setPty(-1, -1);
+        m_relays.discardQueued();
         m_pty.close();
         m_watch.stop();
         m_pacer.stop();
@@ -154,6 +195,7 @@ private:
     // dropped as they come due.
     void lastConsoleLeft()
     {
+        m_relays.discardQueued();
         m_pty.discardUnread();
         m_pty.restoreSettings();
         m_pacer.consoleLeft(Clock::now());
@@ -162,20 +204,77 @@ private:
     void readCommands()
     {
         char buf[4096];
+        const auto now = Clock::now();
+        // When the commands came: a relay notes it when camsim was not there
+        // to read them.
+        const TimePoint arrival = m_relays.takeInputArrival(m_lastRead).value_or(now);
+        m_lastRead = now;
         for (;;) {
             const ssize_t n = ::read(m_pty.master(), buf, sizeof buf);
             if (n <= 0)
                 return; // EAGAIN: all read; EIO: nobody else there (harmless)
             for (std::string &command : m_assembler.feed(std::string_view(buf, static_cast<std::size_t>(n))))
-                startReply(command);
+                startReply(command, arrival, now);
         }
     }
 
-    void startReply(const std::string &command)
+    void startReply(const std::string &command, TimePoint arrival, TimePoint now)
     {
         if (m_logFd >= 0)
             m_pendingLog += command + "\n";
-        m_pacer.start(m_camera.handle(command), Clock::now());
+        // A new command abandons what is left of the reply in progress.
+        m_relays.discardQueued();
+        m_replies.push_back({ m_relays.delivered(), ReplyName(command) });
+        if (m_replies.size() > 4)
+            m_replies.pop_front();
+        if (now - arrival >= kReportedGap) {
+            reportStall(now - arrival, 0);
+            arrival = now; // reported; the relays count from here
+        }
+        m_pacer.start(m_camera.handle(command), now, arrival);
+    }
+
+    // Says that a reply had a gap of `length` after `atByte` of its bytes
+    // (counted over all replies when `overAll`), on stderr and in
+    // CAMSIM_STALL_LOG.
+    void reportStall(Clock::duration length, std::uint64_t atByte, bool overAll = false)
+    {
+        if (m_replies.empty())
+            return;
+        auto reply = m_replies.rbegin();
+        if (overAll) {
+            while (reply != m_replies.rend() && reply->start > atByte)
+                ++reply;
+            if (reply == m_replies.rend())
+                return;
+            atByte -= reply->start;
+        }
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(length).count();
+        const std::string line = "camsim: stalled for " + Grouped(static_cast<std::uint64_t>(ms)) + " ms at byte "
+            + Grouped(atByte) + " of the " + reply->name
+            + " reply: the machine did not run camsim; a console may have taken it for a pause\n";
+        [[maybe_unused]] const ssize_t e = ::write(STDERR_FILENO, line.data(), line.size());
+        if (m_stallLogFd >= 0) {
+            [[maybe_unused]] const ssize_t w = ::write(m_stallLogFd, line.data(), line.size());
+        }
+    }
+
+    // Reports the gaps in the reply: those the relays saw (they ran, the
+    // queue was empty or they were stopped themselves), and one still going
+    // on because camsim was stopped longer than its lead: nothing is queued
+    // while bytes are due.
+    void noteStalls()
+    {
+        for (const ReplyGap &gap : m_relays.takeGaps())
+            reportStall(std::chrono::duration_cast<Clock::duration>(gap.length), gap.atByte, true);
+        if (!m_pacer.flowing() || m_relays.queued() > 0)
+            return;
+        const auto now = Clock::now();
+        const TimePoint since = std::max(m_relays.lastDelivery(), m_relays.flowSince());
+        if (now - since < kReportedGap)
+            return;
+        reportStall(now - since, m_pacer.delivered(0));
+        m_relays.setFlowSince(now);
     }
 
     // The command log is written after the reply's first bytes went out: a
@@ -190,40 +289,33 @@ private:
         m_pendingLog.clear();
     }
 
-    // Writes the bytes due now. False on a fatal error.
+    // Queues the bytes due now. False on a fatal error.
     bool pump(std::string &error)
     {
         auto now = Clock::now();
         if (m_pacer.flushDue(now)) {
+            m_relays.discardQueued();
             m_pty.discardUnread();
             now = Clock::now();
             m_pacer.flushed(now);
         }
         if (!m_pacer.active())
             return true;
+        if (!m_watch.consolePresent()) {
+            // Nobody listens: the reply goes nowhere.
+            m_pacer.stop();
+            m_relays.discardQueued();
+            return true;
+        }
 
-        const bool listening = m_watch.consolePresent();
-        std::size_t want = m_pacer.due(now, listening ? m_pty.unread() : std::nullopt);
-        if (!listening) {
-            // Nobody listens: the bytes go out into the void, at pace.
-            m_pacer.sent(want, now);
-            want = 0;
-        }
-        while (want > 0) {
-            const std::string chunk = m_pacer.next(std::min<std::size_t>(want, 4096));
-            const ssize_t n = ::write(m_pty.master(), chunk.data(), chunk.size());
-            if (n < 0) {
-                if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-                    break; // the pty is full; keep reading commands meanwhile
-                if (errno == EIO)
-                    break;
-                error = Errno("write pty");
-                return false;
-            }
-            m_pacer.sent(static_cast<std::size_t>(n), now);
-            want -= static_cast<std::size_t>(n);
-        }
-        if (m_pacer.hangupDue())
+        const ReplyPacer::Step step = m_pacer.step(now, m_relays.queued(), m_relays.lastDelivery());
+        if (step.restartWire)
+            m_relays.restartWire(now);
+        if (step.flowSince)
+            m_relays.setFlowSince(*step.flowSince);
+        if (step.feed > 0)
+            m_pacer.queuedBytes(m_relays.enqueue(m_pacer.next(step.feed)));
+        if (m_pacer.hangupDue(m_relays.queued()))
             return hangup(error);
         return true;
     }
@@ -250,7 +342,15 @@ private:
     CommandAssembler m_assembler;
     Pty m_pty;
     ConsoleWatch m_watch;
+    Relays m_relays;
+    struct Reply {
+        std::uint64_t start; // its first byte, counted over all replies
+        std::string name;
+    };
+    std::deque<Reply> m_replies; // the last few replies, newest last
+    TimePoint m_lastRead {};
     int m_logFd = -1;
+    int m_stallLogFd = -1;
     std::string m_pendingLog; // commands received, not yet in the log
     bool m_linkPlaced = false;
 };
