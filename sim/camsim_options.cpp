@@ -34,7 +34,8 @@ int ParseCount(const std::string &value)
 
 std::chrono::milliseconds ParseLead(const std::string &value)
 {
-    const bool digits = !value.empty() && value.size() <= 5 && value.find_first_not_of("0123456789") == std::string::npos;
+    const bool digits
+        = !value.empty() && value.size() <= 5 && value.find_first_not_of("0123456789") == std::string::npos;
     if (!digits || std::atoi(value.c_str()) > kMaxLead.count())
         throw UsageError("--lead needs milliseconds from 0 to " + std::to_string(kMaxLead.count()) + ", not '" + value
                          + "'");

@@ -275,8 +275,8 @@ bool Relays::start(bool fast, bool realtime, std::string &error)
     s.originNs = Ns(Clock::now());
 
     for (const int cpu : RelayCpus()) {
-        void *stack = ::mmap(nullptr, kRelayStack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK,
-                             -1, 0);
+        void *stack
+            = ::mmap(nullptr, kRelayStack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
         if (stack == MAP_FAILED) {
             error = Errno("mmap");
             stop();

@@ -7,9 +7,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -65,7 +65,8 @@ timespec ToTimespec(Clock::duration duration)
 class Simulator {
 public:
     explicit Simulator(const Options &options)
-        : m_options(options), m_camera(options.pattern, options.faults, options.faultTimes),
+        : m_options(options),
+          m_camera(options.pattern, options.faults, options.faultTimes),
           m_pacer(options.fast, options.lead)
     {
     }

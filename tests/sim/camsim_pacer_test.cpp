@@ -23,10 +23,7 @@ double Seconds(TimePoint t)
 // whose reader (the console) takes everything at once or nothing at all.
 // camsim can be stopped for a while; the relay runs on.
 struct Wire {
-    explicit Wire(bool fast = false, std::chrono::milliseconds lead = kDefaultLead)
-        : fast(fast), pacer(fast, lead)
-    {
-    }
+    explicit Wire(bool fast = false, std::chrono::milliseconds lead = kDefaultLead) : fast(fast), pacer(fast, lead) {}
 
     struct Write {
         TimePoint at;
