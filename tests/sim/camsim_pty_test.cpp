@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -176,6 +178,38 @@ TEST(CamsimPty, PacedFrameDumpArrivesWholeAndNothingAfter)
     const Received r = port.readBytes(camsim::kDumpReplySize);
     EXPECT_TRUE(Same(r.data, camsim::DumpReply(camsim::Pattern::Checker)));
     EXPECT_TRUE(port.readFor(100ms).empty());
+}
+
+TEST(CamsimPty, AStopOfCamsimWithinItsLeadLeavesNoGapAndALongerOneIsReported)
+{
+    // A busy virtual machine stops camsim's CPU, and so camsim, now and
+    // then: its relays send on what was queued, and only a stop longer than
+    // the lead (200 ms) leaves a gap, which camsim reports.
+    CamsimProcess cam({ "--pattern", "checker" });
+    PtyClient port(cam.linkPath());
+    for (const Ms stop : { 100ms, 400ms }) {
+        port.send("DF\r");
+        std::string data = port.readBytes(8000).data;
+        ASSERT_EQ(::kill(cam.pid(), SIGSTOP), 0);
+        std::this_thread::sleep_for(stop);
+        ASSERT_EQ(::kill(cam.pid(), SIGCONT), 0);
+        data += port.readBytes(camsim::kDumpReplySize - data.size()).data;
+        EXPECT_TRUE(Same(data, camsim::DumpReply(camsim::Pattern::Checker))) << stop.count() << " ms";
+    }
+    ASSERT_TRUE(WaitUntil([&] { return cam.stderrText().find("stalled") != std::string::npos; }));
+    const std::string text = cam.stderrText();
+    const std::string report = text.substr(text.find("camsim: stalled"));
+    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 1) << text;
+    unsigned ms = 0;
+    unsigned byte = 0;
+    char tail[128] = {};
+    ASSERT_EQ(std::sscanf(report.c_str(), "camsim: stalled for %u ms at byte %u,%*u of the DF reply: %127[^\n]", &ms,
+                          &byte, tail),
+              3)
+        << report;
+    EXPECT_GE(ms, 100u);
+    EXPECT_GE(byte, 8u) << "the gap came after the 8,000 bytes read before the stop";
+    EXPECT_STREQ(tail, "the machine did not run camsim; a console may have taken it for a pause");
 }
 
 TEST(CamsimPty, LineModeGatesTheBitmap)
