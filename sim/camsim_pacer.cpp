@@ -97,12 +97,14 @@ void ReplyPacer::stop()
     m_flushAt.reset();
 }
 
-void ReplyPacer::flushed(TimePoint now)
+void ReplyPacer::flushed(TimePoint started, TimePoint now)
 {
+    // The settle and the flush are camsim's own doing: the reply is due from
+    // now on, less how late camsim came to the flush.
+    const TimePoint due = m_flushAt ? std::max(*m_flushAt, m_flowSince) : started;
+    m_flowSince = now - (started > due ? started - due : TimePoint::duration::zero());
     m_flushAt.reset();
     m_settleUntil.reset();
-    // The settle was camsim's own doing: the reply is due from now on.
-    m_flowSince = now;
 }
 
 std::size_t ReplyPacer::limit() const

@@ -221,7 +221,9 @@ int RelayMain(void *arg)
         nfds_t n = 0;
         if (queued == 0)
             fds[n++] = { s.queueRead, POLLIN, 0 };
-        const bool watchInput = console && master >= 0 && s.inputSeenNs.load() == 0;
+        // Input is watched whether or not camsim has seen the console come:
+        // camsim may be stopped since before.
+        const bool watchInput = master >= 0 && s.inputSeenNs.load() == 0;
         if (watchInput)
             fds[n++] = { master, POLLIN, 0 };
         const auto wait = queued > 0 ? tick : std::chrono::milliseconds(console ? kIdleWithConsole : kIdleAlone);

@@ -297,8 +297,9 @@ private:
         if (m_pacer.flushDue(now)) {
             m_relays.discardQueued();
             m_pty.discardUnread();
+            const auto started = now;
             now = Clock::now();
-            m_pacer.flushed(now);
+            m_pacer.flushed(started, now);
         }
         if (!m_pacer.active())
             return true;
@@ -325,7 +326,14 @@ private:
     // moment to read what was already sent, then opens a fresh one.
     bool hangup(std::string &error)
     {
-        const auto deadline = Clock::now() + kHangupDrainLimit;
+        // The console must meet the hangup within its 50 ms pause check
+        // after it read the last byte; camsim's own lateness on the way there
+        // (noticing the last byte out, or any of the short waits below) is
+        // what a stop of the machine adds.
+        auto before = Clock::now();
+        Clock::duration late = before - m_relays.lastDelivery() - kFeedTick;
+        const auto deadline = before + kHangupDrainLimit;
+        const std::size_t delivered = m_pacer.delivered(0);
         int quiet = 0;
         while (m_watch.consolePresent() && Clock::now() < deadline && quiet < 2 && !g_stop) {
             const auto pending = m_pty.unread();
@@ -333,7 +341,12 @@ private:
                 break;
             quiet = *pending == 0 ? quiet + 1 : 0;
             ::usleep(5000);
+            const auto after = Clock::now();
+            late = std::max(late, after - before - std::chrono::milliseconds(5));
+            before = after;
         }
+        if (late >= kReportedGap)
+            reportStall(late, delivered);
         return reopenPty(error);
     }
 
