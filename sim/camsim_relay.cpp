@@ -29,9 +29,9 @@ constexpr int kGapSlots = 16;
 // A relay that holds the turn longer than this was stopped with its CPU;
 // another takes the turn over.
 constexpr auto kTurnTimeout = 5ms;
-// How long an idle relay sleeps between looks at the console's input.
-constexpr auto kIdleWithConsole = 20ms;
-constexpr auto kIdleAlone = 200ms;
+// How long an idle relay sleeps when nothing wakes it (it is woken by bytes
+// queued and by the console's input).
+constexpr auto kIdle = 500ms;
 // Same as camsim's own --realtime priority.
 constexpr int kRelayRealTimePriority = 10;
 
@@ -65,13 +65,13 @@ struct RelayShared {
     std::atomic<int> quit;
     std::atomic<int> master;
     std::atomic<int> slave;
-    std::atomic<int> consolePresent;
     std::atomic<std::int64_t> originNs; // the wire's schedule
     std::atomic<std::uint64_t> fed; // bytes camsim queued, over all replies
     std::atomic<std::uint64_t> drained; // bytes camsim took back out of the queue
     std::atomic<std::int64_t> lastDeliveryNs;
     std::atomic<std::int64_t> flowSinceNs;
     std::atomic<std::int64_t> inputSeenNs; // 0: none noted
+    std::atomic<std::int64_t> lastReadNs; // when camsim last read the console's input
     std::atomic<std::int64_t> turnNs; // 0: free; else when a relay took it
     std::atomic<std::uint64_t> gapsWritten;
     GapSlot gaps[kGapSlots];
@@ -180,14 +180,16 @@ void RelayOnce(RelayShared &s, int queued)
 
 // Notes when the console's input arrived, for camsim to measure how late its
 // answer was. Only input that is still there counts: camsim may have read it
-// between the wake-up and the look.
+// between the wake-up and the look. A note from before camsim's last read is
+// spent (camsim may have taken the note away just before it was made).
 void NoteInput(RelayShared &s, int master)
 {
     const std::int64_t now = Ns(Clock::now());
-    if (Pending(master) > 0) {
-        std::int64_t none = 0;
-        s.inputSeenNs.compare_exchange_strong(none, now);
-    }
+    if (Pending(master) <= 0)
+        return;
+    std::int64_t noted = s.inputSeenNs.load();
+    if (noted == 0 || noted <= s.lastReadNs.load())
+        s.inputSeenNs.compare_exchange_strong(noted, now);
 }
 
 int RelayMain(void *arg)
@@ -216,17 +218,21 @@ int RelayMain(void *arg)
         RelayOnce(s, queued);
 
         const int master = s.master.load();
-        const bool console = s.consolePresent.load() != 0;
+        // The console's input is watched whether or not camsim has seen the
+        // console come (camsim may be stopped since before), while none waits
+        // for camsim: input that waits is noted, and looked at again a tick
+        // later rather than polled for in a busy loop.
+        const bool inputWaits = master >= 0 && Pending(master) > 0;
+        if (inputWaits)
+            NoteInput(s, master);
         pollfd fds[2];
         nfds_t n = 0;
         if (queued == 0)
             fds[n++] = { s.queueRead, POLLIN, 0 };
-        // Input is watched whether or not camsim has seen the console come:
-        // camsim may be stopped since before.
-        const bool watchInput = master >= 0 && s.inputSeenNs.load() == 0;
+        const bool watchInput = master >= 0 && !inputWaits;
         if (watchInput)
             fds[n++] = { master, POLLIN, 0 };
-        const auto wait = queued > 0 ? tick : std::chrono::milliseconds(console ? kIdleWithConsole : kIdleAlone);
+        const auto wait = queued > 0 || inputWaits ? tick : std::chrono::milliseconds(kIdle);
         const int ready = ::poll(fds, n, static_cast<int>(wait.count()));
         if (ready > 0 && watchInput && (fds[n - 1].revents & POLLIN))
             NoteInput(s, master);
@@ -329,11 +335,6 @@ void Relays::setPty(int master, int slave)
     m_shared->slave = slave;
 }
 
-void Relays::setConsolePresent(bool present)
-{
-    m_shared->consolePresent = present ? 1 : 0;
-}
-
 std::size_t Relays::queued() const
 {
     return static_cast<std::size_t>(Pending(m_queueRead));
@@ -387,10 +388,11 @@ TimePoint Relays::lastDelivery() const
     return At(m_shared->lastDeliveryNs.load());
 }
 
-std::optional<TimePoint> Relays::takeInputArrival(TimePoint notBefore)
+std::optional<TimePoint> Relays::takeInputArrival(TimePoint lastRead, TimePoint now)
 {
+    m_shared->lastReadNs = Ns(now);
     const std::int64_t seen = m_shared->inputSeenNs.exchange(0);
-    if (seen == 0 || seen <= Ns(notBefore))
+    if (seen == 0 || seen <= Ns(lastRead))
         return std::nullopt;
     return At(seen);
 }

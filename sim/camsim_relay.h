@@ -55,9 +55,6 @@ public:
 
     // The pty the relays write to; (-1, -1) before it is closed.
     void setPty(int master, int slave);
-    // Whether a console has the device open (the relays then note the
-    // arrival of its commands).
-    void setConsolePresent(bool present);
 
     // Bytes waiting in the queue.
     std::size_t queued() const;
@@ -75,9 +72,9 @@ public:
     void setFlowSince(TimePoint since);
     TimePoint flowSince() const;
     TimePoint lastDelivery() const;
-    // When a relay saw the console's input arrive, if after `notBefore`
-    // (camsim's previous read of it); clears the note.
-    std::optional<TimePoint> takeInputArrival(TimePoint notBefore);
+    // camsim reads the console's input `now`: when a relay saw it arrive,
+    // if after `lastRead` (camsim's previous read); clears the note.
+    std::optional<TimePoint> takeInputArrival(TimePoint lastRead, TimePoint now);
     // The gaps the relays saw since the last call.
     std::vector<ReplyGap> takeGaps();
 

@@ -130,10 +130,8 @@ public:
             noteStalls();
             // Opens and closes first: a console opens the device before it
             // writes its first command.
-            if (fds[1].revents & POLLIN) {
+            if (fds[1].revents & POLLIN)
                 m_watch.readEvents([this] { lastConsoleLeft(); });
-                m_relays.setConsolePresent(m_watch.consolePresent());
-            }
             if (pfd.revents & POLLIN)
                 readCommands();
             else if (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) {
@@ -162,7 +160,6 @@ private:
             return false;
         m_watch.start(m_pty.slavePath());
         m_relays.setPty(m_pty.master(), m_pty.slave());
-        m_relays.setConsolePresent(m_watch.consolePresent());
         // The link first, so that it is in place once the path is printed.
         if (!m_options.linkPath.empty()) {
             if (!PlaceSymlink(m_options.linkPath, m_pty.slavePath(), error))
@@ -208,7 +205,7 @@ private:
         const auto now = Clock::now();
         // When the commands came: a relay notes it when camsim was not there
         // to read them.
-        const TimePoint arrival = m_relays.takeInputArrival(m_lastRead).value_or(now);
+        const TimePoint arrival = m_relays.takeInputArrival(m_lastRead, now).value_or(now);
         m_lastRead = now;
         for (;;) {
             const ssize_t n = ::read(m_pty.master(), buf, sizeof buf);
