@@ -97,12 +97,13 @@ void ReplyPacer::stop()
     m_flushAt.reset();
 }
 
-void ReplyPacer::flushed(TimePoint started, TimePoint now)
+void ReplyPacer::flushed()
 {
-    // The settle and the flush are camsim's own doing: the reply is due from
-    // now on, less how late camsim came to the flush.
-    const TimePoint due = m_flushAt ? std::max(*m_flushAt, m_flowSince) : started;
-    m_flowSince = now - (started > due ? started - due : TimePoint::duration::zero());
+    // The settle is camsim's own doing, and the flush takes a few ms: the
+    // reply is due from the end of the settle (or its command's arrival, if
+    // later), so a stop of camsim meanwhile counts as a gap.
+    if (m_flushAt)
+        m_flowSince = std::max(*m_flushAt, m_flowSince);
     m_flushAt.reset();
     m_settleUntil.reset();
 }

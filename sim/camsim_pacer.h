@@ -12,7 +12,7 @@
 // than the lead shows, as it would from a camera that paused.
 //
 // camsim's loop, once per wake-up:
-//   if (pacer.flushDue(now)) { discard the pty's input; pacer.flushed(now, after); }
+//   if (pacer.flushDue(now)) { discard the pty's input; pacer.flushed(); }
 //   step = pacer.step(now, queued, lastDelivery);
 //   if (step.restartWire) the wire starts afresh: its next byte goes at once
 //   queue(pacer.next(step.feed)); pacer.queuedBytes(k);  // k of them went in
@@ -104,10 +104,9 @@ public:
     void stop();
 
     // True when the caller must discard what the pty holds of an old reply
-    // before this reply's first byte; then call flushed() with when the
-    // flush began and ended.
+    // before this reply's first byte; then call flushed().
     bool flushDue(TimePoint now) const { return m_flushAt && now >= *m_flushAt; }
-    void flushed(TimePoint started, TimePoint now);
+    void flushed();
 
     struct Step {
         std::size_t feed = 0; // queue next(feed) now

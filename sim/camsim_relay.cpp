@@ -192,6 +192,11 @@ void NoteInput(RelayShared &s, int master)
         s.inputSeenNs.compare_exchange_strong(noted, now);
 }
 
+// SIGUSR1 only wakes a relay from its poll.
+void OnWake(int)
+{
+}
+
 int RelayMain(void *arg)
 {
     const RelayStart start = *static_cast<RelayStart *>(arg);
@@ -200,6 +205,10 @@ int RelayMain(void *arg)
     if (::getppid() != s.parent)
         return 0;
     ::prctl(PR_SET_NAME, "camsim-relay");
+    struct sigaction wake {};
+    wake.sa_handler = OnWake; // no SA_RESTART: the poll returns
+    ::sigemptyset(&wake.sa_mask);
+    ::sigaction(SIGUSR1, &wake, nullptr);
     if (start.cpu >= 0) {
         cpu_set_t set;
         CPU_ZERO(&set);
@@ -333,6 +342,14 @@ void Relays::setPty(int master, int slave)
 {
     m_shared->master = master;
     m_shared->slave = slave;
+}
+
+void Relays::ptyClosed()
+{
+    // A relay asleep in poll() on the master holds it open, and the console
+    // would see the hangup only when that poll ends: wake them.
+    for (const pid_t pid : m_pids)
+        ::kill(pid, SIGUSR1);
 }
 
 std::size_t Relays::queued() const

@@ -53,8 +53,10 @@ public:
     void stop();
     int count() const { return static_cast<int>(m_pids.size()); }
 
-    // The pty the relays write to; (-1, -1) before it is closed.
+    // The pty the relays write to; (-1, -1) before it is closed, and
+    // ptyClosed() right after.
     void setPty(int master, int slave);
+    void ptyClosed();
 
     // Bytes waiting in the queue.
     std::size_t queued() const;

@@ -149,6 +149,10 @@ public:
             }
             writeCommandLog();
         }
+        // A command that came while camsim was stopped, and was still
+        // waiting when it was told to end, is logged and its lateness told.
+        noteStalls();
+        readCommands();
         writeCommandLog();
         return 0;
     }
@@ -181,6 +185,7 @@ private:
         m_relays.setPty(-1, -1);
         m_relays.discardQueued();
         m_pty.close();
+        m_relays.ptyClosed();
         m_watch.stop();
         m_pacer.stop();
         m_assembler = CommandAssembler {};
@@ -294,9 +299,8 @@ private:
         if (m_pacer.flushDue(now)) {
             m_relays.discardQueued();
             m_pty.discardUnread();
-            const auto started = now;
             now = Clock::now();
-            m_pacer.flushed(started, now);
+            m_pacer.flushed();
         }
         if (!m_pacer.active())
             return true;

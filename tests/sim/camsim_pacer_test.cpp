@@ -58,7 +58,7 @@ struct Wire {
         if (pacer.flushDue(now)) {
             ++flushes;
             unread = 0;
-            pacer.flushed(now, now);
+            pacer.flushed();
         }
         const ReplyPacer::Step step = pacer.step(now, queue.size(), lastDelivery);
         if (step.restartWire)
