@@ -1,7 +1,8 @@
 // How camsim's frame dump arrives over a real pty: the delay to the first
 // byte, the longest gap between reads that brought bytes, and the effective
-// rate against the wire's 11,520 bytes per second. Figures only; nothing is
-// asserted (the pacing's logic is unit-tested in virtual time).
+// rate against the wire's 11,520 bytes per second; a run during which camsim
+// reported a stall of the machine is marked inconclusive. Figures only;
+// nothing is asserted (the pacing's logic is unit-tested in virtual time).
 //
 //   camsim_pacing [runs] [camsim options...]     e.g. camsim_pacing 5 --pattern markers
 
@@ -100,11 +101,21 @@ int main(int argc, char *argv[])
     std::printf("frame dump %zu bytes; at %d bytes/s the wire takes %.1f ms\n\n", camsim::kDumpReplySize,
                 camsim::kBytesPerSecond, wireMs);
     std::printf("run      bytes  first byte  longest gap  99%% of gaps  total time     bytes/s  of wire\n");
+    std::size_t stallsSeen = 0;
     for (int run = 1; run <= runs; ++run) {
         const Arrival a = Dump(fd);
-        std::printf("%3d  %9zu  %7.2f ms  %8.2f ms  %8.2f ms  %7.1f ms  %10.0f  %6.2f%%\n", run, a.bytes, a.firstByteMs,
-                    a.longestGapMs, a.p99GapMs, a.totalMs, a.bytesPerSecond,
-                    100.0 * a.bytesPerSecond / camsim::kBytesPerSecond);
+        // A run during which camsim reported that the machine stalled it
+        // measures the machine, not camsim.
+        const std::string errors = cam.stderrText();
+        std::size_t stalls = 0;
+        for (std::size_t at = errors.find("camsim: stalled"); at != std::string::npos;
+             at = errors.find("camsim: stalled", at + 1))
+            ++stalls;
+        std::printf("%3d  %9zu  %7.2f ms  %8.2f ms  %8.2f ms  %7.1f ms  %10.0f  %6.2f%%%s\n", run, a.bytes,
+                    a.firstByteMs, a.longestGapMs, a.p99GapMs, a.totalMs, a.bytesPerSecond,
+                    100.0 * a.bytesPerSecond / camsim::kBytesPerSecond,
+                    stalls > stallsSeen ? "  inconclusive: the machine stalled camsim" : "");
+        stallsSeen = stalls;
     }
     ::close(fd);
     return 0;

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Times the console's direct and driver-library frame dumps in a real window
 # under a virtual X server (Xvfb), against camsim at 115200-baud pace, and
-# prints the logged figures with their share of the frame's wire time.
+# prints the logged figures with their share of the frame's wire time (and
+# says when camsim reported that the machine stalled it meanwhile).
 # Then runs the decoder micro-benchmarks and times the frame inspector.
 #   ./scripts/bench-console.sh [runs]
 set -eu
@@ -15,6 +16,11 @@ start_xvfb 1920x1200 # room for the frame inspector's largest window
 
 export CAMCONSOLE_DRIVER="$PWD/build/lib/camconsole/libtarqis.so"
 QT_QPA_PLATFORM=xcb build/bench/console_timing "$runs"
+# Runs during which camsim reported that the machine stalled it measure the
+# machine, not the console.
+if grep "^camsim: stalled" "$work/camsim.err"; then
+    echo "bench-console: inconclusive: the machine stalled camsim during the runs above (see the lines above)"
+fi
 echo
 build/bench/decode_bench --benchmark_min_time=0.2
 echo
