@@ -405,13 +405,17 @@ TimePoint Relays::lastDelivery() const
     return At(m_shared->lastDeliveryNs.load());
 }
 
-std::optional<TimePoint> Relays::takeInputArrival(TimePoint lastRead, TimePoint now)
+std::optional<TimePoint> Relays::takeInputArrival(TimePoint lastRead)
 {
-    m_shared->lastReadNs = Ns(now);
     const std::int64_t seen = m_shared->inputSeenNs.exchange(0);
     if (seen == 0 || seen <= Ns(lastRead))
         return std::nullopt;
     return At(seen);
+}
+
+void Relays::inputRead(TimePoint at)
+{
+    m_shared->lastReadNs = Ns(at);
 }
 
 std::vector<ReplyGap> Relays::takeGaps()

@@ -74,9 +74,11 @@ public:
     void setFlowSince(TimePoint since);
     TimePoint flowSince() const;
     TimePoint lastDelivery() const;
-    // camsim reads the console's input `now`: when a relay saw it arrive,
-    // if after `lastRead` (camsim's previous read); clears the note.
-    std::optional<TimePoint> takeInputArrival(TimePoint lastRead, TimePoint now);
+    // When a relay saw the console's input arrive, if after `lastRead`
+    // (when camsim last finished reading it); clears the note. Then
+    // inputRead() once camsim has read the input.
+    std::optional<TimePoint> takeInputArrival(TimePoint lastRead);
+    void inputRead(TimePoint at);
     // The gaps the relays saw since the last call.
     std::vector<ReplyGap> takeGaps();
 

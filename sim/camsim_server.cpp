@@ -15,6 +15,7 @@
 #include <cstring>
 #include <deque>
 #include <optional>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -209,16 +210,21 @@ private:
         char buf[4096];
         const auto now = Clock::now();
         // When the commands came: a relay notes it when camsim was not there
-        // to read them.
-        const TimePoint arrival = m_relays.takeInputArrival(m_lastRead, now).value_or(now);
-        m_lastRead = now;
+        // to read them. A note made while camsim was reading is spent, so the
+        // read counts as done only once all is read.
+        const TimePoint arrival = m_relays.takeInputArrival(m_lastRead).value_or(now);
+        std::vector<std::string> commands;
         for (;;) {
             const ssize_t n = ::read(m_pty.master(), buf, sizeof buf);
             if (n <= 0)
-                return; // EAGAIN: all read; EIO: nobody else there (harmless)
+                break; // EAGAIN: all read; EIO: nobody else there (harmless)
             for (std::string &command : m_assembler.feed(std::string_view(buf, static_cast<std::size_t>(n))))
-                startReply(command, arrival, now);
+                commands.push_back(std::move(command));
         }
+        m_lastRead = Clock::now();
+        m_relays.inputRead(m_lastRead);
+        for (const std::string &command : commands)
+            startReply(command, arrival, now);
     }
 
     void startReply(const std::string &command, TimePoint arrival, TimePoint now)
