@@ -1,5 +1,6 @@
 #include "sim/camsim_relay.h"
 
+#include "sim/camsim_priority.h"
 #include "sim/camsim_pty.h"
 
 #include <algorithm>
@@ -32,8 +33,6 @@ constexpr auto kTurnTimeout = 5ms;
 // How long an idle relay sleeps when nothing wakes it (it is woken by bytes
 // queued and by the console's input).
 constexpr auto kIdle = 500ms;
-// Same as camsim's own --realtime priority.
-constexpr int kRelayRealTimePriority = 10;
 
 std::int64_t Ns(TimePoint t)
 {
@@ -215,11 +214,9 @@ int RelayMain(void *arg)
         CPU_SET(start.cpu, &set);
         ::sched_setaffinity(0, sizeof set, &set);
     }
-    if (s.realtime) {
-        sched_param param {};
-        param.sched_priority = kRelayRealTimePriority;
-        ::sched_setscheduler(0, SCHED_FIFO, &param);
-    }
+    // camsim's own policy is not handed on to its children.
+    if (s.realtime)
+        RaiseSchedulingPriority();
     const auto tick = std::chrono::milliseconds(s.fast ? kFastTick : kPaceTick);
 
     while (!s.quit.load()) {

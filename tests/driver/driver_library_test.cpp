@@ -133,6 +133,9 @@ TEST(DriverLibraryLoading, MissingLibraryAndMissingEntryRaiseTheLoadersText)
     EXPECT_EQ(DriverLibrary::Check(FAKE_DRIVER_LIBRARY), std::nullopt);
     EXPECT_NE(DriverLibrary::Check(INCOMPLETE_DRIVER_LIBRARY).value_or("").find("undefined symbol: CAM_Ping"),
               std::string::npos);
+    EXPECT_NE(DriverLibrary::Check(CLOSELESS_DRIVER_LIBRARY).value_or("").find("undefined symbol: CAM_ClosePort"),
+              std::string::npos)
+        << "all four entries are needed, the last one called too";
     EXPECT_NE(DriverLibrary::Check("libz.so.1").value_or("").find("undefined symbol: CAM_Init"), std::string::npos)
         << "a library of other purpose";
     EXPECT_NE(DriverLibrary::Check("/nonexistent/libtarqis.so").value_or("").find("/nonexistent/libtarqis.so"),

@@ -7,10 +7,12 @@ extern "C" __attribute__((visibility("default"))) std::int32_t CAM_Init(const ch
     return 1;
 }
 
+#ifndef DRIVER_WITHOUT_CLOSE_PORT
 extern "C" __attribute__((visibility("default"))) std::int32_t CAM_ClosePort()
 {
     return 1;
 }
+#endif
 
 #ifdef UNRESOLVED_DRIVER_LIBRARY
 // Built a second time as a library with all four entries, one of which calls
@@ -23,7 +25,15 @@ extern "C" __attribute__((visibility("default"))) std::int32_t CAM_Ping()
 {
     return FakeDriver_DefinedNowhere();
 }
+#elif defined(DRIVER_WITHOUT_CLOSE_PORT)
+// Built a third time with every entry but the last one the test calls.
+extern "C" __attribute__((visibility("default"))) std::int32_t CAM_Ping()
+{
+    return 1;
+}
+#endif
 
+#if defined(UNRESOLVED_DRIVER_LIBRARY) || defined(DRIVER_WITHOUT_CLOSE_PORT)
 extern "C" __attribute__((visibility("default"))) std::int32_t CAM_DumpFrame(std::uint8_t *)
 {
     return 0;

@@ -3,11 +3,18 @@
 // and a made-up console.
 
 #include "sim/camsim_pacer.h"
+#include "sim/camsim_priority.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
+
+#include <grp.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace camsim;
 using namespace std::chrono_literals;
@@ -315,4 +322,30 @@ TEST(CamsimPacer, AfterAConsoleLeftTheNextReplySettlesAndFlushesFirst)
     EXPECT_EQ(wire.writes.back().at, wire.now);
     wire.command(Plan(std::string(kAckReply)));
     EXPECT_EQ(wire.flushes, 3);
+}
+
+TEST(CamsimPriority, AUserWithoutRealTimeRightsGetsAHigherPriorityOrNoneNeverALowerOne)
+{
+    // As a user without real-time rights (nobody, when the tests run as
+    // root), in a child process of its own.
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::getuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(1);
+        std::string got = RaiseSchedulingPriority();
+        got += " " + std::to_string(::getpriority(PRIO_PROCESS, 0));
+        ::_exit(::write(out[1], got.data(), got.size()) == static_cast<ssize_t>(got.size()) ? 0 : 1);
+    }
+    ::close(out[1]);
+    char buf[64] = {};
+    const ssize_t n = ::read(out[0], buf, sizeof buf - 1);
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0 && n > 0);
+    const std::string got(buf);
+    EXPECT_TRUE(got == "normal 0" || got == "nice -10 -10") << got;
 }
