@@ -204,10 +204,6 @@ int RelayMain(void *arg)
     if (::getppid() != s.parent)
         return 0;
     ::prctl(PR_SET_NAME, "camsim-relay");
-    struct sigaction wake {};
-    wake.sa_handler = OnWake; // no SA_RESTART: the poll returns
-    ::sigemptyset(&wake.sa_mask);
-    ::sigaction(SIGUSR1, &wake, nullptr);
     if (start.cpu >= 0) {
         cpu_set_t set;
         CPU_ZERO(&set);
@@ -287,6 +283,13 @@ bool Relays::start(bool fast, bool realtime, std::string &error)
     s.realtime = realtime;
     s.parent = ::getpid();
     s.originNs = Ns(Clock::now());
+
+    // The relays' wake-up signal; set before they start, so that none is
+    // ever ended by it. camsim itself only ignores it.
+    struct sigaction wake {};
+    wake.sa_handler = OnWake; // no SA_RESTART: a relay's poll returns
+    ::sigemptyset(&wake.sa_mask);
+    ::sigaction(SIGUSR1, &wake, nullptr);
 
     for (const int cpu : RelayCpus()) {
         void *stack
