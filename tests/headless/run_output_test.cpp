@@ -1,14 +1,39 @@
 // The output of a run without a window that needs no camera: the status log
 // on a stream and the run summary.
+#include "headless/exit_status.h"
 #include "headless/run_summary.h"
 #include "headless/stream_status_log.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
+#include <string>
+#include <utility>
 #include <cstdlib>
 
 namespace {
+
+TEST(ExitStatusTest, TheMostSeriousCauseWinsWhateverTheOrder)
+{
+    // Least serious first; a usage error ends the program before any other
+    // cause can meet it, so it outranks them all.
+    const std::pair<ExitCause, int> order[] = {
+        { ExitCause::AllSucceeded, 0 }, { ExitCause::CameraFailed, 1 }, { ExitCause::OutputFailed, 4 },
+        { ExitCause::Unreachable, 3 },  { ExitCause::UsageError, 2 },
+    };
+    for (std::size_t a = 0; a < std::size(order); ++a) {
+        EXPECT_EQ(ExitStatusOf(order[a].first), order[a].second);
+        for (std::size_t b = 0; b < std::size(order); ++b) {
+            SCOPED_TRACE(std::to_string(order[a].second) + " then " + std::to_string(order[b].second));
+            ExitStatus status;
+            status.note(order[a].first);
+            status.note(order[b].first);
+            EXPECT_EQ(status.status(), order[std::max(a, b)].second);
+        }
+    }
+}
 
 TEST(StreamStatusLogTest, WritesTheLogAsTheWindowReadsIt)
 {
