@@ -5,10 +5,10 @@
 
 #include <stdexcept>
 
-const PngWriters *LoadPngWriters(std::string &error)
+const PngWriters *LoadPngWriters(std::string &error, const std::string &library)
 {
     try {
-        return reinterpret_cast<PngWriters const *(*)()>(ConsoleLibraryEntry(kImageLibrary, kPngWritersEntry))();
+        return reinterpret_cast<PngWriters const *(*)()>(ConsoleLibraryEntry(library, kPngWritersEntry))();
     } catch (const std::runtime_error &failure) {
         error = failure.what();
         return nullptr;

@@ -1,6 +1,7 @@
 // The output of a run without a window that needs no camera: the status log
 // on a stream and the run summary.
 #include "headless/exit_status.h"
+#include "headless/png_library.h"
 #include "headless/run_summary.h"
 #include "headless/stream_status_log.h"
 
@@ -33,6 +34,15 @@ TEST(ExitStatusTest, TheMostSeriousCauseWinsWhateverTheOrder)
             EXPECT_EQ(status.status(), order[std::max(a, b)].second);
         }
     }
+}
+
+TEST(PngLibraryTest, ALibraryThatCannotBeLoadedIsNamedInTheLoadersWords)
+{
+    // The reason of "cannot write file f.png: ..." when the image library is
+    // not where the console looks for it.
+    std::string error;
+    EXPECT_EQ(LoadPngWriters(error, "libcamconsole_nowhere.so"), nullptr);
+    EXPECT_NE(error.find("libcamconsole_nowhere.so"), std::string::npos) << error;
 }
 
 TEST(StreamStatusLogTest, WritesTheLogAsTheWindowReadsIt)
