@@ -9,10 +9,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <iterator>
 #include <string>
 #include <utility>
-#include <cstdlib>
 
 namespace {
 
