@@ -376,6 +376,8 @@ TEST(CamsimProcessLifecycle, BadArgumentsFailFastWithStatus2)
     }
     EXPECT_EQ(RunCamsim("--fault DF=sometimes"), 2);
     EXPECT_EQ(RunCamsim("--fault-times"), 2);
+    EXPECT_EQ(RunCamsim("--lead 2001"), 2);
+    EXPECT_EQ(RunCamsim("--lead=-5"), 2);
     EXPECT_EQ(RunCamsim("--help"), 0);
     EXPECT_EQ(RunCamsim("--list"), 0);
 
