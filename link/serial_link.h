@@ -2,18 +2,23 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 // Raised by the serial link's operations, with the serial component's own
-// error text.
+// error text. A device that could not be opened may carry the port doctor's
+// diagnosis too: what is wrong and what to do, a line each.
 class LinkError : public std::runtime_error {
 public:
     enum class Cause { Other, PermissionDenied, NoSuchDevice, Busy, AlreadyOpen, NotOpen, ReadFailed, WriteFailed };
 
     LinkError(Cause cause, const std::string &text) : std::runtime_error(text), m_cause(cause) {}
     Cause cause() const { return m_cause; }
+    const std::string &advice() const { return m_advice; }
+    void setAdvice(std::string advice) { m_advice = std::move(advice); }
 
 private:
     Cause m_cause;
+    std::string m_advice;
 };
 
 // The serial link "Com" to the camera. Received data is a byte string in

@@ -133,11 +133,16 @@ void CameraTests::reportPortError(const LinkError &error)
         m_platform.status.appendLine(line);
     else
         resetLog(line);
+    // The dialog gives the doctor's diagnosis where the link has one (what is
+    // wrong and what to do), else the hint the log gives.
     std::string dialogText = error.what();
-    if (const char *hint = PortErrorHint(error.cause())) {
+    const char *hint = PortErrorHint(error.cause());
+    if (hint)
         m_platform.status.appendLine(hint);
+    if (!error.advice().empty())
+        dialogText += "\n" + error.advice().substr(0, error.advice().find_last_not_of('\n') + 1);
+    else if (hint)
         dialogText += std::string("\n") + hint;
-    }
     m_platform.status.repaintLog();
     m_platform.errors.showError(dialogText);
 }

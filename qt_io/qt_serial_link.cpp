@@ -1,6 +1,7 @@
 #include "qt_serial_link.h"
 
 #include "common/port_device.h"
+#include "port_inspection.h"
 
 #include <cerrno>
 #include <cstring>
@@ -195,6 +196,18 @@ void QtSerialLink::setPortOpen(bool open)
     m_lost.reset();
     m_port.clearError();
     m_device = PortDevicePath(m_portNumber);
+    try {
+        openDevice();
+    } catch (LinkError &error) {
+        // Everything is closed again by now, so the diagnosis sees the
+        // device as the next opener would.
+        error.setAdvice(PortAdvice(m_device));
+        throw;
+    }
+}
+
+void QtSerialLink::openDevice()
+{
     lockDevice();
     m_port.setPortName(QString::fromStdString(m_device));
     m_port.setReadBufferSize(m_receiveBufferSize);

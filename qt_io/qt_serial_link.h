@@ -40,6 +40,7 @@ public:
     int inBufferCount() override;
 
 private:
+    void openDevice();
     void lockDevice();
     void closeDevice();
     LinkError deviceError(LinkError::Cause cause, const std::string &text) const;
