@@ -116,7 +116,7 @@ std::string Interpret(const QCommandLineParser &parser, const Options &options, 
 {
     // The one argument that is not an option: the device --check-port checks.
     QStringList arguments = parser.positionalArguments();
-    if (parser.isSet(options.checkPort) && arguments.size() == 1)
+    if (parser.isSet(options.checkPort) && !arguments.isEmpty())
         line.checkPort = arguments.takeFirst().toStdString();
     if (!arguments.isEmpty())
         return "Unexpected argument " + Quoted(arguments.constFirst()) + ".";

@@ -106,11 +106,16 @@ TEST_F(CameraTestsTest, PortThatCanNotOpenIsReportedOnceAndLeftClosed)
     EXPECT_EQ(f.status.lines(),
               Lines({ "Serial port error: Device or resource busy", "Hint: another program is using the port." }));
 
-    f.com.failOpen = LinkError(LinkError::Cause::PermissionDenied, "Permission denied");
+    LinkError denied(LinkError::Cause::PermissionDenied, "Permission denied");
+    denied.setAdvice("The diagnosis.\nFix: the fix.\n");
+    f.com.failOpen = denied;
+    f.errors.shown.clear();
     tests.df_bin_Click(); // this test has reset its log already: the error is appended
     EXPECT_EQ(f.status.lines(),
               Lines({ "Starting LineMode Test", "Serial port error: Permission denied",
                       "Hint: the user is probably not in the dialout group." }));
+    EXPECT_EQ(f.errors.shown, Lines({ "Permission denied\nThe diagnosis.\nFix: the fix." }))
+        << "the dialog gives the port doctor's diagnosis instead of the hint";
 }
 
 // --- line mode -------------------------------------------------------------
