@@ -73,8 +73,8 @@ struct Options {
         parser.setApplicationDescription(
             QStringLiteral("Test console for a serial color camera. With no options it opens the window."));
         for (const QCommandLineOption *option :
-             { &help, &version, &port, &driver, &listPorts, &checkPort, &run, &repeat, &savePicture, &saveFrame, &saveReply,
-               &expectFrame, &tolerance, &maxDiffering, &report, &junit })
+             { &help, &version, &port, &driver, &listPorts, &checkPort, &run, &repeat, &savePicture, &saveFrame,
+               &saveReply, &expectFrame, &tolerance, &maxDiffering, &report, &junit })
             parser.addOption(*option);
         parser.addPositionalArgument(QStringLiteral("DEVICE"),
                                      QStringLiteral("With --check-port: the device to check."),

@@ -35,7 +35,8 @@ int RunWithoutWindow(const CommandLine &commandLine, const std::function<void(in
         const PortChoice port1 = ChoosePort(commandLine.port);
         std::error_code error;
         const std::vector<PortRecord> ports = SystemPorts();
-        return Print(FormatPortListing(ports, port1, std::filesystem::exists(port1.device, error), DiagnosePorts(ports)));
+        return Print(
+            FormatPortListing(ports, port1, std::filesystem::exists(port1.device, error), DiagnosePorts(ports)));
     }
     case CommandLine::Action::CheckPort: {
         const PortCheck check = CheckPort(commandLine.checkPort.value_or(ChoosePort(commandLine.port).device));

@@ -93,7 +93,8 @@ PortDiagnosis Missing(const PortFacts &facts)
             names.push_back(name + " (" + device + ")");
         d.lines.push_back("By id: " + Joined(names, ", ") + ".");
     }
-    d.lines.emplace_back("Fix: name an existing port with --port DEVICE (or CAMCONSOLE_PORT1), or plug the adapter in.");
+    d.lines.emplace_back(
+        "Fix: name an existing port with --port DEVICE (or CAMCONSOLE_PORT1), or plug the adapter in.");
     return d;
 }
 
@@ -139,7 +140,8 @@ PortDiagnosis Busy(const PortFacts &facts)
             pids.push_back(std::to_string(holder.pid));
         }
         const bool one = holders.size() == 1;
-        d.lines.push_back(Named(facts) + " is in use by process" + (one ? " " : "es ") + Joined(holders, " and ") + ".");
+        d.lines.push_back(Named(facts) + " is in use by process" + (one ? " " : "es ") + Joined(holders, " and ")
+                          + ".");
         fix = one ? "close that program, or end it: kill " : "close those programs, or end them: kill ";
         fix += Joined(pids, " ") + ".";
         for (const char *manager : { "ModemManager", "brltty" })
@@ -164,8 +166,8 @@ PortDiagnosis Busy(const PortFacts &facts)
 PortDiagnosis StaleLock(const PortFacts &facts)
 {
     const PortFacts::LockFile &lock = *facts.lockFile;
-    const std::string owner = lock.pid > 0 ? "names process " + std::to_string(lock.pid) + ", which is gone"
-                                           : "names no process";
+    const std::string owner
+        = lock.pid > 0 ? "names process " + std::to_string(lock.pid) + ", which is gone" : "names no process";
     const std::string sudo = lock.ownedByUser || facts.userIsRoot ? "" : "sudo ";
     return { Problem::StaleLock,
              { Named(facts) + " has a stale lock file: " + lock.path + " " + owner + ".",
@@ -205,8 +207,8 @@ PortDiagnosis Examine(const PortFacts &facts)
 std::string UsbText(const PortFacts::Usb &usb)
 {
     std::string text = "USB adapter " + usb.vendorId + ":" + usb.productId;
-    const std::string name = usb.manufacturer + (usb.manufacturer.empty() || usb.product.empty() ? "" : " ")
-        + usb.product;
+    const std::string name
+        = usb.manufacturer + (usb.manufacturer.empty() || usb.product.empty() ? "" : " ") + usb.product;
     if (!name.empty())
         text += " (" + name + ")";
     if (!usb.serialNumber.empty())

@@ -5,20 +5,21 @@
 #include <utility>
 
 // Raised by the serial link's operations, with the serial component's own
-// error text. A device that could not be opened may carry the port doctor's
-// diagnosis too: what is wrong and what to do, a line each.
+// error text and, where one is concerned, the device's path.
 class LinkError : public std::runtime_error {
 public:
     enum class Cause { Other, PermissionDenied, NoSuchDevice, Busy, AlreadyOpen, NotOpen, ReadFailed, WriteFailed };
 
-    LinkError(Cause cause, const std::string &text) : std::runtime_error(text), m_cause(cause) {}
+    LinkError(Cause cause, const std::string &text, std::string device = {})
+        : std::runtime_error(text), m_cause(cause), m_device(std::move(device))
+    {
+    }
     Cause cause() const { return m_cause; }
-    const std::string &advice() const { return m_advice; }
-    void setAdvice(std::string advice) { m_advice = std::move(advice); }
+    const std::string &device() const { return m_device; }
 
 private:
     Cause m_cause;
-    std::string m_advice;
+    std::string m_device;
 };
 
 // The serial link "Com" to the camera. Received data is a byte string in

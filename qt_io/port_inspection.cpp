@@ -119,9 +119,10 @@ void ReadAccess(PortFacts &facts, const struct stat &info, const SystemRoots &ro
         if (fields.size() > 3 && fields[2] == std::to_string(info.st_gid) && Listed(fields[3], facts.user))
             facts.userInGroup = true;
     std::vector<gid_t> session(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
-    session.resize(static_cast<std::size_t>(std::max(::getgroups(static_cast<int>(session.size()), session.data()), 0)));
-    facts.sessionHasGroup = ::getegid() == info.st_gid
-        || std::find(session.begin(), session.end(), info.st_gid) != session.end();
+    session.resize(
+        static_cast<std::size_t>(std::max(::getgroups(static_cast<int>(session.size()), session.data()), 0)));
+    facts.sessionHasGroup
+        = ::getegid() == info.st_gid || std::find(session.begin(), session.end(), info.st_gid) != session.end();
 }
 
 // Opens the device as the console would, without waiting for a modem line,
@@ -270,8 +271,8 @@ bool RemoveStaleLock(const PortFacts &facts)
     return ::unlink(facts.lockFile->path.c_str()) == 0;
 }
 
-std::string PortAdvice(const std::string &device)
+std::vector<std::string> SystemPortAdvisor::adviceFor(const std::string &device)
 {
-    const PortDiagnosis diagnosis = Diagnose(InspectPort(device));
-    return diagnosis.usable() ? std::string() : diagnosis.text();
+    PortDiagnosis diagnosis = Diagnose(InspectPort(device));
+    return diagnosis.usable() ? std::vector<std::string>() : std::move(diagnosis.lines);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/port_doctor.h"
+#include "platform/port_advisor.h"
 
 #include <string>
 
@@ -28,6 +29,10 @@ PortFacts InspectPort(const std::string &device, const SystemRoots &roots = {}, 
 // owns it, the only case where that is safe and allowed. True when removed.
 bool RemoveStaleLock(const PortFacts &facts);
 
-// The diagnosis of a device that failed to open, as the port errors carry it;
-// empty when the doctor finds nothing wrong (the trouble has passed).
-std::string PortAdvice(const std::string &device);
+// The port doctor on the real system, for the port errors of the tests: the
+// diagnosis of a device that could not be used, nothing when the doctor
+// finds nothing wrong (the trouble has passed).
+class SystemPortAdvisor final : public PortAdvisor {
+public:
+    std::vector<std::string> adviceFor(const std::string &device) override;
+};

@@ -1,7 +1,6 @@
 #include "qt_serial_link.h"
 
 #include "common/port_device.h"
-#include "port_inspection.h"
 
 #include <cerrno>
 #include <cstring>
@@ -94,7 +93,7 @@ QtSerialLink::~QtSerialLink()
 
 LinkError QtSerialLink::deviceError(LinkError::Cause cause, const std::string &text) const
 {
-    return LinkError(cause, m_device + ": " + text);
+    return LinkError(cause, m_device + ": " + text, m_device);
 }
 
 void QtSerialLink::requireClosed() const
@@ -196,18 +195,6 @@ void QtSerialLink::setPortOpen(bool open)
     m_lost.reset();
     m_port.clearError();
     m_device = PortDevicePath(m_portNumber);
-    try {
-        openDevice();
-    } catch (LinkError &error) {
-        // Everything is closed again by now, so the diagnosis sees the
-        // device as the next opener would.
-        error.setAdvice(PortAdvice(m_device));
-        throw;
-    }
-}
-
-void QtSerialLink::openDevice()
-{
     lockDevice();
     m_port.setPortName(QString::fromStdString(m_device));
     m_port.setReadBufferSize(m_receiveBufferSize);

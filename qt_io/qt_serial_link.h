@@ -40,7 +40,6 @@ public:
     int inBufferCount() override;
 
 private:
-    void openDevice();
     void lockDevice();
     void closeDevice();
     LinkError deviceError(LinkError::Cause cause, const std::string &text) const;

@@ -537,12 +537,13 @@ TEST(HeadlessRunTest, UsageErrorsExitWithStatus2)
     // A PNG cut short after its header, and a folder: the reason in the
     // console's own message, libpng's words inside it and no stray line.
     const std::string cut = std::filesystem::temp_directory_path() / ("camconsole-cut-" + std::to_string(::getpid()));
-    std::ofstream(cut, std::ios::binary) << std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\xa2\0\0\0\x8f\x08\x06\0\0\0"
-                                                        "\x79\xc0\x00\xf3",
-                                                        33);
-    for (const auto &[file, reason] : { std::pair<std::string, std::string> {
-                                            cut, "Unable to read image data (libpng: Read Error)" },
-                                        { "/", "Is a directory" } }) {
+    std::ofstream(cut, std::ios::binary) << std::string(
+        "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\xa2\0\0\0\x8f\x08\x06\0\0\0"
+        "\x79\xc0\x00\xf3",
+        33);
+    for (const auto &[file, reason] :
+         { std::pair<std::string, std::string> { cut, "Unable to read image data (libpng: Read Error)" },
+           { "/", "Is a directory" } }) {
         ConsoleProcess console({ "--run", "normal", "--expect-frame", file });
         EXPECT_EQ(console.wait(), 2);
         EXPECT_EQ(console.err(), UsageErrorText("--expect-frame " + file + ": " + reason + "."));

@@ -142,13 +142,17 @@ TEST(PortDoctorTest, EachCauseWithItsFix)
           "without a braille display remove it: sudo apt remove brltty.\n"
               + kUsb },
         { "locked by a running program's lock file",
-          [&](PortFacts &f) { f.lockFile = PortFacts::LockFile { "/var/lock/LCK..ttyUSB0", 4242, minicom, false }; },
+          [&](PortFacts &f) {
+              f.lockFile = PortFacts::LockFile { "/var/lock/LCK..ttyUSB0", 4242, minicom, false };
+          },
           Problem::Busy,
           "/dev/ttyUSB0 is locked by process 4242 (minicom) through its lock file /var/lock/LCK..ttyUSB0.\n"
           "Fix: close that program, or end it: kill 4242.\n"
               + kUsb },
         { "a stale lock file of another user",
-          [](PortFacts &f) { f.lockFile = PortFacts::LockFile { "/var/lock/LCK..ttyUSB0", 4321, {}, false }; },
+          [](PortFacts &f) {
+              f.lockFile = PortFacts::LockFile { "/var/lock/LCK..ttyUSB0", 4321, {}, false };
+          },
           Problem::StaleLock,
           "/dev/ttyUSB0 has a stale lock file: /var/lock/LCK..ttyUSB0 names process 4321, which is gone.\n"
           "Fix: remove it: sudo rm /var/lock/LCK..ttyUSB0\n"

@@ -162,12 +162,13 @@ TEST(PortInspectionTest, CheckPortAsAUserWithoutTheGroup)
     EXPECT_TRUE(Read(out).starts_with(pty.devicePath() + " is a serial port this user can open")) << Read(out);
 
     start.program = "/usr/bin/setpriv";
-    start.args = { "--reuid=65534", "--regid=65534", "--clear-groups", CAMCONSOLE_EXECUTABLE, "--check-port",
-                   pty.devicePath() };
+    start.args = { "--reuid=65534",       "--regid=65534", "--clear-groups",
+                   CAMCONSOLE_EXECUTABLE, "--check-port",  pty.devicePath() };
     EXPECT_EQ(RunToEnd(start, out), 3);
     const std::string text = Read(out);
-    EXPECT_TRUE(text.starts_with(pty.devicePath() + ": permission denied: owner root, group 4243, mode crw-rw----; "
-                                                    "user "))
+    EXPECT_TRUE(text.starts_with(pty.devicePath()
+                                 + ": permission denied: owner root, group 4243, mode crw-rw----; "
+                                   "user "))
         << text;
     EXPECT_NE(text.find(" is not in group 4243.\nFix: sudo usermod -aG 4243 $USER, then log out and in again.\n"),
               std::string::npos)
