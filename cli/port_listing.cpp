@@ -53,6 +53,7 @@ std::string PortMenuText(const PortRecord &port)
 std::vector<PortDiagnosis> DiagnosePorts(const std::vector<PortRecord> &ports, const SystemRoots &roots)
 {
     std::vector<PortDiagnosis> diagnoses;
+    diagnoses.reserve(ports.size());
     for (const PortRecord &port : ports)
         diagnoses.push_back(Diagnose(InspectPort(port.device, roots, PortProbe::AccessOnly)));
     return diagnoses;

@@ -88,10 +88,10 @@ PortDiagnosis Missing(const PortFacts &facts)
     else
         d.lines.push_back("The system lists these serial ports: " + Joined(facts.listedPorts, ", ") + ".");
     if (!facts.byId.empty()) {
-        std::vector<std::string> names;
+        std::string names;
         for (const auto &[name, device] : facts.byId)
-            names.push_back(name + " (" + device + ")");
-        d.lines.push_back("By id: " + Joined(names, ", ") + ".");
+            names.append(names.empty() ? "" : ", ").append(name).append(" (").append(device).append(")");
+        d.lines.push_back("By id: " + names + ".");
     }
     d.lines.emplace_back(
         "Fix: name an existing port with --port DEVICE (or CAMCONSOLE_PORT1), or plug the adapter in.");
