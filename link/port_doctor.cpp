@@ -185,7 +185,9 @@ PortDiagnosis Examine(const PortFacts &facts)
         return Permission(facts);
     if (facts.openError == 0 && !facts.terminal)
         return NotSerial(facts);
-    if (openError == EBUSY || facts.lockedByOther || (facts.lockFile && facts.lockFile->process))
+    // ModemManager and brltty write to a port they have open, lock or no lock.
+    if (openError == EBUSY || facts.lockedByOther || (facts.lockFile && facts.lockFile->process)
+        || Includes(facts.holders, "ModemManager") || Includes(facts.holders, "brltty"))
         return Busy(facts);
     if (facts.lockFile)
         return StaleLock(facts);

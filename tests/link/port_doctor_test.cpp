@@ -121,9 +121,8 @@ TEST(PortDoctorTest, EachCauseWithItsFix)
           Problem::Busy,
           "/dev/ttyUSB0 is in use by process 4242 (minicom).\nFix: close that program, or end it: kill 4242.\n"
               + kUsb },
-        { "held by ModemManager",
+        { "held by ModemManager, without a lock",
           [](PortFacts &f) {
-              f.openError = EBUSY;
               f.holders = { { 800, "ModemManager" }, { 4242, "cat" } };
           },
           Problem::Busy,
