@@ -81,23 +81,13 @@ TEST(PortInspectionTest, MadeUpSystemTrees)
     const fs::path lock = root / ("lock/LCK..pts_" + name);
     Write(lock, "      4321\n");
 
+    // The facts the usable port's text below does not show.
     const PortFacts facts = InspectPort(device, roots);
-    EXPECT_EQ(facts.kind, PortFacts::Kind::CharacterDevice);
-    EXPECT_EQ(facts.openError, 0);
-    EXPECT_TRUE(facts.terminal);
-    EXPECT_FALSE(facts.lockedByOther);
-    EXPECT_EQ(facts.owner, "camuser");
-    EXPECT_EQ(facts.group, "camgroup");
-    EXPECT_EQ(facts.mode, 0660U);
     EXPECT_TRUE(facts.userInGroup);
-    EXPECT_TRUE(facts.holders.empty()) << "this process's own descriptors are not rivals";
     EXPECT_EQ(facts.managers, (std::vector<PortProcess> { { 800, "ModemManager" } }));
-    ASSERT_TRUE(facts.lockFile);
-    EXPECT_EQ(facts.lockFile->pid, 4321);
-    EXPECT_FALSE(facts.lockFile->process);
-    EXPECT_EQ(facts.usb, (PortFacts::Usb { "0403", "6001", "FTDI", "FT232R USB UART", "A10K1234", "ftdi_sio" }));
 
-    // --check-port removes the stale lock file, which this user owns.
+    // --check-port removes the stale lock file, which this user owns; this
+    // process's own descriptors of the terminal are no rivals.
     const PortCheck check = CheckPort(device, roots);
     EXPECT_EQ(check.text,
               "Removed the stale lock file " + lock.string() + " (its process 4321 is gone).\n" + device
@@ -112,7 +102,6 @@ TEST(PortInspectionTest, MadeUpSystemTrees)
     fs::create_directories(root / "dev/serial/by-id");
     fs::create_symlink(device, root / "dev/serial/by-id/usb-FTDI_A10K1234-if00-port0");
     const PortFacts missing = InspectPort((root / "ttyUSB9").string(), roots);
-    EXPECT_EQ(missing.kind, PortFacts::Kind::Missing);
     EXPECT_EQ(missing.listedPorts, std::vector<std::string> { "/dev/" + name });
     EXPECT_EQ(missing.byId.size(), 1U);
 
@@ -148,6 +137,12 @@ TEST(PortInspectionTest, CheckPortAsAUserWithoutTheGroup)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to run the check as another user";
+    for (fs::path folder = fs::path(CAMCONSOLE_EXECUTABLE).parent_path(); folder != folder.root_path();
+         folder = folder.parent_path()) {
+        struct stat info {};
+        if (::stat(folder.c_str(), &info) != 0 || (info.st_mode & S_IXOTH) == 0)
+            GTEST_SKIP() << "user nobody may not enter " << folder;
+    }
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     PtyPair pty;
