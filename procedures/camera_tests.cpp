@@ -136,15 +136,19 @@ void CameraTests::reportPortError(const LinkError &error)
         m_platform.status.appendLine(line);
     else
         resetLog(line);
-    // The dialog says what is wrong with the device and what to do, where the
-    // port doctor finds it (the port is closed by now, so it sees the device
-    // as the next opener would); else it gives the hint the log gives.
+    // A device that could not be opened: the dialog says what is wrong with
+    // it and what to do, where the port doctor finds it (the port is closed
+    // by now, so it sees the device as the next opener would); else it gives
+    // the hint the log gives. A link lost while in use is reported as it is.
     std::string dialogText = error.what();
     const char *hint = PortErrorHint(error.cause());
     if (hint)
         m_platform.status.appendLine(hint);
-    const std::vector<std::string> advice
-        = error.device().empty() ? std::vector<std::string>() : m_platform.advisor.adviceFor(error.device());
+    const bool lostInUse
+        = error.cause() == LinkError::Cause::ReadFailed || error.cause() == LinkError::Cause::WriteFailed;
+    const std::vector<std::string> advice = error.device().empty() || lostInUse
+        ? std::vector<std::string>()
+        : m_platform.advisor.adviceFor(error.device());
     for (const std::string &line : advice)
         dialogText += "\n" + line;
     if (advice.empty() && hint)
