@@ -174,15 +174,31 @@ void ReadProcesses(PortFacts &facts, const std::string &path, const SystemRoots 
     std::sort(facts.managers.begin(), facts.managers.end(), byPid);
 }
 
-// A UUCP lock file, LCK..<name under /dev with / as _>, as serial programs
-// (Qt's serial port among them) leave while they have the port.
+// The name of a UUCP lock file for a device path: LCK.. and the path less
+// /dev/, each / made _ (Qt's serial port names it so, after the name it was
+// given: "LCK..pts_3", "LCK.._tmp_camport").
+std::string LockName(const std::string &path)
+{
+    std::string name = path.starts_with("/dev/") ? path.substr(5) : path;
+    std::replace(name.begin(), name.end(), '/', '_');
+    return "LCK.." + name;
+}
+
+// A UUCP lock file, as serial programs (Qt's serial port among them) leave
+// while they have the port: named after the device, its name as given, or
+// its file name (LCK..ttyUSB0, as minicom names it).
 void ReadLockFile(PortFacts &facts, const std::string &path, const SystemRoots &roots)
 {
-    std::string name = path.starts_with("/dev/") ? path.substr(5) : fs::path(path).filename().string();
-    std::replace(name.begin(), name.end(), '/', '_');
-    const std::string lockPath = roots.lock + "/LCK.." + name;
+    std::string lockPath;
     struct stat info {};
-    if (::lstat(lockPath.c_str(), &info) != 0)
+    for (const std::string &name :
+         { LockName(path), LockName(facts.device), "LCK.." + fs::path(path).filename().string() }) {
+        lockPath = roots.lock + "/" + name;
+        if (::lstat(lockPath.c_str(), &info) == 0)
+            break;
+        lockPath.clear();
+    }
+    if (lockPath.empty())
         return;
     PortFacts::LockFile lock;
     lock.path = lockPath;
