@@ -118,10 +118,13 @@ TEST(PortInspectionTest, TheHolderOfTheLockIsNamed)
     ChildStart start;
     start.program = "/usr/bin/flock"; // holds the lock while its command runs
     start.args = { pty.devicePath(), "sleep", "60" };
+    start.stdoutPath = start.stderrPath = "/dev/null";
     pid_t holder = -1;
     ASSERT_EQ(StartChild(start, holder), 0);
     EXPECT_TRUE(WaitUntil([&] { return InspectPort(pty.devicePath()).lockedByOther; }));
     const PortFacts facts = InspectPort(pty.devicePath());
+    for (const PortProcess &process : facts.holders) // flock and the sleep it started
+        ::kill(process.pid, SIGTERM);
     ::kill(holder, SIGTERM);
     ::waitpid(holder, nullptr, 0);
     ASSERT_FALSE(facts.holders.empty());
