@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -19,6 +20,24 @@ namespace fs = std::filesystem;
 namespace {
 
 using Kind = PortFacts::Kind;
+
+// The entries of a folder; none when it can not be read. Nothing here throws:
+// /proc changes while it is read (a process ends), and what this user may
+// not read is simply not seen.
+std::vector<fs::path> Entries(const fs::path &folder)
+{
+    std::vector<fs::path> entries;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+        entries.push_back(it->path());
+    return entries;
+}
+
+bool Exists(const fs::path &path)
+{
+    std::error_code error;
+    return fs::exists(path, error);
+}
 
 // The first line of a (small) file, without surrounding white space.
 std::string FirstLine(const std::string &path)
@@ -145,12 +164,11 @@ void Probe(PortFacts &facts, const std::string &path)
 // lock or exclusive mode), and the services that take serial adapters.
 void ReadProcesses(PortFacts &facts, const std::string &path, const SystemRoots &roots)
 {
-    std::error_code error;
-    for (const fs::directory_entry &entry : fs::directory_iterator(roots.proc, error)) {
-        const std::string pidText = entry.path().filename().string();
+    for (const fs::path &entry : Entries(roots.proc)) {
+        const std::string pidText = entry.filename().string();
         if (pidText.empty() || !std::all_of(pidText.begin(), pidText.end(), ::isdigit))
             continue;
-        const PortProcess process { std::atoi(pidText.c_str()), FirstLine(entry.path().string() + "/comm") };
+        const PortProcess process { std::atoi(pidText.c_str()), FirstLine(entry.string() + "/comm") };
         if (process.name == "ModemManager" || process.name == "brltty")
             facts.managers.push_back(process);
         if (process.pid == ::getpid())
@@ -160,9 +178,8 @@ void ReadProcesses(PortFacts &facts, const std::string &path, const SystemRoots 
         // the terminal's side open too.
         bool holds = false;
         bool master = false;
-        std::error_code fdError;
-        for (const fs::directory_entry &fd : fs::directory_iterator(entry.path() / "fd", fdError)) {
-            const std::optional<std::string> target = LinkTarget(fd.path().string());
+        for (const fs::path &fd : Entries(entry / "fd")) {
+            const std::optional<std::string> target = LinkTarget(fd.string());
             holds = holds || target == path;
             master = master || target == "/dev/ptmx" || target == "/dev/pts/ptmx";
         }
@@ -221,7 +238,7 @@ void ReadUsb(PortFacts &facts, const std::string &path, const SystemRoots &roots
     const std::optional<std::string> driver = LinkTarget((dir / "driver").string());
     const fs::path top = fs::canonical(roots.sys, error);
     for (; !error && dir.has_relative_path() && dir != top; dir = dir.parent_path()) {
-        if (!fs::exists(dir / "idVendor"))
+        if (!Exists(dir / "idVendor"))
             continue;
         PortFacts::Usb usb;
         usb.vendorId = FirstLine((dir / "idVendor").string());
@@ -239,16 +256,15 @@ void ReadUsb(PortFacts &facts, const std::string &path, const SystemRoots &roots
 // ports no UART answers at, of type 0), and the names under serial/by-id.
 void ReadExisting(PortFacts &facts, const SystemRoots &roots)
 {
-    std::error_code error;
-    for (const fs::directory_entry &entry : fs::directory_iterator(roots.sys + "/class/tty", error)) {
-        const std::string dir = entry.path().string();
-        if (!fs::exists(dir + "/device") || (fs::exists(dir + "/type") && FirstLine(dir + "/type") == "0"))
+    for (const fs::path &entry : Entries(roots.sys + "/class/tty")) {
+        const std::string dir = entry.string();
+        if (!Exists(dir + "/device") || (Exists(dir + "/type") && FirstLine(dir + "/type") == "0"))
             continue;
-        facts.listedPorts.push_back("/dev/" + entry.path().filename().string());
+        facts.listedPorts.push_back("/dev/" + entry.filename().string());
     }
     std::sort(facts.listedPorts.begin(), facts.listedPorts.end());
-    for (const fs::directory_entry &entry : fs::directory_iterator(roots.dev + "/serial/by-id", error))
-        facts.byId.emplace_back(entry.path().string(), RealPath(entry.path().string()));
+    for (const fs::path &entry : Entries(roots.dev + "/serial/by-id"))
+        facts.byId.emplace_back(entry.string(), RealPath(entry.string()));
     std::sort(facts.byId.begin(), facts.byId.end());
 }
 
@@ -289,6 +305,11 @@ bool RemoveStaleLock(const PortFacts &facts)
 
 std::vector<std::string> SystemPortAdvisor::adviceFor(const std::string &device)
 {
-    PortDiagnosis diagnosis = Diagnose(InspectPort(device));
-    return diagnosis.usable() ? std::vector<std::string>() : std::move(diagnosis.lines);
+    // The diagnosis adds to an error report; it never replaces it.
+    try {
+        PortDiagnosis diagnosis = Diagnose(InspectPort(device));
+        return diagnosis.usable() ? std::vector<std::string>() : std::move(diagnosis.lines);
+    } catch (const std::exception &) {
+        return {};
+    }
 }
