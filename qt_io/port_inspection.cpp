@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -185,6 +187,26 @@ void ReadProcesses(PortFacts &facts, const std::string &path, const SystemRoots 
         }
         if (holds && !(master && path.starts_with("/dev/pts/")))
             facts.holders.push_back(process);
+    }
+    // The holder of the device's flock, which /proc/locks shows even where
+    // its descriptors are another user's to see ("1: FLOCK ADVISORY WRITE
+    // 812 00:05:87 0 EOF": the pid, then the file's device in hex and inode).
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        char file[64];
+        std::snprintf(file, sizeof file, "%02x:%02x:%lu", major(info.st_dev), minor(info.st_dev),
+                      static_cast<unsigned long>(info.st_ino));
+        std::ifstream locks(roots.proc + "/locks");
+        for (std::string line; std::getline(locks, line);) {
+            std::istringstream fields(line);
+            std::string id, type, mode, access, where;
+            int pid = 0;
+            fields >> id >> type >> mode >> access >> pid >> where;
+            const bool known = std::any_of(facts.holders.begin(), facts.holders.end(),
+                                           [pid](const PortProcess &holder) { return holder.pid == pid; });
+            if (type == "FLOCK" && where == file && pid != ::getpid() && !known)
+                facts.holders.push_back({ pid, FirstLine(roots.proc + "/" + std::to_string(pid) + "/comm") });
+        }
     }
     const auto byPid = [](const PortProcess &a, const PortProcess &b) { return a.pid < b.pid; };
     std::sort(facts.holders.begin(), facts.holders.end(), byPid);

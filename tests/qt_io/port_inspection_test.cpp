@@ -15,6 +15,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -76,8 +77,16 @@ TEST(PortInspectionTest, MadeUpSystemTrees)
     fs::create_symlink(root / "sys/bus/usb-serial/drivers/ftdi_sio", port / "driver");
     fs::create_directories(root / "sys/class/tty" / name);
     fs::create_symlink(port, root / "sys/class/tty" / name / "device");
-    // ModemManager runs; a lock file of this user names a process that is gone.
+    // ModemManager runs; process 801, whose descriptors this user may not
+    // see, holds the terminal's flock; a lock file of this user names a
+    // process that is gone.
     Write(root / "proc/800/comm", "ModemManager\n");
+    Write(root / "proc/801/comm", "camconsole\n");
+    struct stat info {};
+    ASSERT_EQ(::stat(device.c_str(), &info), 0);
+    char file[64];
+    std::snprintf(file, sizeof file, "%02x:%02x:%lu", major(info.st_dev), minor(info.st_dev), info.st_ino);
+    Write(root / "proc/locks", "1: FLOCK  ADVISORY  WRITE 801 " + std::string(file) + " 0 EOF\n");
     const fs::path lock = root / ("lock/LCK..pts_" + name);
     Write(lock, "      4321\n");
 
@@ -92,6 +101,7 @@ TEST(PortInspectionTest, MadeUpSystemTrees)
     EXPECT_EQ(check.text,
               "Removed the stale lock file " + lock.string() + " (its process 4321 is gone).\n" + device
                   + " is a serial port this user can open: owner camuser, group camgroup, mode crw-rw----.\n"
+                    "It is also open in process 801 (camconsole), which may take bytes meant for the console.\n"
                     "USB adapter 0403:6001 (FTDI FT232R USB UART), serial number A10K1234, driver ftdi_sio.\n");
     EXPECT_TRUE(check.usable);
     EXPECT_FALSE(fs::exists(lock));
