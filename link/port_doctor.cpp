@@ -1,5 +1,6 @@
 #include "port_doctor.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -63,6 +64,14 @@ bool Includes(const std::vector<PortProcess> &processes, const std::string &name
         if (process.name == name)
             return true;
     return false;
+}
+
+// "kill ", or "sudo kill " when one of the processes is another user's.
+std::string Kill(const PortFacts &facts, const std::vector<PortProcess> &processes)
+{
+    const bool others = std::any_of(processes.begin(), processes.end(),
+                                    [](const PortProcess &process) { return process.othersProcess; });
+    return others && !facts.userIsRoot ? "sudo kill " : "kill ";
 }
 
 // What to do about the services that take serial adapters for their own.
@@ -142,8 +151,8 @@ PortDiagnosis Busy(const PortFacts &facts)
         const bool one = holders.size() == 1;
         d.lines.push_back(Named(facts) + " is in use by process" + (one ? " " : "es ") + Joined(holders, " and ")
                           + ".");
-        fix = one ? "close that program, or end it: kill " : "close those programs, or end them: kill ";
-        fix += Joined(pids, " ") + ".";
+        fix = one ? "close that program, or end it: " : "close those programs, or end them: ";
+        fix += Kill(facts, facts.holders) + Joined(pids, " ") + ".";
         for (const char *manager : { "ModemManager", "brltty" })
             if (Includes(facts.holders, manager))
                 fix = ManagerFix(manager);
@@ -151,7 +160,7 @@ PortDiagnosis Busy(const PortFacts &facts)
         const PortProcess &process = *facts.lockFile->process;
         d.lines.push_back(Named(facts) + " is locked by process " + ProcessText(process) + " through its lock file "
                           + facts.lockFile->path + ".");
-        fix = "close that program, or end it: kill " + std::to_string(process.pid) + ".";
+        fix = "close that program, or end it: " + Kill(facts, { process }) + std::to_string(process.pid) + ".";
     } else {
         d.lines.push_back(Named(facts) + " is in use by another program, which this user may not see (sudo fuser -v "
                           + facts.device + " names it).");

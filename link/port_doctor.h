@@ -14,6 +14,7 @@
 struct PortProcess {
     int pid = 0;
     std::string name; // its command name (/proc/PID/comm)
+    bool othersProcess = false; // it runs as another user
     bool operator==(const PortProcess &) const = default;
 };
 

@@ -146,6 +146,14 @@ void ReadAccess(PortFacts &facts, const struct stat &info, const SystemRoots &ro
         = ::getegid() == info.st_gid || std::find(session.begin(), session.end(), info.st_gid) != session.end();
 }
 
+PortProcess ProcessOf(int pid, const SystemRoots &roots)
+{
+    const std::string folder = roots.proc + "/" + std::to_string(pid);
+    struct stat info {};
+    const bool others = ::stat(folder.c_str(), &info) == 0 && info.st_uid != ::geteuid();
+    return { pid, FirstLine(folder + "/comm"), others };
+}
+
 // Opens the device as the console would, without waiting for a modem line,
 // and sees whether it is a terminal and whether another holds its lock.
 void Probe(PortFacts &facts, const std::string &path)
@@ -170,7 +178,7 @@ void ReadProcesses(PortFacts &facts, const std::string &path, const SystemRoots 
         const std::string pidText = entry.filename().string();
         if (pidText.empty() || !std::all_of(pidText.begin(), pidText.end(), ::isdigit))
             continue;
-        const PortProcess process { std::atoi(pidText.c_str()), FirstLine(entry.string() + "/comm") };
+        const PortProcess process = ProcessOf(std::atoi(pidText.c_str()), roots);
         if (process.name == "ModemManager" || process.name == "brltty")
             facts.managers.push_back(process);
         if (process.pid == ::getpid())
@@ -205,7 +213,7 @@ void ReadProcesses(PortFacts &facts, const std::string &path, const SystemRoots 
             const bool known = std::any_of(facts.holders.begin(), facts.holders.end(),
                                            [pid](const PortProcess &holder) { return holder.pid == pid; });
             if (type == "FLOCK" && where == file && pid != ::getpid() && !known)
-                facts.holders.push_back({ pid, FirstLine(roots.proc + "/" + std::to_string(pid) + "/comm") });
+                facts.holders.push_back(ProcessOf(pid, roots));
         }
     }
     const auto byPid = [](const PortProcess &a, const PortProcess &b) { return a.pid < b.pid; };
@@ -245,7 +253,7 @@ void ReadLockFile(PortFacts &facts, const std::string &path, const SystemRoots &
     lock.ownedByUser = info.st_uid == ::geteuid();
     const std::string processDir = roots.proc + "/" + std::to_string(lock.pid);
     if (lock.pid > 0 && ::access(processDir.c_str(), F_OK) == 0)
-        lock.process = PortProcess { lock.pid, FirstLine(processDir + "/comm") };
+        lock.process = ProcessOf(lock.pid, roots);
     facts.lockFile = lock;
 }
 

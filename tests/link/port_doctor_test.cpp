@@ -140,13 +140,14 @@ TEST(PortDoctorTest, EachCauseWithItsFix)
           "names it).\nFix: brltty is running: brltty, a braille display service, claims USB serial adapters; "
           "without a braille display remove it: sudo apt remove brltty.\n"
               + kUsb },
-        { "locked by a running program's lock file",
+        { "locked by another user's program's lock file",
           [&](PortFacts &f) {
               f.lockFile = PortFacts::LockFile { "/var/lock/LCK..ttyUSB0", 4242, minicom, false };
+              f.lockFile->process->othersProcess = true;
           },
           Problem::Busy,
           "/dev/ttyUSB0 is locked by process 4242 (minicom) through its lock file /var/lock/LCK..ttyUSB0.\n"
-          "Fix: close that program, or end it: kill 4242.\n"
+          "Fix: close that program, or end it: sudo kill 4242.\n"
               + kUsb },
         { "a stale lock file of another user",
           [](PortFacts &f) {
