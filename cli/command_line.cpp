@@ -23,6 +23,10 @@ struct Options {
     QCommandLineOption listPorts { QStringLiteral("list-ports"),
                                    QStringLiteral("Lists the serial ports the system reports and says which "
                                                   "device port 1 is.") };
+    QCommandLineOption checkPort { QStringLiteral("check-port"),
+                                   QStringLiteral("Checks that this user can use the serial device DEVICE (given "
+                                                  "after the option; default: port 1) and says what is wrong and "
+                                                  "what to do; exits 0 when usable, 3 when not.") };
     QCommandLineOption run { QStringLiteral("run"),
                              QStringLiteral("Runs the tests without a window, in the order given, and exits. "
                                             "TEST is normal, dll or binary."),
@@ -69,9 +73,12 @@ struct Options {
         parser.setApplicationDescription(
             QStringLiteral("Test console for a serial color camera. With no options it opens the window."));
         for (const QCommandLineOption *option :
-             { &help, &version, &port, &driver, &listPorts, &run, &repeat, &savePicture, &saveFrame, &saveReply,
-               &expectFrame, &tolerance, &maxDiffering, &report, &junit })
+             { &help, &version, &port, &driver, &listPorts, &checkPort, &run, &repeat, &savePicture, &saveFrame,
+               &saveReply, &expectFrame, &tolerance, &maxDiffering, &report, &junit })
             parser.addOption(*option);
+        parser.addPositionalArgument(QStringLiteral("DEVICE"),
+                                     QStringLiteral("With --check-port: the device to check."),
+                                     QStringLiteral("[DEVICE]"));
     }
 };
 
@@ -107,8 +114,12 @@ QString LastValue(const QCommandLineParser &parser, const QCommandLineOption &op
 // Checks the combinations and values the parser itself does not know about.
 std::string Interpret(const QCommandLineParser &parser, const Options &options, CommandLine &line)
 {
-    if (!parser.positionalArguments().isEmpty())
-        return "Unexpected argument " + Quoted(parser.positionalArguments().constFirst()) + ".";
+    // The one argument that is not an option: the device --check-port checks.
+    QStringList arguments = parser.positionalArguments();
+    if (parser.isSet(options.checkPort) && !arguments.isEmpty())
+        line.checkPort = arguments.takeFirst().toStdString();
+    if (!arguments.isEmpty())
+        return "Unexpected argument " + Quoted(arguments.constFirst()) + ".";
 
     if (parser.isSet(options.port)) {
         line.port = LastValue(parser, options.port).toStdString();
@@ -197,6 +208,8 @@ std::string Interpret(const QCommandLineParser &parser, const Options &options, 
 
     if (parser.isSet(options.listPorts) && run)
         return "--list-ports and --run can not be combined.";
+    if (parser.isSet(options.checkPort) && (run || parser.isSet(options.listPorts)))
+        return std::string("--check-port and ") + (run ? "--run" : "--list-ports") + " can not be combined.";
 
     if (parser.isSet(options.help))
         line.action = CommandLine::Action::Help;
@@ -204,6 +217,8 @@ std::string Interpret(const QCommandLineParser &parser, const Options &options, 
         line.action = CommandLine::Action::Version;
     else if (parser.isSet(options.listPorts))
         line.action = CommandLine::Action::ListPorts;
+    else if (parser.isSet(options.checkPort))
+        line.action = CommandLine::Action::CheckPort;
     else if (run)
         line.action = CommandLine::Action::Run;
     return {};
@@ -279,7 +294,8 @@ std::string HelpText()
           "  2  usage error, including a save or report file whose folder is missing\n"
           "     or not writable and an --expect-frame file that is not a saved frame\n"
           "  3  the camera could not be reached: port missing, busy or not permitted,\n"
-          "     driver library missing or lacking an entry, CAM_Init failed\n"
+          "     driver library missing or lacking an entry, CAM_Init failed; with\n"
+          "     --check-port: the port is not usable (0: it is)\n"
           "  4  an output could not be written: standard output, a saved file, a report\n"
           "When several apply: a signal, then 3, 4, 1. SIGINT or SIGTERM stops the run at\n"
           "its next safe point; the console prints what was done, writes the reports\n"

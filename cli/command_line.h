@@ -18,10 +18,11 @@
 std::string_view TestName(TestKind test);
 
 struct CommandLine {
-    enum class Action { Window, Help, Version, ListPorts, Run };
+    enum class Action { Window, Help, Version, ListPorts, CheckPort, Run };
 
     Action action = Action::Window;
     std::optional<std::string> port; // --port DEVICE
+    std::optional<std::string> checkPort; // --check-port DEVICE (nullopt: port 1)
     std::optional<std::string> driver; // --driver LIBRARY
     std::vector<TestKind> tests; // --run, in the order given
     int repeat = 1; // --repeat N

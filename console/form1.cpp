@@ -151,7 +151,8 @@ void Form1::runTest(TestKind kind)
         return; // a test is running: the click is ignored
     if (m_framesWindow)
         m_framesWindow->updateSaveButtons();
-    ConsolePlatform platform { *m_log, *Pic, *m_com, m_sleeper, m_ticks, m_seconds, m_events, *m_errors, *m_driver };
+    ConsolePlatform platform { *m_log,    *Pic,     *m_com,    m_sleeper, m_ticks,
+                               m_seconds, m_events, *m_errors, *m_driver, m_advisor };
     // The run is recorded for the frame inspector, however the test ends; a
     // run cancelled because the window is closing has closed its port.
     RunRecordedTest(m_recorder, kind, platform, driverSource());

@@ -7,6 +7,7 @@
 #include "message_box_reporter.h"
 #include "platform/console_platform.h"
 #include "platform/system_timing.h"
+#include "qt_io/port_inspection.h"
 #include "qt_io/qt_event_pump.h"
 #include "qt_io/qt_serial_link.h"
 #include "test_session.h"
@@ -106,6 +107,7 @@ private:
     std::unique_ptr<WidgetStatusLog> m_log;
     std::unique_ptr<MessageBoxReporter> m_messageBoxes;
     ErrorReporter *m_errors = nullptr;
+    SystemPortAdvisor m_advisor;
     ThreadSleeper m_sleeper;
     MonotonicTickClock m_ticks;
     LocalSecondsClock m_seconds;

@@ -66,16 +66,33 @@ bool WriteFileAtomically(const std::string &requested, std::string_view bytes, s
         std::free(target);
     }
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+    const bool exists = ::stat(path.c_str(), &info) == 0;
+    if (exists && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
         const int code = WriteInPlace(path, bytes);
         return code == 0 ? true : fail(code);
     }
+    // A file the user may not write is not replaced either (as cp refuses
+    // it), although the folder would allow the rename.
+    if (exists && S_ISREG(info.st_mode) && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
+        return fail(errno);
     const std::string temporary = TemporaryNameFor(path);
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
         return fail(errno);
     int code = 0;
-    if (!WriteAll(fd, bytes) || ::fsync(fd) != 0)
+    if (exists && S_ISREG(info.st_mode)) {
+        // The replacement keeps the file's group where the user may give it
+        // (and its owner, for root) and its permissions: a private report
+        // stays private.
+        if (::fchown(fd, static_cast<uid_t>(-1), info.st_gid) != 0
+            || ::fchown(fd, info.st_uid, static_cast<gid_t>(-1)) != 0) {
+            // Not the user's to give: the new file is the user's, in the
+            // user's group.
+        }
+        if (::fchmod(fd, info.st_mode & 0777U) != 0)
+            code = errno;
+    }
+    if (code == 0 && (!WriteAll(fd, bytes) || ::fsync(fd) != 0))
         code = errno;
     if (::close(fd) != 0 && code == 0)
         code = errno;

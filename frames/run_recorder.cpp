@@ -48,7 +48,7 @@ RecordedRun::RecordedRun(RunRecorder &recorder, TestKind test, const ConsolePlat
       m_driver(platform.driver, platform.ticks, *m_record),
       m_seconds(platform.seconds, platform.ticks, *m_record),
       m_platform { m_status,  m_pic,           m_com,           m_sleeper, platform.ticks,
-                   m_seconds, platform.events, platform.errors, m_driver }
+                   m_seconds, platform.events, platform.errors, m_driver,  platform.advisor }
 {
     m_record->pixels.makeRoomForAFrame();
     m_recorder.begin(test);

@@ -3,6 +3,7 @@
 #include "cli/camera_choices.h"
 #include "cli/port_listing.h"
 #include "driver/driver_library.h"
+#include "exit_status.h"
 #include "headless_runner.h"
 #include "qt_io/qt_serial_link.h"
 #include "run_setup.h"
@@ -33,7 +34,14 @@ int RunWithoutWindow(const CommandLine &commandLine, const std::function<void(in
     case CommandLine::Action::ListPorts: {
         const PortChoice port1 = ChoosePort(commandLine.port);
         std::error_code error;
-        return Print(FormatPortListing(SystemPorts(), port1, std::filesystem::exists(port1.device, error)));
+        const std::vector<PortRecord> ports = SystemPorts();
+        return Print(
+            FormatPortListing(ports, port1, std::filesystem::exists(port1.device, error), DiagnosePorts(ports)));
+    }
+    case CommandLine::Action::CheckPort: {
+        const PortCheck check = CheckPort(commandLine.checkPort.value_or(ChoosePort(commandLine.port).device));
+        Print(check.text);
+        return ExitStatusOf(check.usable ? ExitCause::AllSucceeded : ExitCause::Unreachable);
     }
     case CommandLine::Action::Run:
     case CommandLine::Action::Window:

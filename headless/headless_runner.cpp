@@ -9,6 +9,7 @@
 #include "platform/pixel_surface.h"
 #include "platform/system_timing.h"
 #include "png_library.h"
+#include "qt_io/port_inspection.h"
 #include "qt_io/qt_event_pump.h"
 #include "run_summary.h"
 #include "stop_signals.h"
@@ -86,7 +87,8 @@ int HeadlessRunner::run(const RunRequest &request)
     LocalSecondsClock seconds;
     QtEventPump events([] { return StopSignals::received() != 0; });
     StreamErrorReporter errors(m_err);
-    const ConsolePlatform platform { log, pic, m_com, sleeper, ticks, seconds, events, errors, m_driver };
+    SystemPortAdvisor advisor;
+    const ConsolePlatform platform { log, pic, m_com, sleeper, ticks, seconds, events, errors, m_driver, advisor };
     RunRecorder recorder;
 
     RunSummary summary;

@@ -2,18 +2,24 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 // Raised by the serial link's operations, with the serial component's own
-// error text.
+// error text and, where one is concerned, the device's path.
 class LinkError : public std::runtime_error {
 public:
     enum class Cause { Other, PermissionDenied, NoSuchDevice, Busy, AlreadyOpen, NotOpen, ReadFailed, WriteFailed };
 
-    LinkError(Cause cause, const std::string &text) : std::runtime_error(text), m_cause(cause) {}
+    LinkError(Cause cause, const std::string &text, std::string device = {})
+        : std::runtime_error(text), m_cause(cause), m_device(std::move(device))
+    {
+    }
     Cause cause() const { return m_cause; }
+    const std::string &device() const { return m_device; }
 
 private:
     Cause m_cause;
+    std::string m_device;
 };
 
 // The serial link "Com" to the camera. Received data is a byte string in

@@ -4,6 +4,7 @@ class CameraDriver;
 class ErrorReporter;
 class EventPump;
 class PictureSurface;
+class PortAdvisor;
 class SecondsClock;
 class SerialLink;
 class Sleeper;
@@ -22,4 +23,5 @@ struct ConsolePlatform {
     EventPump &events;
     ErrorReporter &errors;
     CameraDriver &driver;
+    PortAdvisor &advisor; // explains a port that can not be used
 };

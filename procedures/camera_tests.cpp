@@ -1,6 +1,7 @@
 #include "camera_tests.h"
 
 #include "common/frame_markers.h"
+#include "common/port_device.h"
 #include "decode/frame_dump_decoder.h"
 #include "decode/line_mode_bitmap.h"
 #include "driver/camera_driver.h"
@@ -10,12 +11,14 @@
 #include "platform/console_platform.h"
 #include "platform/error_report.h"
 #include "platform/picture_surface.h"
+#include "platform/port_advisor.h"
 #include "platform/status_log.h"
 #include "platform/timing.h"
 #include "port_hint.h"
 
 #include <array>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -133,11 +136,23 @@ void CameraTests::reportPortError(const LinkError &error)
         m_platform.status.appendLine(line);
     else
         resetLog(line);
+    // A device that could not be opened: the dialog says what is wrong with
+    // it and what to do, where the port doctor finds it (the port is closed
+    // by now, so it sees the device as the next opener would); else it gives
+    // the hint the log gives. A link lost while in use is reported as it is.
     std::string dialogText = error.what();
-    if (const char *hint = PortErrorHint(error.cause())) {
+    const char *hint = PortErrorHint(error.cause());
+    if (hint)
         m_platform.status.appendLine(hint);
+    const bool lostInUse
+        = error.cause() == LinkError::Cause::ReadFailed || error.cause() == LinkError::Cause::WriteFailed;
+    const std::vector<std::string> advice = error.device().empty() || lostInUse
+        ? std::vector<std::string>()
+        : m_platform.advisor.adviceFor(error.device());
+    for (const std::string &line : advice)
+        dialogText += "\n" + line;
+    if (advice.empty() && hint)
         dialogText += std::string("\n") + hint;
-    }
     m_platform.status.repaintLog();
     m_platform.errors.showError(dialogText);
 }
@@ -281,8 +296,17 @@ void CameraTests::df_dll_Click()
         p.status.appendLine("Total Ticks to Process Frame: " + std::to_string(t3 - t2));
         if (!libraryText.empty()) {
             p.status.appendLine("Driver library: " + libraryText);
-            if (const char *hint = DriverErrorHint(libraryText))
-                p.status.appendLine(hint);
+            // A port the library could not use: what is wrong with port 1's
+            // device and what to do, where the port doctor finds it, else
+            // the hint for the library's words. The library reports without
+            // a dialog, so the log says it.
+            if (const char *hint = DriverErrorHint(libraryText)) {
+                const std::vector<std::string> advice = p.advisor.adviceFor(PortDevicePath(kCameraPort));
+                for (const std::string &line : advice)
+                    p.status.appendLine(line);
+                if (advice.empty())
+                    p.status.appendLine(hint);
+            }
         }
         m_outcome = dumped == 1 && walked == WalkEnd::EndMarker && drawn.drawn() ? TestOutcome::Succeeded
                                                                                  : TestOutcome::Failed;

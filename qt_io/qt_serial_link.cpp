@@ -93,7 +93,7 @@ QtSerialLink::~QtSerialLink()
 
 LinkError QtSerialLink::deviceError(LinkError::Cause cause, const std::string &text) const
 {
-    return LinkError(cause, m_device + ": " + text);
+    return LinkError(cause, m_device + ": " + text, m_device);
 }
 
 void QtSerialLink::requireClosed() const

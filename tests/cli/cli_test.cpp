@@ -27,6 +27,9 @@ TEST(CommandLineTest, OptionsAndTheirValues)
     EXPECT_EQ(Parse({ "-h", "--run", "nonsense" }).commandLine.action, Action::Help) << "help wins";
     EXPECT_EQ(Parse({ "--version" }).commandLine.action, Action::Version);
     EXPECT_EQ(Parse({ "--list-ports", "--port", "/dev/ttyUSB1" }).commandLine.action, Action::ListPorts);
+    EXPECT_EQ(Parse({ "--check-port" }).commandLine.action, Action::CheckPort);
+    EXPECT_EQ(Parse({ "--check-port" }).commandLine.checkPort, std::nullopt) << "port 1";
+    EXPECT_EQ(Parse({ "--check-port", "/dev/ttyUSB1" }).commandLine.checkPort, "/dev/ttyUSB1");
 
     const ParsedCommandLine run = Parse({ "--run", "binary,normal,dll,normal", "--repeat=300", "--port=/dev/ttyUSB0" });
     ASSERT_EQ(run.error, "");
@@ -67,6 +70,8 @@ TEST(CommandLineTest, UsageErrorsSayWhatIsWrong)
         { { "--run", "dll", "--save-picture=" }, "Missing value after '--save-picture'." },
         { { "--list-ports", "--run", "normal" }, "--list-ports and --run can not be combined." },
         { { "normal" }, "Unexpected argument 'normal'." },
+        { { "--check-port", "--run", "normal" }, "--check-port and --run can not be combined." },
+        { { "--check-port", "/dev/ttyS0", "/dev/ttyS1" }, "Unexpected argument '/dev/ttyS1'." },
     };
     for (const auto &[args, error] : cases) {
         SCOPED_TRACE(args.empty() ? "" : args[0]);
@@ -130,6 +135,15 @@ TEST(PortListingTest, OneLinePerPortThenPortOne)
               "/dev/ttyUSB0  FT232R USB UART, FTDI, serial number A10K5XYZ, USB 0403:6001\n"
               "/dev/ttyACM0  Arduino, USB 2341:0043\n"
               "Port 1 is /dev/ttyUSB0 (from --port).\n");
+    const PortDiagnosis usable { PortDiagnosis::Problem::None, { "/dev/ttyS0 is a serial port ..." } };
+    const PortDiagnosis denied { PortDiagnosis::Problem::Permission,
+                                 { "/dev/ttyUSB0: permission denied: ...", "Fix: ..." } };
+    EXPECT_EQ(FormatPortListing(ports, { "/dev/ttyS0", ChoiceSource::Default }, true, { usable, denied }),
+              "/dev/ttyS0\n"
+              "/dev/ttyUSB0  FT232R USB UART, FTDI, serial number A10K5XYZ, USB 0403:6001\n"
+              "  Warning: /dev/ttyUSB0: permission denied: ... (camconsole --check-port /dev/ttyUSB0 says what to do)\n"
+              "/dev/ttyACM0  Arduino, USB 2341:0043\n"
+              "Port 1 is /dev/ttyS0 (the default).\n");
     EXPECT_EQ(FormatPortListing({}, { "/tmp/camport", ChoiceSource::Environment }),
               "The system reports no serial ports.\n"
               "Port 1 is /tmp/camport (from CAMCONSOLE_PORT1).\n");

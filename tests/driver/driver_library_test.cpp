@@ -32,7 +32,8 @@ protected:
     void run(const char *dumpMode)
     {
         setenv("FAKE_DRIVER_DUMP", dumpMode, 1);
-        ConsolePlatform platform { f.status, f.pic, f.com, f.time, f.time, f.time, f.events, f.errors, library };
+        ConsolePlatform platform { f.status, f.pic,    f.com,    f.time,  f.time,
+                                   f.time,   f.events, f.errors, library, f.advisor };
         CameraTests(platform).df_dll_Click();
         calls = RecordedCalls().substr(callsBefore);
     }
@@ -91,7 +92,7 @@ TEST(DriverTestWithTarqis, MissingDeviceIsNamedInTheLibrarysWordsWithAHint)
     setenv("CAMCONSOLE_PORT1", "/nonexistent/camconsole-port", 1);
     FakePlatform f;
     DriverLibrary library { TARQIS_LIBRARY };
-    ConsolePlatform platform { f.status, f.pic, f.com, f.time, f.time, f.time, f.events, f.errors, library };
+    ConsolePlatform platform { f.status, f.pic, f.com, f.time, f.time, f.time, f.events, f.errors, library, f.advisor };
     CameraTests tests(platform);
     tests.df_dll_Click();
     unsetenv("CAMCONSOLE_PORT1");

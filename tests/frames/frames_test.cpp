@@ -17,6 +17,10 @@
 #include <functional>
 #include <sstream>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -547,6 +551,46 @@ TEST(ReplyFileTest, WritesTheBytesExactlyOrSaysWhyNot)
     std::string error;
     EXPECT_FALSE(WriteReplyFile(dir.filePath("missing/reply.bin").toStdString(), bytes, &error));
     EXPECT_EQ(error, "No such file or directory");
+
+    // A replaced file keeps its permissions: a private file stays private.
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    ASSERT_TRUE(WriteReplyFile(path, "new"));
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777U, 0600U);
+}
+
+// A file its user may not write is refused and left as it was, as cp does,
+// although its folder would allow a rename over it. Root may write any file,
+// so the test writes as user nobody there.
+TEST(ReplyFileTest, AReadOnlyFileIsRefused)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string path = dir.filePath("reply.bin").toStdString();
+    std::ofstream(path) << "old";
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    const auto refused = [&path] {
+        std::string error;
+        return !WriteReplyFile(path, "new", &error) && error == "Permission denied";
+    };
+    bool wasRefused = false;
+    if (::geteuid() == 0) {
+        const uid_t nobody = 65534;
+        ASSERT_EQ(::chmod(dir.path().toLocal8Bit().constData(), 0777), 0);
+        ASSERT_EQ(::chown(path.c_str(), nobody, nobody), 0);
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(::setgid(nobody) == 0 && ::setuid(nobody) == 0 && refused() ? 0 : 1);
+        int status = -1;
+        ::waitpid(child, &status, 0);
+        wasRefused = status == 0;
+    } else {
+        wasRefused = refused();
+    }
+    EXPECT_TRUE(wasRefused);
+    std::ifstream in(path);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
 }
 
 } // namespace

@@ -106,11 +106,16 @@ TEST_F(CameraTestsTest, PortThatCanNotOpenIsReportedOnceAndLeftClosed)
     EXPECT_EQ(f.status.lines(),
               Lines({ "Serial port error: Device or resource busy", "Hint: another program is using the port." }));
 
-    f.com.failOpen = LinkError(LinkError::Cause::PermissionDenied, "Permission denied");
+    f.com.failOpen = LinkError(LinkError::Cause::PermissionDenied, "Permission denied", "/dev/ttyUSB0");
+    f.advisor.advice = { "The diagnosis.", "Fix: the fix." };
+    f.errors.shown.clear();
     tests.df_bin_Click(); // this test has reset its log already: the error is appended
     EXPECT_EQ(f.status.lines(),
               Lines({ "Starting LineMode Test", "Serial port error: Permission denied",
                       "Hint: the user is probably not in the dialout group." }));
+    EXPECT_EQ(f.errors.shown, Lines({ "Permission denied\nThe diagnosis.\nFix: the fix." }))
+        << "the dialog gives the port doctor's diagnosis instead of the hint";
+    EXPECT_EQ(f.advisor.asked, Lines({ "/dev/ttyUSB0" }));
 }
 
 // --- line mode -------------------------------------------------------------
@@ -271,6 +276,17 @@ TEST_F(CameraTestsTest, DriverFailureAddsTheLibrarysOwnWordsAndAHint)
         if (c.hint)
             expected.push_back(c.hint);
         EXPECT_EQ(f.status.lines(), expected);
+        // The port doctor's diagnosis of port 1, where it has one, takes the
+        // hint's place.
+        f.advisor.advice = { "The diagnosis.", "Fix: the fix." };
+        tests.df_dll_Click();
+        expected.resize(specified.size() + 1);
+        if (c.hint)
+            expected.insert(expected.end(), f.advisor.advice.begin(), f.advisor.advice.end());
+        EXPECT_EQ(f.status.lines(), expected);
+        f.advisor.advice.clear();
+        f.driver.calls.clear();
+        tests.df_dll_Click();
         EXPECT_TRUE(f.errors.shown.empty()) << "the library reported; nothing broke";
         // Asked once, right after the first failure, whose words are kept.
         EXPECT_EQ(f.driver.calls,

@@ -12,5 +12,6 @@ struct FakePlatform {
     FakeEventPump events;
     FakeErrorReporter errors;
     FakeCameraDriver driver;
-    ConsolePlatform platform { status, pic, com, time, time, time, events, errors, driver };
+    FakePortAdvisor advisor;
+    ConsolePlatform platform { status, pic, com, time, time, time, events, errors, driver, advisor };
 };

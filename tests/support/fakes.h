@@ -5,6 +5,7 @@
 #include "platform/error_report.h"
 #include "platform/event_pump.h"
 #include "platform/picture_surface.h"
+#include "platform/port_advisor.h"
 #include "platform/status_log.h"
 #include "platform/timing.h"
 
@@ -116,6 +117,18 @@ class FakeErrorReporter final : public ErrorReporter {
 public:
     void showError(const std::string &text) override { shown.push_back(text); }
     std::vector<std::string> shown;
+};
+
+// Gives the same advice for every device and notes the devices asked about.
+class FakePortAdvisor final : public PortAdvisor {
+public:
+    std::vector<std::string> adviceFor(const std::string &device) override
+    {
+        asked.push_back(device);
+        return advice;
+    }
+    std::vector<std::string> advice;
+    std::vector<std::string> asked;
 };
 
 // A serial link whose received bytes are scripted by the test. On a link
