@@ -25,7 +25,7 @@ std::string GetBinary(int value)
 }
 
 WalkEnd DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLog &log, SecondsClock &clock,
-                           WalkObserver *observer)
+                           WalkObserver *observer, std::int64_t *displaySeconds)
 {
     pic.usePixelUnits();
 
@@ -91,6 +91,9 @@ WalkEnd DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLo
         observer->walkEnded(index, end);
 
     const SecondsReading t3 = clock.now();
-    log.appendLine("Time to display frame: " + std::to_string(SecondsBetween(t2, t3)));
+    const std::int64_t seconds = SecondsBetween(t2, t3);
+    log.appendLine("Time to display frame: " + std::to_string(seconds));
+    if (displaySeconds)
+        *displaySeconds = seconds;
     return end;
 }

@@ -19,14 +19,15 @@ std::string Outcome(const ReportedRun &run)
 {
     if (run.stopped)
         return "stopped";
-    switch (run.verdict.cause) {
-    case ExitCause::AllSucceeded:
+    switch (run.verdict.result) {
+    case RunVerdict::Result::Passed:
         return "passed";
-    case ExitCause::Unreachable:
+    case RunVerdict::Result::Unreachable:
         return "unreachable";
-    default:
-        return "failed";
+    case RunVerdict::Result::Failed:
+        break;
     }
+    return "failed";
 }
 
 std::int64_t Int(std::size_t n)
@@ -34,24 +35,24 @@ std::int64_t Int(std::size_t n)
     return static_cast<std::int64_t>(n);
 }
 
-void WriteMismatch(JsonWriter &json, const std::optional<FrameMismatch> &mismatch)
+void WriteMismatch(JsonWriter &json, const std::optional<FrameComparison> &mismatch)
 {
     if (!mismatch) {
         json.null();
         return;
     }
     json.beginObject();
-    json.key("cameraPixels").value(Int(mismatch->cameraPixels));
-    json.key("surfacePixels").value(Int(mismatch->surfacePixels));
+    json.key("cameraPixels").value(Int(mismatch->camera.differing));
+    json.key("surfacePixels").value(Int(mismatch->surface.differing));
     json.key("listed").beginArray();
-    for (const FrameMismatch::Pixel &pixel : mismatch->listed) {
+    for (const CameraPixelDifference &pixel : mismatch->listed) {
         json.beginObject();
         json.key("column").value(pixel.column).key("row").value(pixel.row);
         json.key("x").value(std::int64_t { pixel.x }).key("y").value(std::int64_t { pixel.y });
         json.key("expected");
-        pixel.expected ? json.value(ColorText(*pixel.expected)) : json.null();
+        pixel.inSecond ? json.value(ColorText(*pixel.inSecond)) : json.null();
         json.key("drawn");
-        pixel.drawn ? json.value(ColorText(*pixel.drawn)) : json.null();
+        pixel.inFirst ? json.value(ColorText(*pixel.inFirst)) : json.null();
         json.endObject();
     }
     json.endArray();
@@ -68,11 +69,11 @@ void WriteRun(JsonWriter &json, const ReportedRun &run)
     json.key("outcome").value(Outcome(run));
     json.key("reason").value(run.stopped ? std::string("stopped by a signal") : run.verdict.reason);
     json.key("timings").beginArray();
-    for (const TimingMs &timing : run.timings) {
+    for (const RunTiming &timing : run.timings) {
         json.beginObject();
-        json.key("label").value(timing.label);
+        json.key("label").value(timing.name);
         json.key("logged").value(timing.logged);
-        json.key("unit").value(timing.unit);
+        json.key("unit").value(std::string(timing.unit));
         json.key("ms").value(timing.ms);
         json.endObject();
     }
@@ -228,7 +229,7 @@ std::string ReportJunit(const RunReport &report)
             xml += "    <skipped message=\"stopped by a signal\"/>\n";
         else if (!run.verdict.passed())
             xml += "    <failure message=\"" + XmlEscaped(run.verdict.reason) + "\" type=\""
-                + (run.verdict.cause == ExitCause::Unreachable ? "unreachable" : "failed") + "\"/>\n";
+                + (run.verdict.result == RunVerdict::Result::Unreachable ? "unreachable" : "failed") + "\"/>\n";
         xml += "    <system-out>" + XmlEscaped(run.log) + "</system-out>\n";
         xml += "  </testcase>\n";
     }

@@ -1,6 +1,6 @@
 #include "run_setup.h"
 
-#include "frames/expected_frame.h"
+#include "frames/frame_compare.h"
 #include "image/png_writers.h"
 #include "output_paths.h"
 #include "png_library.h"

@@ -2,7 +2,7 @@
 
 #include "frames/number_text.h"
 #include "frames/reply_file.h"
-#include "frames/run_outcome.h"
+#include "frames/run_judgement.h"
 #include "inspector/frame_source.h"
 #include "inspector/frame_view.h"
 #include "inspector/hex_view.h"

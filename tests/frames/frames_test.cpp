@@ -2,7 +2,7 @@
 #include "frames/reception_figures.h"
 #include "frames/reply_file.h"
 #include "frames/reply_walk.h"
-#include "frames/run_outcome.h"
+#include "frames/run_judgement.h"
 #include "frames/run_recorder.h"
 #include "image/frame_image.h"
 #include "procedures/camera_tests.h"
@@ -26,7 +26,7 @@ struct RecordedConsole {
     template <typename Test> void run(TestKind kind, Test test)
     {
         RecordedRun recorded(recorder, kind, f.platform, "/dev/camera");
-        CameraTests tests(recorded.platform());
+        CameraTests tests(recorded.platform(), &recorded.account());
         test(tests);
     }
     // Hands out the pieces one per sleep once the command is written.
@@ -82,10 +82,10 @@ TEST_F(RecordedTestsTest, DirectDumpKeepsTheReplyItsReadsThePixelsUnclippedAndTh
     EXPECT_EQ(record->pixels.at(161, 142), MakeColor(last.r, last.g, last.b));
     EXPECT_FALSE(record->pixels.at(1, 0));
     ASSERT_EQ(record->timings.size(), 2u);
-    EXPECT_EQ(record->timings[0].label, "Total Time To Get Frame:");
-    EXPECT_EQ(record->timings[0].value, record->reads.back().msSinceCommand + record->pauseMs)
+    EXPECT_EQ(record->timings[0].name, "Total Time To Get Frame");
+    EXPECT_EQ(record->timings[0].ms, record->reads.back().msSinceCommand + record->pauseMs)
         << "the reception lasted until its last read and the pause after it";
-    EXPECT_EQ(record->timings[1].label, "Time to Process Frame: ");
+    EXPECT_EQ(record->timings[1].name, "Time to Process Frame");
     EXPECT_EQ(f.pic.at(132, 0),
               MakeColor(camsim::PatternPixel(camsim::Pattern::Checker, 65, 0).r,
                         camsim::PatternPixel(camsim::Pattern::Checker, 65, 0).g,
@@ -106,7 +106,10 @@ TEST_F(RecordedTestsTest, LineModeAndDriverRecordsAndOnlyTheLastRunOfEachIsKept)
     EXPECT_EQ(lineMode->reads, (std::vector<ReceptionRead> { { 250, camsim::kLineModeReplySize } }));
     EXPECT_EQ(lineMode->pixels.width(), 80);
     EXPECT_EQ(lineMode->pixels.height(), 286);
-    EXPECT_EQ(lineMode->timings.size(), 2u);
+    // Logged in whole seconds, kept in milliseconds too.
+    EXPECT_EQ(
+        lineMode->timings,
+        (std::vector<RunTiming> { { "Total time to get frame", 75, 1, "s" }, { "Time to display frame", 0, 0, "s" } }));
 
     f.driver.dumpBytes = camsim::DumpReply(camsim::Pattern::Bars);
     bool runningDuringDump = false;
@@ -125,7 +128,7 @@ TEST_F(RecordedTestsTest, LineModeAndDriverRecordsAndOnlyTheLastRunOfEachIsKept)
     EXPECT_EQ(driver->driverCallMs, 2988);
     EXPECT_TRUE(driver->reads.empty());
     EXPECT_EQ(driver->pixels.size(), 2u * 80u * 143u);
-    EXPECT_EQ(driver->timings[0], (LoggedTiming { "Total Ticks to Get Frame: ", 2988, "ms" }));
+    EXPECT_EQ(driver->timings[0], (RunTiming { "Total Ticks to Get Frame", 2988, 2988, "ms" }));
 
     // A later run that fails replaces the record of its test only.
     f.driver.dumpBytes.clear();
@@ -484,22 +487,6 @@ TEST(DrawnPixelsTest, TheLastPaintOfAPositionIsTheOneKept)
     EXPECT_EQ(pixels.size(), 2u);
     EXPECT_EQ(pixels.width(), 5);
     EXPECT_EQ(pixels.height(), 2);
-}
-
-// The units the inspector's timings line and the --repeat summary give each
-// timing the tests log.
-TEST(TimingsInTest, EachLoggedTimingWithItsUnit)
-{
-    EXPECT_EQ(TimingsIn("Total Time To Get Frame:150\r\nTime to Process Frame: 3\r\n"
-                        "Total time to get frame: 2\r\nTime to display frame: 1\r\n"
-                        "Image Dump CompleteTotal Ticks to Get Frame: 2990\r\nTotal Ticks to Process Frame: 4\r\n"
-                        "Time to display frame: soon\r\n"),
-              (std::vector<LoggedTiming> { { "Total Time To Get Frame:", 150, "ms" },
-                                           { "Time to Process Frame: ", 3, "ms" },
-                                           { "Total time to get frame: ", 2, "s" },
-                                           { "Time to display frame: ", 1, "s" },
-                                           { "Total Ticks to Get Frame: ", 2990, "ms" },
-                                           { "Total Ticks to Process Frame: ", 4, "ms" } }));
 }
 
 TEST(ReceptionFiguresTest, RateAndLongestGap)
