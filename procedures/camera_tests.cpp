@@ -373,10 +373,10 @@ void CameraTests::df_dll_Click()
         lineOpen = true;
         p.status.repaintLog();
         const std::int64_t t0 = p.ticks.ticksMs();
+        const std::int32_t result = p.driver.CAM_DumpFrame(frame->data()); // raises when the entry is missing
+        const std::int64_t t1 = p.ticks.ticksMs();
         a.requested = true;
         a.requestedAtMs = t0;
-        const std::int32_t result = p.driver.CAM_DumpFrame(frame->data());
-        const std::int64_t t1 = p.ticks.ticksMs();
         a.driverCallMs = t1 - t0;
         a.driverResult = result;
         a.reply.assign(reinterpret_cast<const char *>(frame->data()), frame->size());

@@ -37,8 +37,8 @@ public:
     // How the last of the three tests ended: Succeeded when the direct test's
     // dump was accepted and its frame met the end marker, when the line-mode
     // test's commands were acknowledged and its bitmap ended on two adjacent
-    // markers, when the driver's dump returned 1 and its frame buffer logged
-    // "Image Dump Complete" after a frame start and drawn pixels; Stopped
+    // markers, when the driver's dump returned 1 and the walk of its frame
+    // buffer met the end marker after drawing pixels of a frame; Stopped
     // when a port or driver-library error ended the test; Failed otherwise.
     TestOutcome lastOutcome() const { return m_outcome; }
     // The account of the last test's run.

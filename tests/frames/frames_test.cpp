@@ -173,9 +173,10 @@ TEST_F(RecordedTestsTest, RefusedDumpIsRecordedButNotDecoded)
     EXPECT_FALSE(recorder.last(TestKind::Direct)->decoded);
 }
 
-// Each way a run can end: the record says why its reception stopped, and
-// the page's first line says how the run ended.
-TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
+// Each way a run can end: the account says why its reception stopped and
+// how the run ended, and the one judgement of it gives the page's first line
+// and the verdict's reason.
+TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineVerdictAndReceptionEnd)
 {
     const std::string dump = camsim::DumpReply(camsim::Pattern::Bars);
     const std::string half = dump.substr(0, 17204);
@@ -191,6 +192,8 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
         ReceptionEnd end;
         std::string firstLine;
         Shown shown;
+        RunEnd ended;
+        std::string verdict; // "" when passed; "!" before a port or driver that could not be used
     };
     // A set-up that delivers the pieces one per sleep after "DF"; the link
     // fails at the read that would bring the last one.
@@ -212,7 +215,8 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
               t.f.com.answerNext("ACK\r:");
               t.deliverAfter("DF\r", { dump });
           },
-          ReceptionEnd::Pause, "Complete frame: 80 columns of 143 rows, end marker at 34,405", kWalk },
+          ReceptionEnd::Pause, "Complete frame: 80 columns of 143 rows, end marker at 34,405", kWalk, RunEnd::Complete,
+          "" },
         { "direct, the camera stops half way", TestKind::Direct,
           [&](RecordedConsole &t) {
               t.f.com.answerNext("ACK\r:");
@@ -221,36 +225,49 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
           ReceptionEnd::Pause,
           "Incomplete frame: 40 columns of 142 to 143 rows; reception stopped after 17,204 of 34,408 bytes: no byte "
           "for 50 ms",
-          kWalk },
+          kWalk, RunEnd::Incomplete, "frame incomplete: 17,204 of 34,408 bytes, no byte for 50 ms" },
         { "direct, the cable is pulled half way", TestKind::Direct, cutAfter({ half, "more" }), ReceptionEnd::LinkError,
           "Link error after 17,204 bytes (/dev/camera: Input/output error): not drawn by the console; shown as its "
           "decoder would draw it",
-          Shown::NotDrawnWalk },
+          Shown::NotDrawnWalk, RunEnd::LinkLost, "link lost mid-reply: /dev/camera: Input/output error" },
         { "direct, refused, then the camera hangs up", TestKind::Direct,
           cutAfter({ "NCK\r" + Bytes({ 1, 2, 10, 20, 30, 3 }), "more" }), ReceptionEnd::LinkError,
-          "Link error after 10 bytes (/dev/camera: Input/output error)", kPlain },
+          "Link error after 10 bytes (/dev/camera: Input/output error)", kPlain, RunEnd::LinkLost,
+          "link lost mid-reply: /dev/camera: Input/output error" },
         { "direct, a camera that never pauses", TestKind::Direct,
           [&](RecordedConsole &t) {
               t.f.com.answerNext("ACK\r:");
               t.deliverAfter("DF\r", { dump, std::string(120000, 'x'), std::string(120000, 'x'), "tail" });
           },
-          ReceptionEnd::SizeLimit, "Complete frame: 80 columns of 143 rows, end marker at 34,405", kWalk },
+          ReceptionEnd::SizeLimit, "Complete frame: 80 columns of 143 rows, end marker at 34,405", kWalk,
+          RunEnd::Complete, "" },
+        { "direct, a camera that never pauses nor ends", TestKind::Direct,
+          [&](RecordedConsole &t) {
+              t.f.com.answerNext("ACK\r:");
+              t.deliverAfter("DF\r", { half, std::string(130000, 'x'), std::string(130000, 'x'), "tail" });
+          },
+          ReceptionEnd::SizeLimit,
+          "Incomplete frame: 40 columns of 143 to 86,809 rows; reception stopped after 277,204 bytes: the reception's "
+          "size limit, with 4 bytes more waiting",
+          kWalk, RunEnd::NeverPaused, "frame incomplete: the camera did not pause within 277,204 bytes" },
         { "direct, refused", TestKind::Direct,
           [](RecordedConsole &t) {
               t.f.com.answerNext("ACK\r:");
               t.deliverAfter("DF\r", { "NCK\r" + Bytes({ 1, 2, 10, 20, 30, 3 }) });
           },
           ReceptionEnd::Pause, "Not acknowledged: the reply starts with \"NCK\" 0D 01 02 0A 14 ..., not \"ACK\"",
-          kPlain },
+          kPlain, RunEnd::NotAcknowledged, "the camera did not acknowledge \"DF\"" },
         { "direct, no camera", TestKind::Direct, [](RecordedConsole &) {}, ReceptionEnd::Pause,
-          "No reply to \"DF\": nothing arrived (no byte for 50 ms)", kPlain },
+          "No reply to \"DF\": nothing arrived (no byte for 50 ms)", kPlain, RunEnd::NotAnswered,
+          "the camera did not answer the ping or \"DF\"" },
         { "line mode, whole", TestKind::LineMode,
           [](RecordedConsole &t) {
               t.f.com.answerNext("ACK\r:");
               t.f.com.answerNext("ACK\r:");
               t.f.com.answerNext(camsim::LineModeReply());
           },
-          ReceptionEnd::Pause, "Complete bitmap: 143 rows of 80 pixels, end markers at 1,435 and 1,436", kWalk },
+          ReceptionEnd::Pause, "Complete bitmap: 143 rows of 80 pixels, end markers at 1,435 and 1,436", kWalk,
+          RunEnd::Complete, "" },
         { "line mode, cut short", TestKind::LineMode,
           [](RecordedConsole &t) {
               t.f.com.answerNext("ACK\r:");
@@ -260,7 +277,7 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
           ReceptionEnd::Pause,
           "Incomplete bitmap: 70 rows, the last with 32 of 80 pixels, no two end markers; reception stopped after 700 "
           "bytes: no byte for 75 ms",
-          kWalk },
+          kWalk, RunEnd::Incomplete, "bitmap incomplete: 700 bytes, no byte for 75 ms" },
         // The console runs its bitmap walk on any "TW" reply: the page says the walk did not start.
         { "line mode, refused", TestKind::LineMode,
           [](RecordedConsole &t) {
@@ -268,14 +285,48 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
               t.f.com.answerNext("ACK\r:");
               t.f.com.answerNext("NCK\r:");
           },
-          ReceptionEnd::Pause, "Not acknowledged: the reply starts with \"NCK\" 0D \":\", not \"ACK\"", kWalk },
+          ReceptionEnd::Pause, "Not acknowledged: the reply starts with \"NCK\" 0D \":\", not \"ACK\"", kWalk,
+          RunEnd::NotAcknowledged, "the camera did not acknowledge \"TW\"" },
         { "line mode, power mode refused", TestKind::LineMode, [](RecordedConsole &t) { t.f.com.answerNext("NCK\r:"); },
           ReceptionEnd::Unknown,
-          "Not requested: the camera did not acknowledge \"PM 1\" and \"LM 1\", so \"TW\" was not sent", kPlain },
+          "Not requested: the camera did not acknowledge \"PM 1\" and \"LM 1\", so \"TW\" was not sent", kPlain,
+          RunEnd::NotAcknowledged, "the camera did not acknowledge \"PM 1\" and \"LM 1\"" },
+        { "line mode, no camera", TestKind::LineMode, [](RecordedConsole &) {}, ReceptionEnd::Unknown,
+          "Not requested: the camera did not acknowledge \"PM 1\" and \"LM 1\", so \"TW\" was not sent", kPlain,
+          RunEnd::NotAnswered, "the camera did not answer \"PM 1\"" },
+        { "direct, no such port", TestKind::Direct,
+          [](RecordedConsole &t) {
+              t.f.com.failOpen = LinkError(LinkError::Cause::NoSuchDevice, "/dev/camera: No such file or directory");
+          },
+          ReceptionEnd::Unknown, "Not requested: the test ended before \"DF\" was sent (see the log)", kPlain,
+          RunEnd::PortUnusable, "!port missing: /dev/camera" },
         { "driver, whole", TestKind::Driver, [&](RecordedConsole &t) { t.f.driver.dumpBytes = dump; },
-          ReceptionEnd::Unknown, "Complete frame: 80 columns of 143 rows, end marker at 34,405", kWalk },
+          ReceptionEnd::Unknown, "Complete frame: 80 columns of 143 rows, end marker at 34,405", kWalk,
+          RunEnd::Complete, "" },
         { "driver, failed", TestKind::Driver, [](RecordedConsole &t) { t.f.driver.dumpResult = 0; },
-          ReceptionEnd::Unknown, "CAM_DumpFrame failed (returned 0); No frame: no frame start in 40,001 bytes", kWalk },
+          ReceptionEnd::Unknown, "CAM_DumpFrame failed (returned 0); No frame: no frame start in 40,001 bytes", kWalk,
+          RunEnd::DumpFailed, "CAM_DumpFrame failed" },
+        // What CAM_Init returns is not to be relied on: the library's own
+        // words say whether it could use its port, and the ping and the dump
+        // show that it could.
+        { "driver, CAM_Init's result ignored, an end marker and no frame", TestKind::Driver,
+          [](RecordedConsole &t) {
+              t.f.driver.initResult = 0;
+              t.f.driver.dumpBytes = "ACK\r" + Bytes({ 3 });
+          },
+          ReceptionEnd::Unknown, "No frame: no frame start in 40,001 bytes", kWalk, RunEnd::NothingDrawn,
+          "nothing drawn: the end marker came before a frame start" },
+        { "driver, the library's port is missing", TestKind::Driver,
+          [](RecordedConsole &t) {
+              t.f.driver.initResult = t.f.driver.pingResult = t.f.driver.dumpResult = 0;
+              t.f.driver.lastError = "/dev/ttyUSB0: No such file or directory";
+          },
+          ReceptionEnd::Unknown, "CAM_DumpFrame failed (returned 0); No frame: no frame start in 40,001 bytes", kWalk,
+          RunEnd::PortUnusable, "!port missing: /dev/ttyUSB0" },
+        { "driver, an entry missing", TestKind::Driver,
+          [](RecordedConsole &t) { t.f.driver.missingEntry = "CAM_DumpFrame"; }, ReceptionEnd::Unknown,
+          "Not requested: CAM_DumpFrame was not called (see the log)", kPlain, RunEnd::DriverUnusable,
+          "!driver library lacks an entry: undefined symbol: CAM_DumpFrame" },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -298,6 +349,14 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
         if (ShowsWalk(*record))
             summary = SummarizeReply(DecoderOf(c.test), record->reply);
         EXPECT_EQ(OutcomeLine(*record, summary ? &*summary : nullptr), c.firstLine);
+        EXPECT_EQ(record->end, c.ended);
+        const RunVerdict verdict = JudgeRun(*record);
+        const bool unreachable = c.verdict.starts_with('!');
+        EXPECT_EQ(verdict.reason, unreachable ? c.verdict.substr(1) : c.verdict);
+        EXPECT_EQ(verdict.result,
+                  c.verdict.empty() ? RunVerdict::Result::Passed
+                      : unreachable ? RunVerdict::Result::Unreachable
+                                    : RunVerdict::Result::Failed);
         if (c.end == ReceptionEnd::SizeLimit) {
             EXPECT_EQ(ReceptionEndText(*record), "the reception's size limit, with 4 bytes more waiting") << "the tail";
         }
