@@ -1,5 +1,6 @@
 #include "decode/line_mode_bitmap.h"
 
+#include "common/frame_geometry.h"
 #include "common/frame_markers.h"
 
 #include <cstddef>
@@ -7,7 +8,7 @@
 
 namespace {
 
-constexpr std::int64_t kRowPixels = 80;
+constexpr auto kRowPixels = static_cast<std::int64_t>(kBitmapRowPixels);
 
 } // namespace
 

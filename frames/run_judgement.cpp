@@ -1,5 +1,6 @@
 #include "frames/run_judgement.h"
 
+#include "common/frame_geometry.h"
 #include "frames/number_text.h"
 #include "frames/reception_figures.h"
 #include "link/send_command.h"
@@ -110,14 +111,14 @@ std::string FrameDumpOutcome(const FrameRecord &r, const ReplySummary *s)
 std::string LineModeOutcome(const FrameRecord &r, const ReplySummary &s)
 {
     if (s.end == WalkEnd::EndMarker)
-        return "Complete bitmap: " + Counted(s.rows, "row") + " of 80 pixels, end markers at " + Count(s.endOffset - 1)
-            + " and " + Count(s.endOffset);
+        return "Complete bitmap: " + Counted(s.rows, "row") + " of " + Count(kBitmapRowPixels)
+            + " pixels, end markers at " + Count(s.endOffset - 1) + " and " + Count(s.endOffset);
     if (s.markers.empty())
         return "No bitmap: no marker (170) in " + Counted(r.reply.size(), "byte") + "; reception stopped "
             + StoppedAfter(r, 0);
     std::string rows = Counted(s.rows, "row");
-    if (s.rows > 0 && s.lastRowPixels < 80)
-        rows += ", the last with " + Count(s.lastRowPixels) + " of 80 pixels";
+    if (s.rows > 0 && s.lastRowPixels < kBitmapRowPixels)
+        rows += ", the last with " + Count(s.lastRowPixels) + " of " + Count(kBitmapRowPixels) + " pixels";
     return "Incomplete bitmap: " + rows + ", no two end markers; reception stopped " + StoppedAfter(r, 0);
 }
 

@@ -3,7 +3,7 @@
 #include "cli/command_line.h"
 #include "frames/frame_compare.h"
 #include "frames/recorded_test.h"
-#include "frames/reply_file.h"
+#include "frames/atomic_file.h"
 #include "image/png_writers.h"
 #include "platform/console_platform.h"
 #include "platform/pixel_surface.h"
@@ -51,7 +51,7 @@ public:
     void reply(const FrameRecord &record, const std::string &path)
     {
         std::string error;
-        done(path, WriteReplyFile(path, record.reply, &error), error);
+        done(path, WriteFileAtomically(path, record.reply, &error), error);
     }
 
 private:

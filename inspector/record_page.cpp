@@ -1,7 +1,7 @@
 #include "inspector/record_page.h"
 
 #include "frames/number_text.h"
-#include "frames/reply_file.h"
+#include "frames/atomic_file.h"
 #include "frames/run_judgement.h"
 #include "inspector/frame_source.h"
 #include "inspector/frame_view.h"
@@ -391,7 +391,7 @@ bool RecordPage::saveReply(const QString &path, QString *error) const
     if (!m_record)
         return false;
     std::string reason;
-    if (WriteReplyFile(path.toStdString(), m_record->reply, &reason))
+    if (WriteFileAtomically(path.toStdString(), m_record->reply, &reason))
         return true;
     if (error)
         *error = QString::fromStdString(reason);

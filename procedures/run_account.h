@@ -102,8 +102,3 @@ struct RunAccount {
     // Takes the reads and the end of the request's reception.
     void noteReception(const PausedReception &reception);
 };
-
-// The bytes of a whole frame dump's reply: "ACK\r", a frame start, 80
-// columns of a column start and 143 pixels of three bytes, the end marker and
-// the prompt "\r:".
-inline constexpr std::size_t kWholeFrameDumpBytes = 4 + 1 + 80 * (1 + 143 * 3) + 1 + 2;

@@ -1,6 +1,6 @@
 #include "decode/frame_dump_decoder.h"
 #include "frames/reception_figures.h"
-#include "frames/reply_file.h"
+#include "frames/atomic_file.h"
 #include "frames/reply_walk.h"
 #include "frames/run_judgement.h"
 #include "frames/run_recorder.h"
@@ -578,20 +578,20 @@ TEST(ReceptionFiguresTest, RateAndLongestGap)
     EXPECT_EQ(oneRead.arrivalBytesPerSecond, 0.0);
 }
 
-TEST(ReplyFileTest, WritesTheBytesExactlyOrSaysWhyNot)
+TEST(AtomicFileTest, WritesTheBytesExactlyOrSaysWhyNot)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::string bytes = std::string("ACK\r\x01\x00\x02\xff", 8);
     const std::string path = dir.filePath("reply.bin").toStdString();
-    ASSERT_TRUE(WriteReplyFile(path, bytes));
+    ASSERT_TRUE(WriteFileAtomically(path, bytes));
     std::ifstream in(path, std::ios::binary);
     std::ostringstream read;
     read << in.rdbuf();
     EXPECT_EQ(read.str(), bytes);
 
     std::string error;
-    EXPECT_FALSE(WriteReplyFile(dir.filePath("missing/reply.bin").toStdString(), bytes, &error));
+    EXPECT_FALSE(WriteFileAtomically(dir.filePath("missing/reply.bin").toStdString(), bytes, &error));
     EXPECT_EQ(error, "No such file or directory");
 }
 
