@@ -108,7 +108,9 @@ CommandExchange CameraTests::exchange(const std::string &command, std::int16_t d
 {
     auto &p = m_platform;
     CommandExchange exchanged = ExchangeCommand({ p.com, p.sleeper, p.ticks, p.status, p.events }, command, delay);
-    m_account->bytesReceived += exchanged.reception.reply.size();
+    if (exchanged.sent)
+        m_account->commands.push_back(
+            { command, exchanged.sentAtMs, exchanged.reception.reply.size(), exchanged.acknowledged });
     if (exchanged.linkError)
         m_account->noteLinkError(exchanged.linkError->cause, exchanged.linkError->text);
     return exchanged;
@@ -299,11 +301,10 @@ WalkEnd CameraTests::LineModeFrame()
         ReceiveUntilPause(p.com, p.sleeper, p.ticks, sentAt, kLineModeCycleMs, kLineModeReceptionLimit, received);
     } catch (const LinkError &) {
         a.noteReception(received);
-        a.bytesReceived += received.reply.size();
+        a.commands.push_back({ "TW", sentAt, received.reply.size(), false });
         throw;
     }
     a.noteReception(received);
-    a.bytesReceived += received.reply.size();
     if (received.end == ReceptionEnd::SizeLimit)
         p.status.appendLine("Reception stopped: the camera did not pause");
 
@@ -322,6 +323,8 @@ WalkEnd CameraTests::LineModeFrame()
     const std::int64_t ms3 = p.ticks.ticksMs();
     a.walkEnd = walked;
     a.drewAny = drawn.drawn();
+    // The walk looks for the "ACK" anywhere in the reply.
+    a.commands.push_back({ "TW", sentAt, received.reply.size(), walked != WalkEnd::NoReply });
     if (walked != WalkEnd::NoReply)
         a.timings.push_back({ "Time to display frame", ms3 - ms2, displaySeconds, "s" });
     if (walked == WalkEnd::NoStart || walked == WalkEnd::CutShort)

@@ -50,7 +50,8 @@ struct RunAccount {
 
     // The link: whether the port was opened, the first link error the test
     // met (its cause and the link's words, and whether the port was open by
-    // then), every byte read (the replies before the request included).
+    // then), and every command sent: when (tick clock), the bytes of its
+    // reply and whether it was acknowledged.
     bool portOpened = false;
     struct LinkFault {
         LinkError::Cause cause = LinkError::Cause::Other;
@@ -58,7 +59,14 @@ struct RunAccount {
         bool afterOpen = false;
     };
     std::optional<LinkFault> linkFault;
-    std::size_t bytesReceived = 0;
+    struct SentCommand {
+        std::string command;
+        std::int64_t sentAtMs = 0;
+        std::size_t replyBytes = 0;
+        bool acknowledged = false;
+        bool operator==(const SentCommand &) const = default;
+    };
+    std::vector<SentCommand> commands;
     // The ping ("" sent): whether it was acknowledged; nullopt when not sent.
     std::optional<bool> pingAnswered;
     // The command whose reply ended the run (NotAnswered, NotAcknowledged).

@@ -203,12 +203,6 @@ protected:
     FakeStatusLog log;
 };
 
-TEST_F(FrameBuffer, SizesMatchTheDriverBuffer)
-{
-    static_assert(kFrameBufferSize == 40001);
-    static_assert(kLastScannedFrameBufferIndex == 34407);
-}
-
 TEST_F(FrameBuffer, DrawsTheFrameAndLogsCompletionWithoutLineBreak)
 {
     fill("ACK\r" + Bytes({ 1, 2, 10, 20, 30, 40, 50, 60, 3, 1, 70, 80, 90 }));

@@ -1,6 +1,6 @@
 #include "decode/frame_dump_decoder.h"
-#include "frames/reception_figures.h"
 #include "frames/atomic_file.h"
+#include "frames/reception_figures.h"
 #include "frames/reply_walk.h"
 #include "frames/run_judgement.h"
 #include "frames/run_recorder.h"
@@ -59,6 +59,9 @@ TEST_F(RecordedTestsTest, DirectDumpKeepsTheReplyItsReadsThePixelsUnclippedAndTh
     EXPECT_TRUE(record->requested);
     EXPECT_TRUE(record->decoded);
     EXPECT_TRUE(record->reply == dump) << "the ping's reply is not part of it";
+    EXPECT_EQ(
+        record->commands,
+        (std::vector<RunAccount::SentCommand> { { "", 1'000'100, 5, true }, { "DF", 1'000'150, dump.size(), true } }));
     // Every read is kept, in time order, and together they bring the reply
     // in the pieces it arrived in.
     std::vector<std::size_t> brought;
@@ -150,27 +153,6 @@ TEST_F(RecordedTestsTest, LineModeAndDriverRecordsAndOnlyTheLastRunOfEachIsKept)
     EXPECT_FALSE(cleared.at(2, 0));
     EXPECT_EQ(f.pic.at(2, 0), RecordingSurface::kBackground);
     EXPECT_EQ(cleared.at(2, 1), MakeColor(40, 50, 60));
-}
-
-TEST_F(RecordedTestsTest, RefusedDumpIsRecordedButNotDecoded)
-{
-    f.pic.usePixelUnits();
-    f.pic.setPixel(5, 5, kBlue); // the picture of an earlier test stays, but is not this run's
-    f.com.answerNext("ACK\r:");
-    f.com.answerNext("NCK\r" + Bytes({ 1, 2, 10, 20, 30, 3 }));
-    run(TestKind::Direct, [](CameraTests &t) { t.df_nomral_Click(); });
-    const auto record = recorder.last(TestKind::Direct);
-    ASSERT_TRUE(record);
-    EXPECT_TRUE(record->requested);
-    EXPECT_FALSE(record->decoded);
-    EXPECT_EQ(record->reply, "NCK\r" + Bytes({ 1, 2, 10, 20, 30, 3 }));
-    EXPECT_TRUE(record->pixels.empty());
-    EXPECT_EQ(record->logText.substr(0, 46), "Starting DF Test using direct connection (RGB)");
-
-    // Without a camera: nothing received, one read.
-    run(TestKind::Direct, [](CameraTests &t) { t.df_nomral_Click(); });
-    EXPECT_EQ(recorder.last(TestKind::Direct)->reads, (std::vector<ReceptionRead> { { 0, 0 } }));
-    EXPECT_FALSE(recorder.last(TestKind::Direct)->decoded);
 }
 
 // Each way a run can end: the account says why its reception stopped and
@@ -360,48 +342,15 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineVerdictAndReceptionEnd)
         if (c.end == ReceptionEnd::SizeLimit) {
             EXPECT_EQ(ReceptionEndText(*record), "the reception's size limit, with 4 bytes more waiting") << "the tail";
         }
+        if (!ShowsWalk(*record)) {
+            EXPECT_TRUE(record->pixels.empty()) << "nothing of an earlier picture is this run's";
+        }
         if (c.shown == Shown::NotDrawnWalk) {
             // The console drew nothing; the page and Save Frame As... show the replayed walk.
             EXPECT_TRUE(record->pixels.empty());
             EXPECT_EQ(ReplayedPixels(DecoderOf(c.test), record->reply).size(), 2 * summary->pixels);
         }
     }
-}
-
-// The first link error is kept once, with its cause and words: a failure to
-// open leaves the reception's end unknown, a failure while the reply arrives
-// also ends the reception, and its words are the ones the first line shows.
-TEST_F(RecordedTestsTest, TheFirstLinkErrorIsKeptOnceAndNamesAReceptionsEnd)
-{
-    f.com.failOpen = LinkError(LinkError::Cause::NoSuchDevice, "/dev/camera: No such file or directory");
-    run(TestKind::Direct, [](CameraTests &t) { t.df_nomral_Click(); });
-    auto record = recorder.last(TestKind::Direct);
-    ASSERT_TRUE(record);
-    ASSERT_TRUE(record->linkFault);
-    EXPECT_EQ(record->linkFault->cause, LinkError::Cause::NoSuchDevice);
-    EXPECT_EQ(record->linkFault->text, "/dev/camera: No such file or directory");
-    EXPECT_FALSE(record->linkFault->afterOpen);
-    EXPECT_EQ(record->receptionEnd, ReceptionEnd::Unknown);
-    EXPECT_EQ(record->bytesReceived, 0u);
-
-    f.com.failOpen.reset();
-    f.com.answerNext("ACK\r:");
-    f.time.onSleep = [this, sleeps = 0](std::int64_t) mutable {
-        if (f.com.written.empty() || f.com.written.back() != "DF\r")
-            return;
-        f.com.receive(++sleeps == 1 ? "ACK\r" : "more");
-        if (sleeps == 2)
-            f.com.failInput = LinkError(LinkError::Cause::ReadFailed, "/dev/camera: Input/output error");
-    };
-    run(TestKind::Direct, [](CameraTests &t) { t.df_nomral_Click(); });
-    record = recorder.last(TestKind::Direct);
-    ASSERT_TRUE(record);
-    ASSERT_TRUE(record->linkFault);
-    EXPECT_EQ(record->linkFault->cause, LinkError::Cause::ReadFailed);
-    EXPECT_EQ(record->linkFault->text, "/dev/camera: Input/output error");
-    EXPECT_TRUE(record->linkFault->afterOpen);
-    EXPECT_EQ(record->receptionEnd, ReceptionEnd::LinkError);
-    EXPECT_EQ(record->bytesReceived, 9u); // the ping's "ACK\r:" and the dump's "ACK\r"
 }
 
 // The wait before the first bytes stands apart from the rate while they
