@@ -4,7 +4,6 @@
 #include "frames/number_text.h"
 #include "frames/reception_figures.h"
 #include "link/send_command.h"
-#include "platform/picture_surface.h"
 #include "procedures/port_hint.h"
 
 #include <cmath>
@@ -122,17 +121,6 @@ std::string LineModeOutcome(const FrameRecord &r, const ReplySummary &s)
     return "Incomplete bitmap: " + rows + ", no two end markers; reception stopped " + StoppedAfter(r, 0);
 }
 
-class DrawnPixelsSurface final : public PictureSurface {
-public:
-    explicit DrawnPixelsSurface(DrawnPixels &pixels) : m_pixels(pixels) {}
-    void usePixelUnits() override {}
-    void clear() override { m_pixels.clear(); }
-    void setPixel(std::int64_t x, std::int64_t y, ColorValue color) override { m_pixels.paint(x, y, color); }
-
-private:
-    DrawnPixels &m_pixels;
-};
-
 } // namespace
 
 bool ShowsWalk(const FrameRecord &record)
@@ -235,15 +223,6 @@ std::vector<std::string> ReceptionLines(const FrameRecord &r, const ReplySummary
     if (!why.empty())
         lines.push_back("Ended: " + why + ".");
     return lines;
-}
-
-DrawnPixels ReplayedPixels(ReplyDecoder decoder, std::string_view bytes)
-{
-    DrawnPixels pixels;
-    DrawnPixelsSurface surface(pixels);
-    WalkObserver none;
-    ReplayDecoder(decoder, bytes, surface, none);
-    return pixels;
 }
 
 namespace {

@@ -50,6 +50,3 @@ std::string ReceptionEndText(const FrameRecord &record);
 // the first bytes, the rate while they arrived, the longest gap and why the
 // reception ended (for the driver test: the library's call as a whole).
 std::vector<std::string> ReceptionLines(const FrameRecord &record, const ReplySummary *summary);
-
-// The pixels the decoder draws from bytes, as the test would have drawn them.
-DrawnPixels ReplayedPixels(ReplyDecoder decoder, std::string_view bytes);

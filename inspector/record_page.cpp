@@ -1,7 +1,7 @@
 #include "inspector/record_page.h"
 
-#include "frames/number_text.h"
 #include "frames/atomic_file.h"
+#include "frames/number_text.h"
 #include "frames/run_judgement.h"
 #include "inspector/frame_source.h"
 #include "inspector/frame_view.h"
@@ -237,7 +237,7 @@ void RecordPage::showRecord(std::shared_ptr<const FrameRecord> record)
     if (ShowsWalk(r))
         m_walk = std::make_unique<ReplyWalk>(DecoderOf(r.test), r.reply);
     if (notDrawn)
-        m_pixels = std::make_shared<const DrawnPixels>(ReplayedPixels(DecoderOf(r.test), r.reply));
+        m_pixels = std::make_shared<const DrawnPixels>(m_walk->drawnPixels());
     else
         m_pixels = std::shared_ptr<const DrawnPixels>(m_record, &r.pixels);
 

@@ -348,7 +348,7 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineVerdictAndReceptionEnd)
         if (c.shown == Shown::NotDrawnWalk) {
             // The console drew nothing; the page and Save Frame As... show the replayed walk.
             EXPECT_TRUE(record->pixels.empty());
-            EXPECT_EQ(ReplayedPixels(DecoderOf(c.test), record->reply).size(), 2 * summary->pixels);
+            EXPECT_EQ(ReplyWalk(DecoderOf(c.test), record->reply).drawnPixels().size(), 2 * summary->pixels);
         }
     }
 }
