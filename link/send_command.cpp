@@ -62,5 +62,7 @@ CommandExchange ExchangeCommand(const CommandChannel &channel, const std::string
 std::string SendCommand(const CommandChannel &channel, const std::string &command, std::int16_t delay)
 {
     CommandExchange exchange = ExchangeCommand(channel, command, delay);
-    return exchange.acknowledged ? std::move(exchange.reception.reply) : kFailureMarker;
+    if (!exchange.acknowledged)
+        return kFailureMarker;
+    return std::move(exchange.reception.reply);
 }

@@ -119,7 +119,9 @@ CommandExchange CameraTests::exchange(const std::string &command, std::int16_t d
 std::string CameraTests::SendCommand(const std::string &command, std::int16_t delay)
 {
     CommandExchange exchanged = exchange(command, delay);
-    return exchanged.acknowledged ? std::move(exchanged.reception.reply) : kFailureMarker;
+    if (!exchanged.acknowledged)
+        return kFailureMarker;
+    return std::move(exchanged.reception.reply);
 }
 
 // Logs a timing as its label (the name and its separator) and number, and
