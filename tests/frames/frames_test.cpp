@@ -1,5 +1,6 @@
 #include "decode/frame_dump_decoder.h"
 #include "frames/atomic_file.h"
+#include "frames/frame_compare.h"
 #include "frames/reception_figures.h"
 #include "frames/reply_walk.h"
 #include "frames/run_judgement.h"
@@ -495,6 +496,77 @@ TEST(DrawnPixelsTest, TheLastPaintOfAPositionIsTheOneKept)
     EXPECT_EQ(pixels.size(), 2u);
     EXPECT_EQ(pixels.width(), 5);
     EXPECT_EQ(pixels.height(), 2);
+}
+
+// The one comparison of two frames, as the compare page, the summary and
+// --expect-frame count: camera pixels and surface pixels, one tolerance rule.
+TEST(FrameCompareTest, FramesDifferingInKCameraPixelsDifferIn2KSurfacePixels)
+{
+    std::string dump = "ACK\r" + Bytes({ 1 });
+    for (int column = 0; column < 80; ++column) {
+        dump += Bytes({ 2 });
+        for (int row = 0; row < 143; ++row)
+            dump += Bytes({ 16 + column, 16 + row, 128 });
+    }
+    dump += Bytes({ 3 }) + "\r:";
+    const auto drawn = [](const std::string &reply) {
+        RecordingSurface pic;
+        FakeEventPump events;
+        DecodeFrameStream(reply, pic, events);
+        DrawnPixels pixels;
+        for (const RecordingSurface::Pixel &p : pic.calls)
+            pixels.paint(p.x, p.y, p.color);
+        return pixels;
+    };
+    std::string changed = dump;
+    for (std::size_t pixel : { 0, 500, 11439 }) // a blue byte each: the markers stay
+        changed[4 + 1 + 1 + (pixel / 143) * 430 + (pixel % 143) * 3 + 2] = 7;
+    const DrawnPixels a = drawn(dump);
+    EXPECT_EQ(a.width(), 162);
+    EXPECT_EQ(a.height(), 143);
+    constexpr auto kWide = CameraPixelShape::TwoWide;
+    EXPECT_EQ(CompareFrames(a, drawn(dump), kWide).surface.differing, 0u);
+    // Over camera pixels: each counts once, and the list gives its camera
+    // column and row and its color in each frame, row by row, up to its limit.
+    const FrameComparison camera = CompareFrames(a, drawn(changed), kWide, 0, 10);
+    EXPECT_EQ(camera.surface.differing, 6u) << "a frame differing only in blue differs";
+    EXPECT_EQ(camera.surface.compared, 2u * 80u * 143u);
+    EXPECT_EQ(camera.camera.differing, 3u);
+    EXPECT_EQ(camera.camera.compared, 80u * 143u);
+    EXPECT_EQ(DifferingPixelsText(camera), "3 camera pixels (6 surface pixels)");
+    const auto differs = [](std::int32_t column, std::int32_t row) {
+        return CameraPixelDifference {
+            column, row, 2 + 2 * column, row, MakeColor(16 + column, 16 + row, 128), MakeColor(16 + column, 16 + row, 7)
+        };
+    };
+    EXPECT_EQ(camera.listed, (std::vector { differs(0, 0), differs(3, 71), differs(79, 142) }))
+        << "pixel 500 is column 3, row 71; listed row by row";
+    EXPECT_EQ(CompareFrames(a, drawn(changed), kWide, 0, 1).listed.size(), 1u);
+    // The tolerance applies to red, green and blue alike.
+    EXPECT_EQ(CompareFrames(a, drawn(changed), kWide, 120).camera.differing, 3u) << "128 - 7 is 121";
+    EXPECT_EQ(CompareFrames(a, drawn(changed), kWide, 121).camera.differing, 0u);
+
+    // A frame cut one column short: its 143 camera pixels are drawn in one only.
+    const DrawnPixels short_ = drawn(dump.substr(0, dump.size() - 3 - 430) + Bytes({ 3 }) + "\r:");
+    const FrameComparison cut = CompareFrames(a, short_, kWide, 255, 200);
+    EXPECT_EQ(cut.surface.differing, 2u * 143u) << "no tolerance covers a pixel drawn in one only";
+    EXPECT_EQ(cut.camera.differing, 143u);
+    EXPECT_EQ(cut.listed.front().column, 79);
+    EXPECT_FALSE(cut.listed.front().inSecond);
+
+    // A pixel drawn before the first column start (x 0 and 1) stands before
+    // camera column 0; one drawn on its right half only counts once. In line
+    // mode a camera pixel is two surface pixels high.
+    DrawnPixels early;
+    early.paint(0, 0, kBlue);
+    early.paint(1, 0, kBlue);
+    early.paint(5, 0, kBlue);
+    const FrameComparison alone = CompareFrames(early, DrawnPixels {}, kWide, 0, 10);
+    EXPECT_EQ(alone.camera.differing, 2u);
+    EXPECT_EQ(alone.listed,
+              (std::vector<CameraPixelDifference> { { -1, 0, 0, 0, kBlue, std::nullopt },
+                                                    { 1, 0, 4, 0, kBlue, std::nullopt } }));
+    EXPECT_EQ(CompareFrames(early, DrawnPixels {}, CameraPixelShape::TwoHigh).camera.differing, 3u);
 }
 
 TEST(ReceptionFiguresTest, RateAndLongestGap)
