@@ -1,9 +1,9 @@
 #include "headless_runner.h"
 
 #include "cli/command_line.h"
+#include "frames/atomic_file.h"
 #include "frames/frame_compare.h"
 #include "frames/recorded_test.h"
-#include "frames/atomic_file.h"
 #include "image/png_writers.h"
 #include "platform/console_platform.h"
 #include "platform/pixel_surface.h"
