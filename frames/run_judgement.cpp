@@ -312,7 +312,7 @@ RunVerdict VerdictOf(const FrameRecord &r)
     case RunEnd::PortUnusable:
         return PortVerdict(r);
     case RunEnd::DriverUnusable:
-        if (r.driverLoadError.find("undefined symbol") != std::string::npos)
+        if (r.driverEntryMissing)
             return Failed("driver library lacks an entry: " + r.driverLoadError, RunVerdict::Result::Unreachable);
         return Failed("driver library could not be loaded: " + r.driverLoadError, RunVerdict::Result::Unreachable);
     case RunEnd::LinkLost:

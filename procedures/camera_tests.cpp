@@ -415,6 +415,7 @@ void CameraTests::df_dll_Click()
     } catch (const DriverError &error) {
         m_outcome = TestOutcome::Stopped;
         a.driverLoadError = error.what();
+        a.driverEntryMissing = error.kind() == DriverError::Kind::EntryMissing;
         if (lineOpen)
             p.status.appendLine(""); // the error gets a line of its own
         p.status.appendLine(std::string("Driver library error: ") + error.what());

@@ -102,6 +102,7 @@ struct RunAccount {
     std::string driverErrorText;
     std::optional<DriverEntry> driverErrorAfter;
     std::string driverLoadError;
+    bool driverEntryMissing = false; // the library loaded, but lacks an entry
 
     std::vector<RunTiming> timings;
 
