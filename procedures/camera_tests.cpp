@@ -72,9 +72,9 @@ private:
     bool m_closed = false;
 };
 
-// Notes whether the buffer decoder drew a pixel since the last frame start
-// (which clears the surface): an end marker met before any frame start ends
-// the scan with nothing drawn.
+// Notes whether a decoder drew a pixel of the last frame it started (the
+// buffer decoder clears the surface at a frame start): an end marker met
+// before any frame start ends the scan with nothing drawn.
 class FrameDrawnObserver final : public WalkObserver {
 public:
     void markerMet(std::size_t, unsigned char marker, bool) override
@@ -224,7 +224,9 @@ void CameraTests::df_nomral_Click()
             p.pic.usePixelUnits();
             p.pic.clear();
             a.decoded = true;
-            a.walkEnd = DecodeFrameStream(dump->reception.reply, p.pic, p.events);
+            FrameDrawnObserver drawn;
+            a.walkEnd = DecodeFrameStream(dump->reception.reply, p.pic, p.events, &drawn);
+            a.drewAny = drawn.drawn();
             frameComplete = FrameComplete(*a.walkEnd);
             end = p.ticks.ticksMs();
         } else {
@@ -240,7 +242,7 @@ void CameraTests::df_nomral_Click()
     else if (a.linkFault)
         a.end = FailedOnTheLink(a);
     else if (!a.decoded)
-        a.end = UnansweredOrRefused(a, *dump);
+        a.end = dump ? UnansweredOrRefused(a, *dump) : RunEnd::NotAnswered;
     else
         a.end = a.receptionEnd == ReceptionEnd::SizeLimit ? RunEnd::NeverPaused : RunEnd::Incomplete;
 }
