@@ -238,19 +238,6 @@ std::string UnknownOptionText(const QStringList &arguments, const QString &name)
 
 } // namespace
 
-std::string_view TestName(TestKind test)
-{
-    switch (test) {
-    case TestKind::Direct:
-        return "normal";
-    case TestKind::Driver:
-        return "dll";
-    case TestKind::LineMode:
-        return "binary";
-    }
-    return {};
-}
-
 ParsedCommandLine ParseCommandLine(const QStringList &arguments)
 {
     const Options options;

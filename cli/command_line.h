@@ -14,9 +14,6 @@
 // that help, version, the port listing, usage errors and headless runs need
 // no display.
 
-// A test by the name --run takes: normal, binary or dll.
-std::string_view TestName(TestKind test);
-
 struct CommandLine {
     enum class Action { Window, Help, Version, ListPorts, CheckPort, Run };
 

@@ -1,5 +1,6 @@
 #include "decode/line_mode_bitmap.h"
 
+#include "common/frame_geometry.h"
 #include "common/frame_markers.h"
 
 #include <cstddef>
@@ -7,7 +8,7 @@
 
 namespace {
 
-constexpr std::int64_t kRowPixels = 80;
+constexpr auto kRowPixels = static_cast<std::int64_t>(kBitmapRowPixels);
 
 } // namespace
 
@@ -25,7 +26,7 @@ std::string GetBinary(int value)
 }
 
 WalkEnd DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLog &log, SecondsClock &clock,
-                           WalkObserver *observer)
+                           WalkObserver *observer, std::int64_t *displaySeconds)
 {
     pic.usePixelUnits();
 
@@ -91,6 +92,9 @@ WalkEnd DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLo
         observer->walkEnded(index, end);
 
     const SecondsReading t3 = clock.now();
-    log.appendLine("Time to display frame: " + std::to_string(SecondsBetween(t2, t3)));
+    const std::int64_t seconds = SecondsBetween(t2, t3);
+    log.appendLine("Time to display frame: " + std::to_string(seconds));
+    if (displaySeconds)
+        *displaySeconds = seconds;
     return end;
 }

@@ -31,6 +31,7 @@ std::string GetBinary(int value);
 // EndMarker when the walk met two adjacent markers (a second marker that is
 // the reply's last character counts, although it is not examined), CutShort
 // when it ran to the end after the first marker, NoStart without a marker.
-// observer, when given, is told every step (see WalkObserver).
+// observer, when given, is told every step (see WalkObserver);
+// displaySeconds, when given, receives the drawing time logged.
 WalkEnd DrawLineModeBitmap(std::string_view reply, PictureSurface &pic, StatusLog &log, SecondsClock &clock,
-                           WalkObserver *observer = nullptr);
+                           WalkObserver *observer = nullptr, std::int64_t *displaySeconds = nullptr);

@@ -11,7 +11,13 @@
 // text is the loader's own.
 class DriverError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    enum class Kind { NotLoaded, EntryMissing };
+
+    DriverError(Kind kind, const std::string &text) : std::runtime_error(text), m_kind(kind) {}
+    Kind kind() const { return m_kind; }
+
+private:
+    Kind m_kind;
 };
 
 // The four entries of the camera driver library as the console calls them.

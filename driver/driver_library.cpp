@@ -58,14 +58,14 @@ void *DriverLibrary::entry(const char *name, void *&cache)
         m_handle = dlopen(m_path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!m_handle) {
             const char *text = dlerror();
-            throw DriverError(text ? text : "cannot load " + m_path);
+            throw DriverError(DriverError::Kind::NotLoaded, text ? text : "cannot load " + m_path);
         }
     }
     dlerror();
     void *address = dlsym(m_handle, name);
     if (!address) {
         const char *text = dlerror();
-        throw DriverError(text ? text : std::string("undefined symbol: ") + name);
+        throw DriverError(DriverError::Kind::EntryMissing, text ? text : std::string("undefined symbol: ") + name);
     }
     cache = address;
     return address;

@@ -1,5 +1,10 @@
 #include "frames/frame_compare.h"
 
+#include "frames/number_text.h"
+
+#include <cstdlib>
+#include <set>
+
 namespace {
 
 bool Before(const DrawnPixel &a, const DrawnPixel &b)
@@ -30,65 +35,77 @@ template <typename Visit> void Merge(const DrawnPixels &first, const DrawnPixels
     }
 }
 
+bool Within(ColorValue a, ColorValue b, int tolerance)
+{
+    const auto apart = [](unsigned x, unsigned y) { return std::abs(static_cast<int>(x) - static_cast<int>(y)); };
+    return apart(RedOf(a), RedOf(b)) <= tolerance && apart(GreenOf(a), GreenOf(b)) <= tolerance
+        && apart(BlueOf(a), BlueOf(b)) <= tolerance;
+}
+
+// The first surface pixel of a camera pixel.
+std::pair<std::int64_t, std::int64_t> FirstSurfacePixel(const CameraPixel &pixel, CameraPixelShape shape)
+{
+    if (shape == CameraPixelShape::TwoWide)
+        return { 2 + 2 * pixel.column, pixel.row };
+    return { pixel.column, 2 * pixel.row };
+}
+
+std::string Counted(std::size_t count, const char *thing)
+{
+    return Count(count) + " " + thing + (count == 1 ? "" : "s");
+}
+
 } // namespace
 
-FrameDifference CompareFrames(const DrawnPixels &first, const DrawnPixels &second)
+CameraPixelShape ShapeOf(TestKind test)
 {
-    FrameDifference difference;
-    Merge(first, second, [&](std::int32_t, std::int32_t, const ColorValue *inFirst, const ColorValue *inSecond) {
-        ++difference.compared;
-        if (!inFirst || !inSecond || *inFirst != *inSecond)
-            ++difference.differing;
-    });
-    return difference;
+    return test == TestKind::LineMode ? CameraPixelShape::TwoHigh : CameraPixelShape::TwoWide;
 }
 
-void ForEachDrawnInEither(const DrawnPixels &first, const DrawnPixels &second,
-                          const std::function<void(std::int32_t x, std::int32_t y, const ColorValue *inFirst,
-                                                   const ColorValue *inSecond)> &visit)
+CameraPixel CameraPixelAt(std::int32_t x, std::int32_t y, CameraPixelShape shape)
 {
-    Merge(first, second, visit);
+    if (shape == CameraPixelShape::TwoWide) {
+        const std::int64_t fromFirst = static_cast<std::int64_t>(x) - 2;
+        return { fromFirst >= 0 ? fromFirst / 2 : (fromFirst - 1) / 2, y };
+    }
+    return { x, y / 2 };
 }
 
-CameraPixelComparison CompareCameraPixels(const DrawnPixels &first, const DrawnPixels &second, std::size_t listLimit)
+FrameComparison CompareFrames(const DrawnPixels &first, const DrawnPixels &second, CameraPixelShape shape,
+                              int tolerance, std::size_t listLimit)
 {
-    CameraPixelComparison result;
-    bool open = false; // a camera pixel is being gathered
-    bool differs = false;
-    CameraPixelDifference current;
-    const auto flush = [&] {
-        if (!open)
-            return;
-        ++result.compared;
-        if (differs) {
-            ++result.differing;
-            if (result.listed.size() < listLimit)
-                result.listed.push_back(current);
-        }
-        open = false;
-    };
+    FrameComparison result;
+    std::set<CameraPixel> drawn;
+    std::set<CameraPixel> differing;
     Merge(first, second, [&](std::int32_t x, std::int32_t y, const ColorValue *inFirst, const ColorValue *inSecond) {
         ++result.surface.compared;
-        const bool surfaceDiffers = !inFirst || !inSecond || *inFirst != *inSecond;
-        if (surfaceDiffers)
-            ++result.surface.differing;
-        const std::int32_t left = x - x % 2;
-        if (!open || current.row != y || current.x != left) {
-            flush();
-            open = true;
-            differs = false;
-            current = {};
-            current.column = left / 2 - 1;
-            current.row = y;
-            current.x = left;
-        }
-        differs = differs || surfaceDiffers;
-        // The left surface pixel's color stands for the camera pixel; the right one's where the left is missing.
-        if (inFirst && (!current.inFirst || x == left))
-            current.inFirst = *inFirst;
-        if (inSecond && (!current.inSecond || x == left))
-            current.inSecond = *inSecond;
+        const CameraPixel pixel = CameraPixelAt(x, y, shape);
+        drawn.insert(pixel);
+        if (inFirst && inSecond && Within(*inFirst, *inSecond, tolerance))
+            return;
+        ++result.surface.differing;
+        if (!differing.insert(pixel).second || result.listed.size() >= listLimit)
+            return;
+        // The camera pixel's first surface pixel stands for it; the other one where that is not drawn.
+        const auto [x0, y0] = FirstSurfacePixel(pixel, shape);
+        CameraPixelDifference listed {
+            pixel.column,     pixel.row,        static_cast<std::int32_t>(x0), static_cast<std::int32_t>(y0),
+            first.at(x0, y0), second.at(x0, y0)
+        };
+        if (!listed.inFirst && inFirst)
+            listed.inFirst = *inFirst;
+        if (!listed.inSecond && inSecond)
+            listed.inSecond = *inSecond;
+        result.listed.push_back(listed);
     });
-    flush();
+    result.camera = { differing.size(), drawn.size() };
     return result;
+}
+
+std::string DifferingPixelsText(const FrameComparison &comparison)
+{
+    std::string text = Counted(comparison.camera.differing, "camera pixel");
+    if (comparison.surface.differing != comparison.camera.differing)
+        text += " (" + Counted(comparison.surface.differing, "surface pixel") + ")";
+    return text;
 }

@@ -28,10 +28,11 @@ RecordedTestResult RunRecordedTest(RunRecorder &recorder, TestKind test, const C
 {
     const std::string source = test == TestKind::Driver ? driverSource : PortDevicePath(CameraTests::kCameraPort);
     RecordedRun recorded(recorder, test, platform, source);
-    CameraTests tests(recorded.platform());
+    CameraTests tests(recorded.platform(), &recorded.account());
     try {
         RunTest(tests, test);
     } catch (const TestCancelled &) {
+        recorded.account().end = RunEnd::Cancelled;
         return { TestOutcome::Failed, true };
     }
     return { tests.lastOutcome(), false };

@@ -1,6 +1,7 @@
 #include "frames/reply_summary.h"
 #include "platform/null_platform.h"
 
+#include "common/frame_geometry.h"
 #include "common/frame_markers.h"
 #include "decode/frame_dump_decoder.h"
 #include "decode/line_mode_bitmap.h"
@@ -13,7 +14,6 @@
 
 namespace {
 
-constexpr std::size_t kBitmapRowPixels = 80;
 // How many markers or frames the description lists one by one.
 constexpr std::size_t kListedRuns = 12;
 
@@ -139,7 +139,7 @@ void DescribeLineMode(const ReplySummary &s, std::vector<std::string> &lines)
     }
     std::string rows = "Rows: " + Count(s.rows);
     if (s.rows > 0 && s.lastRowPixels < kBitmapRowPixels)
-        rows += ", the last with " + Count(s.lastRowPixels) + " of 80 pixels";
+        rows += ", the last with " + Count(s.lastRowPixels) + " of " + Count(kBitmapRowPixels) + " pixels";
     lines.push_back(rows + "; pixels drawn: " + Count(s.pixels) + " (" + Count(2 * s.pixels) + " surface pixels).");
 }
 

@@ -101,6 +101,17 @@ std::pair<std::int64_t, std::int64_t> ReplyWalk::secondSurfacePixel(const WalkPi
     return { pixel.x + 1, pixel.y };
 }
 
+DrawnPixels ReplyWalk::drawnPixels() const
+{
+    DrawnPixels pixels;
+    for (const WalkPixel &p : m_pixels) {
+        const auto [x2, y2] = secondSurfacePixel(p);
+        pixels.paint(p.x, p.y, p.color);
+        pixels.paint(x2, y2, p.color);
+    }
+    return pixels;
+}
+
 void ReplyWalk::buildSurfaceIndex() const
 {
     m_bySurfaceBuilt = true;

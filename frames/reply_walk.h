@@ -1,5 +1,6 @@
 #pragma once
 
+#include "frames/drawn_pixels.h"
 #include "frames/reply_summary.h"
 
 #include <cstddef>
@@ -41,6 +42,9 @@ public:
     // The second surface pixel a camera pixel was painted on (the first is
     // at its x, y).
     std::pair<std::int64_t, std::int64_t> secondSurfacePixel(const WalkPixel &pixel) const;
+    // The pixels the walk leaves on the picture, as the test would have
+    // drawn them (shown for a reply a link error cut, which it did not draw).
+    DrawnPixels drawnPixels() const;
 
     // Where a camera pixel stands in the camera's image: its column (counted
     // by the column starts met since its frame start; -1 before the first)

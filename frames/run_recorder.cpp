@@ -43,12 +43,8 @@ RecordedRun::RecordedRun(RunRecorder &recorder, TestKind test, const ConsolePlat
       m_record(NewRecord(test, std::move(source))),
       m_status(platform.status, *m_record),
       m_pic(platform.pic, *m_record),
-      m_com(platform.com, platform.ticks, *m_record),
-      m_sleeper(platform.sleeper, m_com),
-      m_driver(platform.driver, platform.ticks, *m_record),
-      m_seconds(platform.seconds, platform.ticks, *m_record),
-      m_platform { m_status,  m_pic,           m_com,           m_sleeper, platform.ticks,
-                   m_seconds, platform.events, platform.errors, m_driver,  platform.advisor }
+      m_platform { m_status,         m_pic,           platform.com,    platform.sleeper, platform.ticks,
+                   platform.seconds, platform.events, platform.errors, platform.driver,  platform.advisor }
 {
     m_record->pixels.makeRoomForAFrame();
     m_recorder.begin(test);
@@ -56,6 +52,5 @@ RecordedRun::RecordedRun(RunRecorder &recorder, TestKind test, const ConsolePlat
 
 RecordedRun::~RecordedRun()
 {
-    m_record->timings = TimingsIn(m_record->logText);
     m_recorder.keep(std::move(m_record));
 }

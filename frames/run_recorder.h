@@ -16,7 +16,7 @@
 //   RunRecorder recorder;
 //   {
 //       RecordedRun run(recorder, TestKind::Direct, platform, PortDevicePath(1));
-//       CameraTests(run.platform()).df_nomral_Click();
+//       CameraTests(run.platform(), &run.account()).df_nomral_Click();
 //   } // the record is kept here, however the test ended
 //   std::shared_ptr<const FrameRecord> direct = recorder.last(TestKind::Direct);
 class RunRecorder {
@@ -38,10 +38,10 @@ private:
     std::array<std::shared_ptr<const FrameRecord>, kAllTests.size()> m_last;
 };
 
-// One recorded run: a platform whose link, surface, driver and log record
-// into a new FrameRecord while forwarding to the given ones. When the run
-// object goes (the test ended, or left by an exception), the record is
-// finished and kept by the recorder as its test's last.
+// One recorded run: a new FrameRecord, whose account the test keeps, and a
+// platform whose surface and log record into it while forwarding to the
+// given ones. When the run object goes (the test ended, or left by an
+// exception), the record is kept by the recorder as its test's last.
 class RecordedRun {
 public:
     RecordedRun(RunRecorder &recorder, TestKind test, const ConsolePlatform &platform, std::string source);
@@ -51,6 +51,8 @@ public:
 
     // The platform to run the test on.
     ConsolePlatform &platform() { return m_platform; }
+    // The account for the test to keep.
+    RunAccount &account() { return *m_record; }
     // The record as made so far.
     const FrameRecord &record() const { return *m_record; }
 
@@ -59,9 +61,5 @@ private:
     std::shared_ptr<FrameRecord> m_record;
     RecordingStatusLog m_status;
     RecordingPictureSurface m_pic;
-    RecordingSerialLink m_com;
-    RecordingSleeper m_sleeper;
-    RecordingCameraDriver m_driver;
-    RecordingSecondsClock m_seconds;
     ConsolePlatform m_platform;
 };

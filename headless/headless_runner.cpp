@@ -1,9 +1,9 @@
 #include "headless_runner.h"
 
 #include "cli/command_line.h"
+#include "frames/atomic_file.h"
 #include "frames/frame_compare.h"
 #include "frames/recorded_test.h"
-#include "frames/reply_file.h"
 #include "image/png_writers.h"
 #include "platform/console_platform.h"
 #include "platform/pixel_surface.h"
@@ -52,7 +52,7 @@ public:
     void reply(const FrameRecord &record, const std::string &path)
     {
         std::string error;
-        done(path, WriteReplyFile(path, record.reply, &error), error);
+        done(path, WriteFileAtomically(path, record.reply, &error), error);
     }
 
 private:
@@ -107,19 +107,16 @@ int HeadlessRunner::run(const RunRequest &request)
                 break;
             }
             const RecordedTestResult result = RunRecordedTest(recorder, test, platform, m_driverPath);
-            const TestOutcome outcome = result.outcome;
             interrupted = result.cancelled; // the test closed its port on the way out
             log.end();
             const auto record = recorder.last(test);
             if (interrupted) {
                 journal.runStopped(round, *record, std::chrono::system_clock::now());
+                summary.addStopped(std::string(TestName(test)));
                 break;
             }
-            const bool passed = journal.runEnded(round, outcome, *record, std::chrono::system_clock::now());
-            std::vector<LoggedTiming> timings;
-            for (const TimingMs &timing : TimingsInMs(*record))
-                timings.push_back({ timing.label, timing.ms, "ms" });
-            summary.add(std::string(TestName(test)), passed, timings);
+            const bool passed = journal.runEnded(round, *record, std::chrono::system_clock::now());
+            summary.add(std::string(TestName(test)), passed, record->timings);
         }
         if (!interrupted && afterRound)
             afterRound(round);
@@ -128,7 +125,7 @@ int HeadlessRunner::run(const RunRequest &request)
     const auto direct = recorder.last(TestKind::Direct);
     const auto driver = recorder.last(TestKind::Driver);
     if (Contains(request.tests, TestKind::Direct) && Contains(request.tests, TestKind::Driver) && direct && driver)
-        summary.setDifferingPixels(static_cast<std::int64_t>(CompareFrames(direct->pixels, driver->pixels).differing));
+        summary.setComparison(CompareFrames(direct->pixels, driver->pixels, CameraPixelShape::TwoWide));
 
     // A signal that came during a stretch without event processing (the
     // driver test has none) is acted on here, when that test has ended.

@@ -27,13 +27,6 @@ struct RunRequest {
     RunReport reportHeader; // the console, port and driver, for the reports
 };
 
-// Exit statuses of a run without a window (exit_status.h; a stop by signal
-// returns 128 + the signal's number, and the caller then raises it).
-inline constexpr int kAllSucceededStatus = 0;
-inline constexpr int kTestFailedStatus = 1;
-inline constexpr int kStoppedByErrorStatus = 3;
-inline constexpr int kOutputFailedStatus = 4;
-
 // Runs the console's own test procedures without a window: the same tests,
 // through the same platform seam and the same run records as the window,
 // with the status log written to out as the window's log reads, the

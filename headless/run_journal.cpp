@@ -18,12 +18,31 @@ std::string LogLines(const std::string &logText)
     return lines;
 }
 
-// The driver fills a zeroed buffer of fixed size: what it received ends
-// with the last byte that is not zero.
-std::size_t DriverBytesFilled(const std::string &buffer)
+ExitCause CauseOf(const RunVerdict &verdict)
 {
-    const std::size_t last = buffer.find_last_not_of('\0');
-    return last == std::string::npos ? 0 : last + 1;
+    switch (verdict.result) {
+    case RunVerdict::Result::Passed:
+        return ExitCause::AllSucceeded;
+    case RunVerdict::Result::Unreachable:
+        return ExitCause::Unreachable;
+    case RunVerdict::Result::Failed:
+        break;
+    }
+    return ExitCause::CameraFailed;
+}
+
+// Fails a run that passed when its frame differs from the expected one by
+// more than maxDiffering camera pixels.
+void JudgeAgainstExpected(RunVerdict &verdict, const FrameComparison &mismatch, std::size_t maxDiffering)
+{
+    if (!verdict.passed() || mismatch.camera.differing <= maxDiffering)
+        return;
+    std::string reason = "frame differs from the expected one in " + DifferingPixelsText(mismatch);
+    if (!mismatch.listed.empty())
+        reason += ", the first at column " + std::to_string(mismatch.listed.front().column) + ", row "
+            + std::to_string(mismatch.listed.front().row);
+    verdict.result = RunVerdict::Result::Failed;
+    verdict.reason = reason;
 }
 
 } // namespace
@@ -54,25 +73,22 @@ ReportedRun RunJournal::reported(int round, const FrameRecord &record, std::chro
     run.round = round;
     run.start = record.startedAt;
     run.durationMs = std::chrono::duration_cast<std::chrono::milliseconds>(end - record.startedAt).count();
-    run.timings = TimingsInMs(record);
-    run.bytesReceived = record.test == TestKind::Driver ? DriverBytesFilled(record.reply) : record.bytesReceived;
+    run.timings = record.timings;
+    run.bytesReceived = record.test == TestKind::Driver ? record.driverBytesFilled : record.reply.size();
     run.pixelsDrawn = record.pixels.size();
     run.log = LogLines(record.logText);
     return run;
 }
 
-bool RunJournal::runEnded(int round, TestOutcome outcome, const FrameRecord &record,
-                          std::chrono::system_clock::time_point end)
+bool RunJournal::runEnded(int round, const FrameRecord &record, std::chrono::system_clock::time_point end)
 {
     ReportedRun run = reported(round, record, end);
-    run.verdict = JudgeRun(record, outcome);
+    run.verdict = JudgeRun(record);
     if (m_expected) {
-        run.mismatch = CompareWithExpected(record.pixels, m_expected->pixels, m_expected->tolerance,
-                                           record.test == TestKind::LineMode ? CameraPixelShape::TwoHigh
-                                                                             : CameraPixelShape::TwoWide);
+        run.mismatch = CompareFrames(record.pixels, m_expected->pixels, ShapeOf(record.test), m_expected->tolerance);
         JudgeAgainstExpected(run.verdict, *run.mismatch, static_cast<std::size_t>(m_expected->maxDiffering));
     }
-    m_status.note(run.verdict.cause);
+    m_status.note(CauseOf(run.verdict));
     const std::string line = VerdictLine(run.test, round, m_report.rounds, run.verdict) + "\n";
     std::fputs(line.c_str(), m_out);
     std::fflush(m_out);

@@ -4,7 +4,6 @@
 #include "frames/frame_record.h"
 #include "headless/exit_status.h"
 #include "headless/run_report.h"
-#include "procedures/test_outcome.h"
 
 #include <chrono>
 #include <cstdio>
@@ -28,7 +27,7 @@ public:
 
     // A run ended (not stopped by a signal); prints its verdict line and
     // returns whether it passed.
-    bool runEnded(int round, TestOutcome outcome, const FrameRecord &record, std::chrono::system_clock::time_point end);
+    bool runEnded(int round, const FrameRecord &record, std::chrono::system_clock::time_point end);
     // A run a signal stopped before it ended; record is what it left.
     void runStopped(int round, const FrameRecord &record, std::chrono::system_clock::time_point end);
     // A file saved from the last run.

@@ -1,12 +1,25 @@
 #include "run_report.h"
 
-#include "json_writer.h"
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QXmlStreamWriter>
 
 #include <cstdio>
 #include <ctime>
 #include <map>
 
 namespace {
+
+QString Text(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QJsonValue Number(std::size_t n)
+{
+    return static_cast<qint64>(n);
+}
 
 std::string ColorText(ColorValue color)
 {
@@ -19,74 +32,67 @@ std::string Outcome(const ReportedRun &run)
 {
     if (run.stopped)
         return "stopped";
-    switch (run.verdict.cause) {
-    case ExitCause::AllSucceeded:
+    switch (run.verdict.result) {
+    case RunVerdict::Result::Passed:
         return "passed";
-    case ExitCause::Unreachable:
+    case RunVerdict::Result::Unreachable:
         return "unreachable";
-    default:
-        return "failed";
+    case RunVerdict::Result::Failed:
+        break;
     }
+    return "failed";
 }
 
-std::int64_t Int(std::size_t n)
+QJsonValue Mismatch(const std::optional<FrameComparison> &mismatch)
 {
-    return static_cast<std::int64_t>(n);
+    if (!mismatch)
+        return QJsonValue::Null;
+    QJsonArray listed;
+    for (const CameraPixelDifference &pixel : mismatch->listed) {
+        listed.append(QJsonObject {
+            { "column", static_cast<qint64>(pixel.column) },
+            { "row", static_cast<qint64>(pixel.row) },
+            { "x", pixel.x },
+            { "y", pixel.y },
+            { "expected", pixel.inSecond ? QJsonValue(Text(ColorText(*pixel.inSecond))) : QJsonValue::Null },
+            { "drawn", pixel.inFirst ? QJsonValue(Text(ColorText(*pixel.inFirst))) : QJsonValue::Null },
+        });
+    }
+    return QJsonObject {
+        { "cameraPixels", Number(mismatch->camera.differing) },
+        { "surfacePixels", Number(mismatch->surface.differing) },
+        { "listed", listed },
+    };
 }
 
-void WriteMismatch(JsonWriter &json, const std::optional<FrameMismatch> &mismatch)
+QJsonObject Run(const ReportedRun &run)
 {
-    if (!mismatch) {
-        json.null();
-        return;
+    QJsonArray timings;
+    for (const RunTiming &timing : run.timings) {
+        timings.append(QJsonObject {
+            { "label", Text(timing.name) },
+            { "logged", static_cast<qint64>(timing.logged) },
+            { "unit", Text(timing.unit) },
+            { "ms", static_cast<qint64>(timing.ms) },
+        });
     }
-    json.beginObject();
-    json.key("cameraPixels").value(Int(mismatch->cameraPixels));
-    json.key("surfacePixels").value(Int(mismatch->surfacePixels));
-    json.key("listed").beginArray();
-    for (const FrameMismatch::Pixel &pixel : mismatch->listed) {
-        json.beginObject();
-        json.key("column").value(pixel.column).key("row").value(pixel.row);
-        json.key("x").value(std::int64_t { pixel.x }).key("y").value(std::int64_t { pixel.y });
-        json.key("expected");
-        pixel.expected ? json.value(ColorText(*pixel.expected)) : json.null();
-        json.key("drawn");
-        pixel.drawn ? json.value(ColorText(*pixel.drawn)) : json.null();
-        json.endObject();
-    }
-    json.endArray();
-    json.endObject();
-}
-
-void WriteRun(JsonWriter &json, const ReportedRun &run)
-{
-    json.beginObject();
-    json.key("test").value(run.test);
-    json.key("round").value(std::int64_t { run.round });
-    json.key("start").value(IsoTime(run.start));
-    json.key("durationMs").value(run.durationMs);
-    json.key("outcome").value(Outcome(run));
-    json.key("reason").value(run.stopped ? std::string("stopped by a signal") : run.verdict.reason);
-    json.key("timings").beginArray();
-    for (const TimingMs &timing : run.timings) {
-        json.beginObject();
-        json.key("label").value(timing.label);
-        json.key("logged").value(timing.logged);
-        json.key("unit").value(timing.unit);
-        json.key("ms").value(timing.ms);
-        json.endObject();
-    }
-    json.endArray();
-    json.key("bytesReceived").value(Int(run.bytesReceived));
-    json.key("pixelsDrawn").value(Int(run.pixelsDrawn));
-    json.key("frameComplete").value(run.verdict.frameComplete);
-    json.key("differingPixels");
-    WriteMismatch(json, run.mismatch);
-    json.key("savedFiles").beginArray();
+    QJsonArray saved;
     for (const std::string &file : run.savedFiles)
-        json.value(file);
-    json.endArray();
-    json.endObject();
+        saved.append(Text(file));
+    return QJsonObject {
+        { "test", Text(run.test) },
+        { "round", run.round },
+        { "start", Text(IsoTime(run.start)) },
+        { "durationMs", static_cast<qint64>(run.durationMs) },
+        { "outcome", Text(Outcome(run)) },
+        { "reason", Text(run.stopped ? std::string("stopped by a signal") : run.verdict.reason) },
+        { "timings", timings },
+        { "bytesReceived", Number(run.bytesReceived) },
+        { "pixelsDrawn", Number(run.pixelsDrawn) },
+        { "frameComplete", run.verdict.frameComplete },
+        { "differingPixels", Mismatch(run.mismatch) },
+        { "savedFiles", saved },
+    };
 }
 
 struct Counts {
@@ -94,32 +100,15 @@ struct Counts {
     std::int64_t passed = 0;
 };
 
-std::string XmlEscaped(std::string_view text)
+// XML 1.0 allows no control characters but tab and line ends.
+QString XmlText(std::string_view text)
 {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            // XML 1.0 allows no control characters but tab and line ends.
-            if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
-                out += '?';
-            else
-                out += c;
-        }
+    std::string kept(text);
+    for (char &c : kept) {
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
+            c = '?';
     }
-    return out;
+    return Text(kept);
 }
 
 std::string Seconds(std::int64_t ms)
@@ -145,40 +134,20 @@ std::string IsoTime(std::chrono::system_clock::time_point time)
 
 std::string ReportJson(const RunReport &report)
 {
-    JsonWriter json;
-    json.beginObject();
-    json.key("tool").beginObject();
-    json.key("name").value("camconsole").key("version").value(report.version);
-    json.endObject();
-    json.key("port").beginObject();
-    json.key("device").value(report.port).key("source").value(report.portSource);
-    json.endObject();
-    json.key("driver").beginObject();
-    json.key("path").value(report.driver).key("source").value(report.driverSource);
-    json.endObject();
-    json.key("start").value(IsoTime(report.start));
-    json.key("tests").beginArray();
+    QJsonArray tests;
     for (const std::string &test : report.tests)
-        json.value(test);
-    json.endArray();
-    json.key("rounds").value(std::int64_t { report.rounds });
-    json.key("expectedFrame");
-    if (report.expectedFrame) {
-        json.beginObject();
-        json.key("file").value(*report.expectedFrame);
-        json.key("tolerance").value(std::int64_t { report.tolerance });
-        json.key("maxDiffering").value(report.maxDiffering);
-        json.endObject();
-    } else {
-        json.null();
-    }
-    json.key("runs").beginArray();
-    for (const ReportedRun &run : report.runs)
-        WriteRun(json, run);
-    json.endArray();
-
+        tests.append(Text(test));
+    QJsonValue expected = QJsonValue::Null;
+    if (report.expectedFrame)
+        expected = QJsonObject {
+            { "file", Text(*report.expectedFrame) },
+            { "tolerance", report.tolerance },
+            { "maxDiffering", static_cast<qint64>(report.maxDiffering) },
+        };
+    QJsonArray runs;
     std::map<std::string, Counts> counts;
     for (const ReportedRun &run : report.runs) {
+        runs.append(Run(run));
         if (run.stopped)
             continue;
         Counts &c = counts[run.test];
@@ -186,22 +155,33 @@ std::string ReportJson(const RunReport &report)
         if (run.verdict.passed())
             ++c.passed;
     }
-    json.key("summary").beginObject();
-    json.key("tests").beginArray();
+    QJsonArray perTest;
     for (const std::string &test : report.tests) {
         const Counts c = counts[test];
-        json.beginObject();
-        json.key("test").value(test).key("runs").value(c.runs).key("passed").value(c.passed);
-        json.key("failed").value(c.runs - c.passed);
-        json.endObject();
+        perTest.append(QJsonObject {
+            { "test", Text(test) },
+            { "runs", static_cast<qint64>(c.runs) },
+            { "passed", static_cast<qint64>(c.passed) },
+            { "failed", static_cast<qint64>(c.runs - c.passed) },
+        });
     }
-    json.endArray();
-    json.key("stoppedBy");
-    report.stoppedBy.empty() ? json.null() : json.value(report.stoppedBy);
-    json.key("exitStatus").value(std::int64_t { report.exitStatus });
-    json.endObject();
-    json.endObject();
-    return json.text();
+    const QJsonObject document {
+        { "tool", QJsonObject { { "name", "camconsole" }, { "version", Text(report.version) } } },
+        { "port", QJsonObject { { "device", Text(report.port) }, { "source", Text(report.portSource) } } },
+        { "driver", QJsonObject { { "path", Text(report.driver) }, { "source", Text(report.driverSource) } } },
+        { "start", Text(IsoTime(report.start)) },
+        { "tests", tests },
+        { "rounds", report.rounds },
+        { "expectedFrame", expected },
+        { "runs", runs },
+        { "summary",
+          QJsonObject {
+              { "tests", perTest },
+              { "stoppedBy", report.stoppedBy.empty() ? QJsonValue(QJsonValue::Null) : Text(report.stoppedBy) },
+              { "exitStatus", report.exitStatus },
+          } },
+    };
+    return QJsonDocument(document).toJson(QJsonDocument::Indented).toStdString();
 }
 
 std::string ReportJunit(const RunReport &report)
@@ -216,22 +196,37 @@ std::string ReportJunit(const RunReport &report)
         else if (!run.verdict.passed())
             ++failures;
     }
-    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    xml += "<testsuite name=\"camconsole\" tests=\"" + std::to_string(report.runs.size()) + "\" failures=\""
-        + std::to_string(failures) + "\" errors=\"0\" skipped=\"" + std::to_string(skipped) + "\" time=\""
-        + Seconds(totalMs) + "\" timestamp=\"" + IsoTime(report.start) + "\">\n";
+    QByteArray bytes;
+    QXmlStreamWriter xml(&bytes);
+    xml.setAutoFormatting(true);
+    xml.setAutoFormattingIndent(2);
+    xml.writeStartDocument();
+    xml.writeStartElement("testsuite");
+    xml.writeAttribute("name", "camconsole");
+    xml.writeAttribute("tests", QString::number(report.runs.size()));
+    xml.writeAttribute("failures", QString::number(failures));
+    xml.writeAttribute("errors", "0");
+    xml.writeAttribute("skipped", QString::number(skipped));
+    xml.writeAttribute("time", Text(Seconds(totalMs)));
+    xml.writeAttribute("timestamp", Text(IsoTime(report.start)));
     for (const ReportedRun &run : report.runs) {
-        const std::string name = run.test + " run " + std::to_string(run.round);
-        xml += "  <testcase classname=\"camconsole." + XmlEscaped(run.test) + "\" name=\"" + XmlEscaped(name)
-            + "\" time=\"" + Seconds(run.durationMs) + "\">\n";
-        if (run.stopped)
-            xml += "    <skipped message=\"stopped by a signal\"/>\n";
-        else if (!run.verdict.passed())
-            xml += "    <failure message=\"" + XmlEscaped(run.verdict.reason) + "\" type=\""
-                + (run.verdict.cause == ExitCause::Unreachable ? "unreachable" : "failed") + "\"/>\n";
-        xml += "    <system-out>" + XmlEscaped(run.log) + "</system-out>\n";
-        xml += "  </testcase>\n";
+        xml.writeStartElement("testcase");
+        xml.writeAttribute("classname", XmlText("camconsole." + run.test));
+        xml.writeAttribute("name", XmlText(run.test + " run " + std::to_string(run.round)));
+        xml.writeAttribute("time", Text(Seconds(run.durationMs)));
+        if (run.stopped) {
+            xml.writeEmptyElement("skipped");
+            xml.writeAttribute("message", "stopped by a signal");
+        } else if (!run.verdict.passed()) {
+            xml.writeEmptyElement("failure");
+            xml.writeAttribute("message", XmlText(run.verdict.reason));
+            xml.writeAttribute("type",
+                               run.verdict.result == RunVerdict::Result::Unreachable ? "unreachable" : "failed");
+        }
+        xml.writeTextElement("system-out", XmlText(run.log));
+        xml.writeEndElement();
     }
-    xml += "</testsuite>\n";
-    return xml;
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    return bytes.toStdString();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "frames/expected_frame.h"
-#include "headless/run_verdict.h"
+#include "frames/frame_compare.h"
+#include "frames/run_judgement.h"
 
 #include <chrono>
 #include <cstdint>
@@ -18,10 +18,10 @@ struct ReportedRun {
     std::int64_t durationMs = 0;
     bool stopped = false; // ended by a signal before its verdict
     RunVerdict verdict;
-    std::vector<TimingMs> timings;
-    std::size_t bytesReceived = 0;
+    std::vector<RunTiming> timings;
+    std::size_t bytesReceived = 0; // the reply to the request (dll: the bytes the library filled)
     std::size_t pixelsDrawn = 0; // surface pixels
-    std::optional<FrameMismatch> mismatch; // when an expected frame was given
+    std::optional<FrameComparison> mismatch; // with the expected frame, when one was given
     std::vector<std::string> savedFiles;
     std::string log; // the run's log, "\n" line ends
 };

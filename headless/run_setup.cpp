@@ -1,21 +1,10 @@
 #include "run_setup.h"
 
-#include "frames/expected_frame.h"
+#include "common/frame_geometry.h"
+#include "frames/frame_compare.h"
 #include "image/png_writers.h"
 #include "output_paths.h"
 #include "png_library.h"
-
-namespace {
-
-// The extent of a whole frame as its decoder draws it: 80 camera columns two
-// pixels wide from x 2 and 143 rows; the bitmap 80 columns of 143 rows two
-// pixels high.
-constexpr int kColorFrameWidth = 162;
-constexpr int kColorFrameHeight = 143;
-constexpr int kBitmapWidth = 80;
-constexpr int kBitmapHeight = 286;
-
-} // namespace
 
 std::optional<ExpectedFrameCheck> ExpectedFrameFor(const CommandLine &commandLine, std::string *problem)
 {
@@ -31,8 +20,8 @@ std::optional<ExpectedFrameCheck> ExpectedFrameFor(const CommandLine &commandLin
         return std::nullopt;
     }
     const bool lineMode = commandLine.tests.front() == TestKind::LineMode;
-    const int width = lineMode ? kBitmapWidth : kColorFrameWidth;
-    const int height = lineMode ? kBitmapHeight : kColorFrameHeight;
+    const int width = lineMode ? kBitmapSurfaceWidth : kColorFrameSurfaceWidth;
+    const int height = lineMode ? kBitmapSurfaceHeight : kColorFrameSurfaceHeight;
     if (frame.width != width || frame.height != height) {
         *problem = "--expect-frame " + path + ": " + std::to_string(frame.width) + " x " + std::to_string(frame.height)
             + " pixels, not the " + std::to_string(width) + " x " + std::to_string(height) + " of a whole "

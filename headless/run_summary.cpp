@@ -32,45 +32,55 @@ void RunSummary::listTest(const std::string &test)
         m_order.push_back(test);
 }
 
-void RunSummary::add(const std::string &test, bool succeeded, const std::vector<LoggedTiming> &timings)
+void RunSummary::add(const std::string &test, bool succeeded, const std::vector<RunTiming> &timings)
 {
     listTest(test);
     TestRuns &runs = m_tests.at(test);
     ++runs.runs;
-    if (succeeded)
-        ++runs.successes;
-    for (const LoggedTiming &timing : timings) {
-        std::vector<std::int64_t> &values = runs.timings[timing.label];
-        if (values.empty()) {
-            runs.labelOrder.push_back(timing.label);
-            runs.units[timing.label] = timing.unit;
-        }
-        values.push_back(timing.value);
+    if (!succeeded)
+        return;
+    ++runs.successes;
+    for (const RunTiming &timing : timings) {
+        std::vector<std::int64_t> &values = runs.timings[timing.name];
+        if (values.empty())
+            runs.nameOrder.push_back(timing.name);
+        values.push_back(timing.ms);
     }
+}
+
+void RunSummary::addStopped(const std::string &test)
+{
+    listTest(test);
+    ++m_tests.at(test).runs;
+    ++m_tests.at(test).stopped;
 }
 
 std::string RunSummary::text() const
 {
     std::string text;
-    for (const std::string &name : m_order) {
-        const TestRuns &runs = m_tests.at(name);
-        text += name + ": " + Count(runs.runs, "run", "runs") + ", " + Count(runs.successes, "success", "successes")
-            + ", " + Count(runs.runs - runs.successes, "failure", "failures") + "\n";
-        for (const std::string &label : runs.labelOrder) {
-            const std::vector<std::int64_t> &values = runs.timings.at(label);
+    for (const std::string &test : m_order) {
+        const TestRuns &runs = m_tests.at(test);
+        const int failures = runs.runs - runs.successes - runs.stopped;
+        text += test + ": " + Count(runs.runs, "run", "runs") + ", " + Count(runs.successes, "success", "successes")
+            + ", " + Count(failures, "failure", "failures");
+        if (runs.stopped > 0)
+            text += ", " + std::to_string(runs.stopped) + " stopped";
+        text += "\n";
+        for (const std::string &name : runs.nameOrder) {
+            const std::vector<std::int64_t> &values = runs.timings.at(name);
             const auto [min, max] = std::minmax_element(values.begin(), values.end());
-            std::string line = "  " + label;
-            if (line.back() != ' ')
-                line += ' ';
-            line += "min " + std::to_string(*min) + ", median " + Median(values) + ", max " + std::to_string(*max) + " "
-                + runs.units.at(label);
-            if (static_cast<int>(values.size()) != runs.runs)
-                line += " (logged in " + std::to_string(values.size()) + " of " + std::to_string(runs.runs) + " runs)";
+            std::string line = "  " + name + ": min " + std::to_string(*min) + ", median " + Median(values) + ", max "
+                + std::to_string(*max) + " ms";
+            if (static_cast<int>(values.size()) != runs.successes)
+                line += " (logged in " + std::to_string(values.size()) + " of "
+                    + Count(runs.successes, "successful run", "successful runs") + ")";
+            else if (failures > 0)
+                line += " (over " + Count(runs.successes, "successful run", "successful runs") + ", not the "
+                    + std::to_string(failures) + " failed)";
             text += line + "\n";
         }
     }
-    if (m_differingPixels)
-        text += "Last direct and driver frames differ in " + std::to_string(*m_differingPixels) + " surface pixel"
-            + (*m_differingPixels == 1 ? "" : "s") + "\n";
+    if (m_comparison && m_comparison->surface.compared > 0)
+        text += "Last direct and driver frames differ in " + DifferingPixelsText(*m_comparison) + "\n";
     return text;
 }

@@ -1,27 +1,29 @@
 #pragma once
 
-#include "frames/frame_record.h"
+#include "frames/frame_compare.h"
+#include "procedures/run_account.h"
 
-#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 // What a run of several tests or several rounds prints at its end: per test
-// the runs, successes and failures, and for every timing it logged the
-// minimum, median and maximum (a median of an even count is the mean of the
-// middle two).
+// the runs, successes, failures and runs stopped by a signal (counted among
+// the runs, as the JUnit report lists them), and for every
+// timing of the successful runs the minimum, median and maximum (a median
+// of an even count is the mean of the middle two).
 class RunSummary {
 public:
     // Names a test before it runs, so that a summary printed before its
     // first run ends (the run was stopped) still lists it.
     void listTest(const std::string &test);
-    // One finished run of the test named test, with the timings it logged.
-    void add(const std::string &test, bool succeeded, const std::vector<LoggedTiming> &timings);
-    // The number of surface pixels in which the last direct and driver
-    // frames differ, when both ran.
-    void setDifferingPixels(std::int64_t pixels) { m_differingPixels = pixels; }
+    // One finished run of the test named test, with its timings.
+    void add(const std::string &test, bool succeeded, const std::vector<RunTiming> &timings);
+    // A run of the test that a signal stopped.
+    void addStopped(const std::string &test);
+    // How the last direct and driver frames differ, when both ran.
+    void setComparison(const FrameComparison &comparison) { m_comparison = comparison; }
 
     bool empty() const { return m_order.empty(); }
     std::string text() const;
@@ -30,12 +32,12 @@ private:
     struct TestRuns {
         int runs = 0;
         int successes = 0;
-        std::vector<std::string> labelOrder;
+        int stopped = 0;
+        std::vector<std::string> nameOrder;
         std::map<std::string, std::vector<std::int64_t>> timings;
-        std::map<std::string, std::string> units;
     };
 
     std::vector<std::string> m_order;
     std::map<std::string, TestRuns> m_tests;
-    std::optional<std::int64_t> m_differingPixels;
+    std::optional<FrameComparison> m_comparison;
 };

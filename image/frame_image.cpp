@@ -27,15 +27,15 @@ FrameImage RenderFrame(const DrawnPixels &pixels)
     return frame;
 }
 
-QString CutNotice(const FrameImage &frame)
+QString CutNotice(std::int64_t fullWidth, std::int64_t fullHeight)
 {
-    if (!frame.cut())
+    if (fullWidth <= kFrameImageLimit && fullHeight <= kFrameImageLimit)
         return {};
+    const auto count
+        = [](std::int64_t extent) { return QString::fromStdString(Count(static_cast<std::uint64_t>(extent))); };
     return QStringLiteral("Shows %1 x %2 of %3 x %4 surface pixels.")
-        .arg(QString::fromStdString(Count(static_cast<std::uint64_t>(frame.image.width()))),
-             QString::fromStdString(Count(static_cast<std::uint64_t>(frame.image.height()))),
-             QString::fromStdString(Count(static_cast<std::uint64_t>(frame.fullWidth))),
-             QString::fromStdString(Count(static_cast<std::uint64_t>(frame.fullHeight))));
+        .arg(count(std::min<std::int64_t>(fullWidth, kFrameImageLimit)),
+             count(std::min<std::int64_t>(fullHeight, kFrameImageLimit)), count(fullWidth), count(fullHeight));
 }
 
 bool SaveFramePng(const FrameImage &frame, const QString &path, QString *error)

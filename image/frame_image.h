@@ -22,9 +22,13 @@ struct FrameImage {
 
 FrameImage RenderFrame(const DrawnPixels &pixels);
 
-// "Shows 4,096 x 4,096 of 524,290 x 143 surface pixels." when the image is
-// cut, else empty.
-QString CutNotice(const FrameImage &frame);
+// "Shows 4,096 x 4,096 of 524,290 x 143 surface pixels." when the image of a
+// frame of that extent is cut, else empty.
+QString CutNotice(std::int64_t fullWidth, std::int64_t fullHeight);
+inline QString CutNotice(const FrameImage &frame)
+{
+    return CutNotice(frame.fullWidth, frame.fullHeight);
+}
 
 // Writes the frame as a PNG file at path (a cut frame carries the cut notice
 // as its comment). On failure, or with nothing drawn, returns false and sets

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "frames/expected_frame.h"
+#include "frames/frame_compare.h"
 
 #include <QImage>
 #include <QString>

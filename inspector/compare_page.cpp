@@ -35,7 +35,7 @@ QString ColorOrNone(const std::optional<ColorValue> &color)
 // The two surface pixels of a listed camera pixel.
 QRect SurfaceRect(const CameraPixelDifference &d)
 {
-    return { d.x, d.row, 2, 1 };
+    return { d.x, d.y, 2, 1 };
 }
 
 QString Where(const CameraPixelDifference &d)
@@ -163,11 +163,11 @@ void ComparePage::showRecords(std::shared_ptr<const FrameRecord> direct, std::sh
         m_stack->setCurrentIndex(0);
         return;
     }
-    m_difference = CompareCameraPixels(m_direct->pixels, m_driver->pixels, kListedDifferences);
+    m_difference = CompareFrames(m_direct->pixels, m_driver->pixels, CameraPixelShape::TwoWide, 0, kListedDifferences);
     m_heading->setText(RecordHeading(*m_direct) + QStringLiteral("\n") + RecordHeading(*m_driver));
     QString count = QStringLiteral("%1 of %2 camera pixels differ")
-                        .arg(CountText(m_difference.differing), CountText(m_difference.compared));
-    if (m_difference.surface.differing != m_difference.differing)
+                        .arg(CountText(m_difference.camera.differing), CountText(m_difference.camera.compared));
+    if (m_difference.surface.differing != m_difference.camera.differing)
         count += QStringLiteral(" (%1 surface pixels)").arg(CountText(m_difference.surface.differing));
     m_count->setText(count);
 
@@ -198,9 +198,9 @@ void ComparePage::showRecords(std::shared_ptr<const FrameRecord> direct, std::sh
                              .arg(Where(d), ColorOrNone(d.inFirst), ColorOrNone(d.inSecond)));
         rings.push_back(SurfaceRect(d));
     }
-    if (m_difference.differing > m_difference.listed.size())
-        m_list->addItem(
-            QStringLiteral("... and %1 more").arg(CountText(m_difference.differing - m_difference.listed.size())));
+    if (m_difference.camera.differing > m_difference.listed.size())
+        m_list->addItem(QStringLiteral("... and %1 more")
+                            .arg(CountText(m_difference.camera.differing - m_difference.listed.size())));
     m_list->blockSignals(false);
     m_views[2]->setRings(std::move(rings));
     m_position->setText(m_difference.listed.empty() ? QStringLiteral("No differences.") : QString());

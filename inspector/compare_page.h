@@ -31,7 +31,7 @@ public:
 
     // Over surface pixels, and over camera pixels with the listed differences.
     const FrameDifference &difference() const { return m_difference.surface; }
-    const CameraPixelComparison &cameraDifference() const { return m_difference; }
+    const FrameComparison &cameraDifference() const { return m_difference; }
     // The most differences listed.
     static constexpr std::size_t kListedDifferences = 1000;
     QLabel *countText() const { return m_count; }
@@ -54,7 +54,7 @@ private:
 
     std::shared_ptr<const FrameRecord> m_direct;
     std::shared_ptr<const FrameRecord> m_driver;
-    CameraPixelComparison m_difference;
+    FrameComparison m_difference;
 
     QStackedWidget *m_stack = nullptr;
     QLabel *m_missing = nullptr;

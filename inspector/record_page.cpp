@@ -1,8 +1,9 @@
 #include "inspector/record_page.h"
 
+#include "frames/atomic_file.h"
 #include "frames/number_text.h"
-#include "frames/reply_file.h"
-#include "frames/run_outcome.h"
+#include "frames/run_judgement.h"
+#include "image/frame_image.h"
 #include "inspector/frame_source.h"
 #include "inspector/frame_view.h"
 #include "inspector/hex_view.h"
@@ -80,20 +81,6 @@ QString BytesText(std::size_t first, std::size_t count)
 QString Text(const std::string &text)
 {
     return QString::fromStdString(text);
-}
-
-// "Shows 4,096 x 4,096 of 4,098 x 4,096 surface pixels." when the views cut the frame, else empty.
-QString CutText(const DrawnPixels &pixels)
-{
-    if (pixels.width() <= kFrameImageLimit && pixels.height() <= kFrameImageLimit)
-        return {};
-    const auto shown = [](std::int64_t extent) {
-        return static_cast<std::uint64_t>(std::min<std::int64_t>(extent, kFrameImageLimit));
-    };
-    return QStringLiteral("Shows %1 x %2 of %3 x %4 surface pixels.")
-        .arg(Text(Count(shown(pixels.width()))), Text(Count(shown(pixels.height()))),
-             Text(Count(static_cast<std::uint64_t>(pixels.width()))),
-             Text(Count(static_cast<std::uint64_t>(pixels.height()))));
 }
 
 } // namespace
@@ -237,14 +224,14 @@ void RecordPage::showRecord(std::shared_ptr<const FrameRecord> record)
     if (ShowsWalk(r))
         m_walk = std::make_unique<ReplyWalk>(DecoderOf(r.test), r.reply);
     if (notDrawn)
-        m_pixels = std::make_shared<const DrawnPixels>(ReplayedPixels(DecoderOf(r.test), r.reply));
+        m_pixels = std::make_shared<const DrawnPixels>(m_walk->drawnPixels());
     else
         m_pixels = std::shared_ptr<const DrawnPixels>(m_record, &r.pixels);
 
     m_heading->setText(QStringLiteral("<b>%1</b>").arg(RecordHeading(r).toHtmlEscaped()));
     const QString timings = TimingsText(r);
     m_timings->setText(timings.isEmpty() ? QStringLiteral("No timings logged.") : timings);
-    const QString cut = CutText(*m_pixels);
+    const QString cut = CutNotice(m_pixels->width(), m_pixels->height());
     QString notice = cut.isEmpty() ? QString() : cut + QStringLiteral(" So does a saved PNG.");
     if (notDrawn)
         notice = QStringLiteral("Not drawn by the console: link error. ") + notice;
@@ -391,7 +378,7 @@ bool RecordPage::saveReply(const QString &path, QString *error) const
     if (!m_record)
         return false;
     std::string reason;
-    if (WriteReplyFile(path.toStdString(), m_record->reply, &reason))
+    if (WriteFileAtomically(path.toStdString(), m_record->reply, &reason))
         return true;
     if (error)
         *error = QString::fromStdString(reason);

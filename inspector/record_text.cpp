@@ -33,8 +33,9 @@ QString RecordHeading(const FrameRecord &record)
 QString TimingsText(const FrameRecord &record)
 {
     QStringList parts;
-    for (const LoggedTiming &timing : record.timings)
-        parts << QString::fromStdString(timing.label) + QString::number(timing.value) + QLatin1Char(' ')
+    for (const RunTiming &timing : record.timings)
+        parts << QString::fromStdString(timing.name) + QStringLiteral(": ") + QString::number(timing.logged)
+                + QLatin1Char(' ')
                 + QString::fromLatin1(timing.unit.data(), static_cast<qsizetype>(timing.unit.size()));
     return parts.join(QStringLiteral("  \u00b7  "));
 }

@@ -14,14 +14,20 @@ const char *PortErrorHint(LinkError::Cause cause)
     }
 }
 
-const char *DriverErrorHint(std::string_view text)
+std::optional<LinkError::Cause> DriverPortCause(std::string_view text)
 {
     const auto mentions = [text](std::string_view words) { return text.find(words) != std::string_view::npos; };
     if (mentions("in use by another program") || mentions("busy"))
-        return PortErrorHint(LinkError::Cause::Busy);
+        return LinkError::Cause::Busy;
     if (mentions("Permission denied"))
-        return PortErrorHint(LinkError::Cause::PermissionDenied);
+        return LinkError::Cause::PermissionDenied;
     if (mentions("No such file or directory") || mentions("No such device"))
-        return PortErrorHint(LinkError::Cause::NoSuchDevice);
-    return nullptr;
+        return LinkError::Cause::NoSuchDevice;
+    return std::nullopt;
+}
+
+const char *DriverErrorHint(std::string_view text)
+{
+    const std::optional<LinkError::Cause> cause = DriverPortCause(text);
+    return cause ? PortErrorHint(*cause) : nullptr;
 }

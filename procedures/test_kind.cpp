@@ -1,14 +1,27 @@
 #include "test_kind.h"
 
+namespace {
+
+struct TestNames {
+    std::string_view caption;
+    std::string_view name;
+};
+
+// In the order of TestKind.
+constexpr TestNames kNames[] = {
+    { "DF --> Normal (RGB)", "normal" },
+    { "DF --> Binary", "binary" },
+    { "DF --> DLL (RGB)", "dll" },
+};
+
+} // namespace
+
 std::string_view TestCaption(TestKind test)
 {
-    switch (test) {
-    case TestKind::Direct:
-        return "DF --> Normal (RGB)";
-    case TestKind::LineMode:
-        return "DF --> Binary";
-    case TestKind::Driver:
-        return "DF --> DLL (RGB)";
-    }
-    return {};
+    return kNames[static_cast<int>(test)].caption;
+}
+
+std::string_view TestName(TestKind test)
+{
+    return kNames[static_cast<int>(test)].name;
 }

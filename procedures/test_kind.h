@@ -10,3 +10,6 @@ inline constexpr std::array<TestKind, 3> kAllTests = { TestKind::Direct, TestKin
 // The caption of the test's button: "DF --> Normal (RGB)", "DF --> Binary",
 // "DF --> DLL (RGB)".
 std::string_view TestCaption(TestKind test);
+// The test's name on the command line (--run) and in the reports: normal,
+// binary or dll.
+std::string_view TestName(TestKind test);

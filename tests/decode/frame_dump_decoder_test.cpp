@@ -1,5 +1,4 @@
 #include "decode/frame_dump_decoder.h"
-#include "frames/frame_compare.h"
 #include "frames/reply_summary.h"
 #include "support/fakes.h"
 #include "support/walk_check.h"
@@ -202,12 +201,6 @@ protected:
     RecordingSurface pic;
     FakeStatusLog log;
 };
-
-TEST_F(FrameBuffer, SizesMatchTheDriverBuffer)
-{
-    static_assert(kFrameBufferSize == 40001);
-    static_assert(kLastScannedFrameBufferIndex == 34407);
-}
 
 TEST_F(FrameBuffer, DrawsTheFrameAndLogsCompletionWithoutLineBreak)
 {
@@ -469,69 +462,6 @@ TEST(FrameWalk, SummaryAndPixelSourcesFollowTheDecoder)
         EXPECT_EQ(summary.frameStartAtIndexZero, c.decoder == kBuffer && c.bytes[0] == 1);
         ExpectWalkMatchesDecode(c.decoder, bytes, pic);
     }
-}
-
-TEST(FrameWalk, FramesDifferingInKCameraPixelsDifferIn2KSurfacePixels)
-{
-    std::string dump = "ACK\r" + Bytes({ 1 });
-    for (int column = 0; column < 80; ++column) {
-        dump += Bytes({ 2 });
-        for (int row = 0; row < 143; ++row)
-            dump += Bytes({ 16 + column, 16 + row, 128 });
-    }
-    dump += Bytes({ 3 }) + "\r:";
-    const auto drawn = [](const std::string &reply) {
-        RecordingSurface pic;
-        FakeEventPump events;
-        DecodeFrameStream(reply, pic, events);
-        DrawnPixels pixels;
-        for (const Pixel &p : pic.calls)
-            pixels.paint(p.x, p.y, p.color);
-        return pixels;
-    };
-    std::string changed = dump;
-    for (std::size_t pixel : { 0, 500, 11439 }) // a blue byte each: the markers stay
-        changed[4 + 1 + 1 + (pixel / 143) * 430 + (pixel % 143) * 3 + 2] = 7;
-    const DrawnPixels a = drawn(dump);
-    EXPECT_EQ(a.width(), 162);
-    EXPECT_EQ(a.height(), 143);
-    EXPECT_EQ(CompareFrames(a, drawn(dump)).differing, 0u);
-    const FrameDifference difference = CompareFrames(a, drawn(changed));
-    EXPECT_EQ(difference.differing, 6u);
-    EXPECT_EQ(difference.compared, 2u * 80u * 143u);
-    // A frame cut one column short: its 143 camera pixels are drawn in one only.
-    const DrawnPixels short_ = drawn(dump.substr(0, dump.size() - 3 - 430) + Bytes({ 3 }) + "\r:");
-    EXPECT_EQ(CompareFrames(a, short_).differing, 2u * 143u);
-
-    // Over camera pixels: each counts once, and the list gives its camera
-    // column and row and its color in each frame, row by row, up to its limit.
-    const CameraPixelComparison camera = CompareCameraPixels(a, drawn(changed), 10);
-    EXPECT_EQ(camera.differing, 3u);
-    EXPECT_EQ(camera.compared, 80u * 143u);
-    EXPECT_EQ(camera.surface.differing, 6u);
-    const auto differs = [](std::int32_t column, std::int32_t row) {
-        return CameraPixelDifference { column, row, 2 + 2 * column, MakeColor(16 + column, 16 + row, 128),
-                                       MakeColor(16 + column, 16 + row, 7) };
-    };
-    EXPECT_EQ(camera.listed, (std::vector { differs(0, 0), differs(3, 71), differs(79, 142) }))
-        << "pixel 500 is column 3, row 71; listed row by row";
-    EXPECT_EQ(CompareCameraPixels(a, drawn(changed), 1).listed.size(), 1u);
-    const CameraPixelComparison cut = CompareCameraPixels(a, short_, 200);
-    EXPECT_EQ(cut.differing, 143u);
-    EXPECT_EQ(cut.listed.front().column, 79);
-    EXPECT_FALSE(cut.listed.front().inSecond);
-
-    // A pixel drawn before the first column start (x 0 and 1) stands before
-    // camera column 0; one drawn on its right half only counts once.
-    DrawnPixels early;
-    early.paint(0, 0, kBlue);
-    early.paint(1, 0, kBlue);
-    early.paint(5, 0, kBlue);
-    const CameraPixelComparison alone = CompareCameraPixels(early, DrawnPixels {}, 10);
-    EXPECT_EQ(alone.differing, 2u);
-    EXPECT_EQ(
-        alone.listed,
-        (std::vector<CameraPixelDifference> { { -1, 0, 0, kBlue, std::nullopt }, { 1, 0, 4, kBlue, std::nullopt } }));
 }
 
 // ---- Both variants on a whole frame ----

@@ -1,8 +1,9 @@
 #include "decode/frame_dump_decoder.h"
+#include "frames/atomic_file.h"
+#include "frames/frame_compare.h"
 #include "frames/reception_figures.h"
-#include "frames/reply_file.h"
 #include "frames/reply_walk.h"
-#include "frames/run_outcome.h"
+#include "frames/run_judgement.h"
 #include "frames/run_recorder.h"
 #include "image/frame_image.h"
 #include "procedures/camera_tests.h"
@@ -30,7 +31,7 @@ struct RecordedConsole {
     template <typename Test> void run(TestKind kind, Test test)
     {
         RecordedRun recorded(recorder, kind, f.platform, "/dev/camera");
-        CameraTests tests(recorded.platform());
+        CameraTests tests(recorded.platform(), &recorded.account());
         test(tests);
     }
     // Hands out the pieces one per sleep once the command is written.
@@ -63,6 +64,9 @@ TEST_F(RecordedTestsTest, DirectDumpKeepsTheReplyItsReadsThePixelsUnclippedAndTh
     EXPECT_TRUE(record->requested);
     EXPECT_TRUE(record->decoded);
     EXPECT_TRUE(record->reply == dump) << "the ping's reply is not part of it";
+    EXPECT_EQ(
+        record->commands,
+        (std::vector<RunAccount::SentCommand> { { "", 1'000'100, 5, true }, { "DF", 1'000'150, dump.size(), true } }));
     // Every read is kept, in time order, and together they bring the reply
     // in the pieces it arrived in.
     std::vector<std::size_t> brought;
@@ -86,10 +90,10 @@ TEST_F(RecordedTestsTest, DirectDumpKeepsTheReplyItsReadsThePixelsUnclippedAndTh
     EXPECT_EQ(record->pixels.at(161, 142), MakeColor(last.r, last.g, last.b));
     EXPECT_FALSE(record->pixels.at(1, 0));
     ASSERT_EQ(record->timings.size(), 2u);
-    EXPECT_EQ(record->timings[0].label, "Total Time To Get Frame:");
-    EXPECT_EQ(record->timings[0].value, record->reads.back().msSinceCommand + record->pauseMs)
+    EXPECT_EQ(record->timings[0].name, "Total Time To Get Frame");
+    EXPECT_EQ(record->timings[0].ms, record->reads.back().msSinceCommand + record->pauseMs)
         << "the reception lasted until its last read and the pause after it";
-    EXPECT_EQ(record->timings[1].label, "Time to Process Frame: ");
+    EXPECT_EQ(record->timings[1].name, "Time to Process Frame");
     EXPECT_EQ(f.pic.at(132, 0),
               MakeColor(camsim::PatternPixel(camsim::Pattern::Checker, 65, 0).r,
                         camsim::PatternPixel(camsim::Pattern::Checker, 65, 0).g,
@@ -110,7 +114,10 @@ TEST_F(RecordedTestsTest, LineModeAndDriverRecordsAndOnlyTheLastRunOfEachIsKept)
     EXPECT_EQ(lineMode->reads, (std::vector<ReceptionRead> { { 250, camsim::kLineModeReplySize } }));
     EXPECT_EQ(lineMode->pixels.width(), 80);
     EXPECT_EQ(lineMode->pixels.height(), 286);
-    EXPECT_EQ(lineMode->timings.size(), 2u);
+    // Logged in whole seconds, kept in milliseconds too.
+    EXPECT_EQ(
+        lineMode->timings,
+        (std::vector<RunTiming> { { "Total time to get frame", 75, 1, "s" }, { "Time to display frame", 0, 0, "s" } }));
 
     f.driver.dumpBytes = camsim::DumpReply(camsim::Pattern::Bars);
     bool runningDuringDump = false;
@@ -129,7 +136,7 @@ TEST_F(RecordedTestsTest, LineModeAndDriverRecordsAndOnlyTheLastRunOfEachIsKept)
     EXPECT_EQ(driver->driverCallMs, 2988);
     EXPECT_TRUE(driver->reads.empty());
     EXPECT_EQ(driver->pixels.size(), 2u * 80u * 143u);
-    EXPECT_EQ(driver->timings[0], (LoggedTiming { "Total Ticks to Get Frame: ", 2988, "ms" }));
+    EXPECT_EQ(driver->timings[0], (RunTiming { "Total Ticks to Get Frame", 2988, 2988, "ms" }));
 
     // A later run that fails replaces the record of its test only.
     f.driver.dumpBytes.clear();
@@ -153,30 +160,10 @@ TEST_F(RecordedTestsTest, LineModeAndDriverRecordsAndOnlyTheLastRunOfEachIsKept)
     EXPECT_EQ(cleared.at(2, 1), MakeColor(40, 50, 60));
 }
 
-TEST_F(RecordedTestsTest, RefusedDumpIsRecordedButNotDecoded)
-{
-    f.pic.usePixelUnits();
-    f.pic.setPixel(5, 5, kBlue); // the picture of an earlier test stays, but is not this run's
-    f.com.answerNext("ACK\r:");
-    f.com.answerNext("NCK\r" + Bytes({ 1, 2, 10, 20, 30, 3 }));
-    run(TestKind::Direct, [](CameraTests &t) { t.df_nomral_Click(); });
-    const auto record = recorder.last(TestKind::Direct);
-    ASSERT_TRUE(record);
-    EXPECT_TRUE(record->requested);
-    EXPECT_FALSE(record->decoded);
-    EXPECT_EQ(record->reply, "NCK\r" + Bytes({ 1, 2, 10, 20, 30, 3 }));
-    EXPECT_TRUE(record->pixels.empty());
-    EXPECT_EQ(record->logText.substr(0, 46), "Starting DF Test using direct connection (RGB)");
-
-    // Without a camera: nothing received, one read.
-    run(TestKind::Direct, [](CameraTests &t) { t.df_nomral_Click(); });
-    EXPECT_EQ(recorder.last(TestKind::Direct)->reads, (std::vector<ReceptionRead> { { 0, 0 } }));
-    EXPECT_FALSE(recorder.last(TestKind::Direct)->decoded);
-}
-
-// Each way a run can end: the record says why its reception stopped, and
-// the page's first line says how the run ended.
-TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
+// Each way a run can end: the account says why its reception stopped and
+// how the run ended, and the one judgement of it gives the page's first line
+// and the verdict's reason.
+TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineVerdictAndReceptionEnd)
 {
     const std::string dump = camsim::DumpReply(camsim::Pattern::Bars);
     const std::string half = dump.substr(0, 17204);
@@ -192,6 +179,8 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
         ReceptionEnd end;
         std::string firstLine;
         Shown shown;
+        RunEnd ended;
+        std::string verdict; // "" when passed; "!" before a port or driver that could not be used
     };
     // A set-up that delivers the pieces one per sleep after "DF"; the link
     // fails at the read that would bring the last one.
@@ -213,7 +202,8 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
               t.f.com.answerNext("ACK\r:");
               t.deliverAfter("DF\r", { dump });
           },
-          ReceptionEnd::Pause, "Complete frame: 80 columns of 143 rows, end marker at 34,405", kWalk },
+          ReceptionEnd::Pause, "Complete frame: 80 columns of 143 rows, end marker at 34,405", kWalk, RunEnd::Complete,
+          "" },
         { "direct, the camera stops half way", TestKind::Direct,
           [&](RecordedConsole &t) {
               t.f.com.answerNext("ACK\r:");
@@ -222,36 +212,49 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
           ReceptionEnd::Pause,
           "Incomplete frame: 40 columns of 142 to 143 rows; reception stopped after 17,204 of 34,408 bytes: no byte "
           "for 50 ms",
-          kWalk },
+          kWalk, RunEnd::Incomplete, "frame incomplete: 17,204 of 34,408 bytes, no byte for 50 ms" },
         { "direct, the cable is pulled half way", TestKind::Direct, cutAfter({ half, "more" }), ReceptionEnd::LinkError,
           "Link error after 17,204 bytes (/dev/camera: Input/output error): not drawn by the console; shown as its "
           "decoder would draw it",
-          Shown::NotDrawnWalk },
+          Shown::NotDrawnWalk, RunEnd::LinkLost, "link lost mid-reply: /dev/camera: Input/output error" },
         { "direct, refused, then the camera hangs up", TestKind::Direct,
           cutAfter({ "NCK\r" + Bytes({ 1, 2, 10, 20, 30, 3 }), "more" }), ReceptionEnd::LinkError,
-          "Link error after 10 bytes (/dev/camera: Input/output error)", kPlain },
+          "Link error after 10 bytes (/dev/camera: Input/output error)", kPlain, RunEnd::LinkLost,
+          "link lost mid-reply: /dev/camera: Input/output error" },
         { "direct, a camera that never pauses", TestKind::Direct,
           [&](RecordedConsole &t) {
               t.f.com.answerNext("ACK\r:");
               t.deliverAfter("DF\r", { dump, std::string(120000, 'x'), std::string(120000, 'x'), "tail" });
           },
-          ReceptionEnd::SizeLimit, "Complete frame: 80 columns of 143 rows, end marker at 34,405", kWalk },
+          ReceptionEnd::SizeLimit, "Complete frame: 80 columns of 143 rows, end marker at 34,405", kWalk,
+          RunEnd::Complete, "" },
+        { "direct, a camera that never pauses nor ends", TestKind::Direct,
+          [&](RecordedConsole &t) {
+              t.f.com.answerNext("ACK\r:");
+              t.deliverAfter("DF\r", { half, std::string(130000, 'x'), std::string(130000, 'x'), "tail" });
+          },
+          ReceptionEnd::SizeLimit,
+          "Incomplete frame: 40 columns of 143 to 86,809 rows; reception stopped after 277,204 bytes: the reception's "
+          "size limit, with 4 bytes more waiting",
+          kWalk, RunEnd::NeverPaused, "frame incomplete: the camera did not pause within 277,204 bytes" },
         { "direct, refused", TestKind::Direct,
           [](RecordedConsole &t) {
               t.f.com.answerNext("ACK\r:");
               t.deliverAfter("DF\r", { "NCK\r" + Bytes({ 1, 2, 10, 20, 30, 3 }) });
           },
           ReceptionEnd::Pause, "Not acknowledged: the reply starts with \"NCK\" 0D 01 02 0A 14 ..., not \"ACK\"",
-          kPlain },
+          kPlain, RunEnd::NotAcknowledged, "the camera did not acknowledge \"DF\"" },
         { "direct, no camera", TestKind::Direct, [](RecordedConsole &) {}, ReceptionEnd::Pause,
-          "No reply to \"DF\": nothing arrived (no byte for 50 ms)", kPlain },
+          "No reply to \"DF\": nothing arrived (no byte for 50 ms)", kPlain, RunEnd::NotAnswered,
+          "the camera did not answer the ping or \"DF\"" },
         { "line mode, whole", TestKind::LineMode,
           [](RecordedConsole &t) {
               t.f.com.answerNext("ACK\r:");
               t.f.com.answerNext("ACK\r:");
               t.f.com.answerNext(camsim::LineModeReply());
           },
-          ReceptionEnd::Pause, "Complete bitmap: 143 rows of 80 pixels, end markers at 1,435 and 1,436", kWalk },
+          ReceptionEnd::Pause, "Complete bitmap: 143 rows of 80 pixels, end markers at 1,435 and 1,436", kWalk,
+          RunEnd::Complete, "" },
         { "line mode, cut short", TestKind::LineMode,
           [](RecordedConsole &t) {
               t.f.com.answerNext("ACK\r:");
@@ -261,7 +264,7 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
           ReceptionEnd::Pause,
           "Incomplete bitmap: 70 rows, the last with 32 of 80 pixels, no two end markers; reception stopped after 700 "
           "bytes: no byte for 75 ms",
-          kWalk },
+          kWalk, RunEnd::Incomplete, "bitmap incomplete: 700 bytes, no byte for 75 ms" },
         // The console runs its bitmap walk on any "TW" reply: the page says the walk did not start.
         { "line mode, refused", TestKind::LineMode,
           [](RecordedConsole &t) {
@@ -269,14 +272,48 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
               t.f.com.answerNext("ACK\r:");
               t.f.com.answerNext("NCK\r:");
           },
-          ReceptionEnd::Pause, "Not acknowledged: the reply starts with \"NCK\" 0D \":\", not \"ACK\"", kWalk },
+          ReceptionEnd::Pause, "Not acknowledged: the reply starts with \"NCK\" 0D \":\", not \"ACK\"", kWalk,
+          RunEnd::NotAcknowledged, "the camera did not acknowledge \"TW\"" },
         { "line mode, power mode refused", TestKind::LineMode, [](RecordedConsole &t) { t.f.com.answerNext("NCK\r:"); },
           ReceptionEnd::Unknown,
-          "Not requested: the camera did not acknowledge \"PM 1\" and \"LM 1\", so \"TW\" was not sent", kPlain },
+          "Not requested: the camera did not acknowledge \"PM 1\" and \"LM 1\", so \"TW\" was not sent", kPlain,
+          RunEnd::NotAcknowledged, "the camera did not acknowledge \"PM 1\" and \"LM 1\"" },
+        { "line mode, no camera", TestKind::LineMode, [](RecordedConsole &) {}, ReceptionEnd::Unknown,
+          "Not requested: the camera did not acknowledge \"PM 1\" and \"LM 1\", so \"TW\" was not sent", kPlain,
+          RunEnd::NotAnswered, "the camera did not answer \"PM 1\"" },
+        { "direct, no such port", TestKind::Direct,
+          [](RecordedConsole &t) {
+              t.f.com.failOpen = LinkError(LinkError::Cause::NoSuchDevice, "/dev/camera: No such file or directory");
+          },
+          ReceptionEnd::Unknown, "Not requested: the test ended before \"DF\" was sent (see the log)", kPlain,
+          RunEnd::PortUnusable, "!port missing: /dev/camera" },
         { "driver, whole", TestKind::Driver, [&](RecordedConsole &t) { t.f.driver.dumpBytes = dump; },
-          ReceptionEnd::Unknown, "Complete frame: 80 columns of 143 rows, end marker at 34,405", kWalk },
+          ReceptionEnd::Unknown, "Complete frame: 80 columns of 143 rows, end marker at 34,405", kWalk,
+          RunEnd::Complete, "" },
         { "driver, failed", TestKind::Driver, [](RecordedConsole &t) { t.f.driver.dumpResult = 0; },
-          ReceptionEnd::Unknown, "CAM_DumpFrame failed (returned 0); No frame: no frame start in 40,001 bytes", kWalk },
+          ReceptionEnd::Unknown, "CAM_DumpFrame failed (returned 0); No frame: no frame start in 40,001 bytes", kWalk,
+          RunEnd::DumpFailed, "CAM_DumpFrame failed" },
+        // What CAM_Init returns is not to be relied on: the library's own
+        // words say whether it could use its port, and the ping and the dump
+        // show that it could.
+        { "driver, CAM_Init's result ignored, an end marker and no frame", TestKind::Driver,
+          [](RecordedConsole &t) {
+              t.f.driver.initResult = 0;
+              t.f.driver.dumpBytes = "ACK\r" + Bytes({ 3 });
+          },
+          ReceptionEnd::Unknown, "No frame: no frame start in 40,001 bytes", kWalk, RunEnd::NothingDrawn,
+          "nothing drawn: the end marker came before a frame start" },
+        { "driver, the library's port is missing", TestKind::Driver,
+          [](RecordedConsole &t) {
+              t.f.driver.initResult = t.f.driver.pingResult = t.f.driver.dumpResult = 0;
+              t.f.driver.lastError = "/dev/ttyUSB0: No such file or directory";
+          },
+          ReceptionEnd::Unknown, "CAM_DumpFrame failed (returned 0); No frame: no frame start in 40,001 bytes", kWalk,
+          RunEnd::PortUnusable, "!port missing: /dev/ttyUSB0" },
+        { "driver, an entry missing", TestKind::Driver,
+          [](RecordedConsole &t) { t.f.driver.missingEntry = "CAM_DumpFrame"; }, ReceptionEnd::Unknown,
+          "Not requested: CAM_DumpFrame was not called (see the log)", kPlain, RunEnd::DriverUnusable,
+          "!driver library lacks an entry: undefined symbol: CAM_DumpFrame" },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -299,51 +336,26 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineAndItsReceptionEnd)
         if (ShowsWalk(*record))
             summary = SummarizeReply(DecoderOf(c.test), record->reply);
         EXPECT_EQ(OutcomeLine(*record, summary ? &*summary : nullptr), c.firstLine);
+        EXPECT_EQ(record->end, c.ended);
+        const RunVerdict verdict = JudgeRun(*record);
+        const bool unreachable = c.verdict.starts_with('!');
+        EXPECT_EQ(verdict.reason, unreachable ? c.verdict.substr(1) : c.verdict);
+        EXPECT_EQ(verdict.result,
+                  c.verdict.empty() ? RunVerdict::Result::Passed
+                      : unreachable ? RunVerdict::Result::Unreachable
+                                    : RunVerdict::Result::Failed);
         if (c.end == ReceptionEnd::SizeLimit) {
             EXPECT_EQ(ReceptionEndText(*record), "the reception's size limit, with 4 bytes more waiting") << "the tail";
+        }
+        if (!ShowsWalk(*record)) {
+            EXPECT_TRUE(record->pixels.empty()) << "nothing of an earlier picture is this run's";
         }
         if (c.shown == Shown::NotDrawnWalk) {
             // The console drew nothing; the page and Save Frame As... show the replayed walk.
             EXPECT_TRUE(record->pixels.empty());
-            EXPECT_EQ(ReplayedPixels(DecoderOf(c.test), record->reply).size(), 2 * summary->pixels);
+            EXPECT_EQ(ReplyWalk(DecoderOf(c.test), record->reply).drawnPixels().size(), 2 * summary->pixels);
         }
     }
-}
-
-// The first link error is kept once, with its cause and words: a failure to
-// open leaves the reception's end unknown, a failure while the reply arrives
-// also ends the reception, and its words are the ones the first line shows.
-TEST_F(RecordedTestsTest, TheFirstLinkErrorIsKeptOnceAndNamesAReceptionsEnd)
-{
-    f.com.failOpen = LinkError(LinkError::Cause::NoSuchDevice, "/dev/camera: No such file or directory");
-    run(TestKind::Direct, [](CameraTests &t) { t.df_nomral_Click(); });
-    auto record = recorder.last(TestKind::Direct);
-    ASSERT_TRUE(record);
-    ASSERT_TRUE(record->linkFault);
-    EXPECT_EQ(record->linkFault->cause, LinkError::Cause::NoSuchDevice);
-    EXPECT_EQ(record->linkFault->text, "/dev/camera: No such file or directory");
-    EXPECT_FALSE(record->linkFault->afterOpen);
-    EXPECT_EQ(record->receptionEnd, ReceptionEnd::Unknown);
-    EXPECT_EQ(record->bytesReceived, 0u);
-
-    f.com.failOpen.reset();
-    f.com.answerNext("ACK\r:");
-    f.time.onSleep = [this, sleeps = 0](std::int64_t) mutable {
-        if (f.com.written.empty() || f.com.written.back() != "DF\r")
-            return;
-        f.com.receive(++sleeps == 1 ? "ACK\r" : "more");
-        if (sleeps == 2)
-            f.com.failInput = LinkError(LinkError::Cause::ReadFailed, "/dev/camera: Input/output error");
-    };
-    run(TestKind::Direct, [](CameraTests &t) { t.df_nomral_Click(); });
-    record = recorder.last(TestKind::Direct);
-    ASSERT_TRUE(record);
-    ASSERT_TRUE(record->linkFault);
-    EXPECT_EQ(record->linkFault->cause, LinkError::Cause::ReadFailed);
-    EXPECT_EQ(record->linkFault->text, "/dev/camera: Input/output error");
-    EXPECT_TRUE(record->linkFault->afterOpen);
-    EXPECT_EQ(record->receptionEnd, ReceptionEnd::LinkError);
-    EXPECT_EQ(record->bytesReceived, 9u); // the ping's "ACK\r:" and the dump's "ACK\r"
 }
 
 // The wait before the first bytes stands apart from the rate while they
@@ -490,20 +502,75 @@ TEST(DrawnPixelsTest, TheLastPaintOfAPositionIsTheOneKept)
     EXPECT_EQ(pixels.height(), 2);
 }
 
-// The units the inspector's timings line and the --repeat summary give each
-// timing the tests log.
-TEST(TimingsInTest, EachLoggedTimingWithItsUnit)
+// The one comparison of two frames, as the compare page, the summary and
+// --expect-frame count: camera pixels and surface pixels, one tolerance rule.
+TEST(FrameCompareTest, FramesDifferingInKCameraPixelsDifferIn2KSurfacePixels)
 {
-    EXPECT_EQ(TimingsIn("Total Time To Get Frame:150\r\nTime to Process Frame: 3\r\n"
-                        "Total time to get frame: 2\r\nTime to display frame: 1\r\n"
-                        "Image Dump CompleteTotal Ticks to Get Frame: 2990\r\nTotal Ticks to Process Frame: 4\r\n"
-                        "Time to display frame: soon\r\n"),
-              (std::vector<LoggedTiming> { { "Total Time To Get Frame:", 150, "ms" },
-                                           { "Time to Process Frame: ", 3, "ms" },
-                                           { "Total time to get frame: ", 2, "s" },
-                                           { "Time to display frame: ", 1, "s" },
-                                           { "Total Ticks to Get Frame: ", 2990, "ms" },
-                                           { "Total Ticks to Process Frame: ", 4, "ms" } }));
+    std::string dump = "ACK\r" + Bytes({ 1 });
+    for (int column = 0; column < 80; ++column) {
+        dump += Bytes({ 2 });
+        for (int row = 0; row < 143; ++row)
+            dump += Bytes({ 16 + column, 16 + row, 128 });
+    }
+    dump += Bytes({ 3 }) + "\r:";
+    const auto drawn = [](const std::string &reply) {
+        RecordingSurface pic;
+        FakeEventPump events;
+        DecodeFrameStream(reply, pic, events);
+        DrawnPixels pixels;
+        for (const RecordingSurface::Pixel &p : pic.calls)
+            pixels.paint(p.x, p.y, p.color);
+        return pixels;
+    };
+    std::string changed = dump;
+    for (std::size_t pixel : { 0, 500, 11439 }) // a blue byte each: the markers stay
+        changed[4 + 1 + 1 + (pixel / 143) * 430 + (pixel % 143) * 3 + 2] = 7;
+    const DrawnPixels a = drawn(dump);
+    EXPECT_EQ(a.width(), 162);
+    EXPECT_EQ(a.height(), 143);
+    constexpr auto kWide = CameraPixelShape::TwoWide;
+    EXPECT_EQ(CompareFrames(a, drawn(dump), kWide).surface.differing, 0u);
+    // Over camera pixels: each counts once, and the list gives its camera
+    // column and row and its color in each frame, row by row, up to its limit.
+    const FrameComparison camera = CompareFrames(a, drawn(changed), kWide, 0, 10);
+    EXPECT_EQ(camera.surface.differing, 6u) << "a frame differing only in blue differs";
+    EXPECT_EQ(camera.surface.compared, 2u * 80u * 143u);
+    EXPECT_EQ(camera.camera.differing, 3u);
+    EXPECT_EQ(camera.camera.compared, 80u * 143u);
+    EXPECT_EQ(DifferingPixelsText(camera), "3 camera pixels (6 surface pixels)");
+    const auto differs = [](std::int32_t column, std::int32_t row) {
+        return CameraPixelDifference {
+            column, row, 2 + 2 * column, row, MakeColor(16 + column, 16 + row, 128), MakeColor(16 + column, 16 + row, 7)
+        };
+    };
+    EXPECT_EQ(camera.listed, (std::vector { differs(0, 0), differs(3, 71), differs(79, 142) }))
+        << "pixel 500 is column 3, row 71; listed row by row";
+    EXPECT_EQ(CompareFrames(a, drawn(changed), kWide, 0, 1).listed.size(), 1u);
+    // The tolerance applies to red, green and blue alike.
+    EXPECT_EQ(CompareFrames(a, drawn(changed), kWide, 120).camera.differing, 3u) << "128 - 7 is 121";
+    EXPECT_EQ(CompareFrames(a, drawn(changed), kWide, 121).camera.differing, 0u);
+
+    // A frame cut one column short: its 143 camera pixels are drawn in one only.
+    const DrawnPixels short_ = drawn(dump.substr(0, dump.size() - 3 - 430) + Bytes({ 3 }) + "\r:");
+    const FrameComparison cut = CompareFrames(a, short_, kWide, 255, 200);
+    EXPECT_EQ(cut.surface.differing, 2u * 143u) << "no tolerance covers a pixel drawn in one only";
+    EXPECT_EQ(cut.camera.differing, 143u);
+    EXPECT_EQ(cut.listed.front().column, 79);
+    EXPECT_FALSE(cut.listed.front().inSecond);
+
+    // A pixel drawn before the first column start (x 0 and 1) stands before
+    // camera column 0; one drawn on its right half only counts once. In line
+    // mode a camera pixel is two surface pixels high.
+    DrawnPixels early;
+    early.paint(0, 0, kBlue);
+    early.paint(1, 0, kBlue);
+    early.paint(5, 0, kBlue);
+    const FrameComparison alone = CompareFrames(early, DrawnPixels {}, kWide, 0, 10);
+    EXPECT_EQ(alone.camera.differing, 2u);
+    EXPECT_EQ(alone.listed,
+              (std::vector<CameraPixelDifference> { { -1, 0, 0, 0, kBlue, std::nullopt },
+                                                    { 1, 0, 4, 0, kBlue, std::nullopt } }));
+    EXPECT_EQ(CompareFrames(early, DrawnPixels {}, CameraPixelShape::TwoHigh).camera.differing, 3u);
 }
 
 TEST(ReceptionFiguresTest, RateAndLongestGap)
@@ -536,25 +603,25 @@ TEST(ReceptionFiguresTest, RateAndLongestGap)
     EXPECT_EQ(oneRead.arrivalBytesPerSecond, 0.0);
 }
 
-TEST(ReplyFileTest, WritesTheBytesExactlyOrSaysWhyNot)
+TEST(AtomicFileTest, WritesTheBytesExactlyOrSaysWhyNot)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::string bytes = std::string("ACK\r\x01\x00\x02\xff", 8);
     const std::string path = dir.filePath("reply.bin").toStdString();
-    ASSERT_TRUE(WriteReplyFile(path, bytes));
+    ASSERT_TRUE(WriteFileAtomically(path, bytes));
     std::ifstream in(path, std::ios::binary);
     std::ostringstream read;
     read << in.rdbuf();
     EXPECT_EQ(read.str(), bytes);
 
     std::string error;
-    EXPECT_FALSE(WriteReplyFile(dir.filePath("missing/reply.bin").toStdString(), bytes, &error));
+    EXPECT_FALSE(WriteFileAtomically(dir.filePath("missing/reply.bin").toStdString(), bytes, &error));
     EXPECT_EQ(error, "No such file or directory");
 
     // A replaced file keeps its permissions: a private file stays private.
     ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
-    ASSERT_TRUE(WriteReplyFile(path, "new"));
+    ASSERT_TRUE(WriteFileAtomically(path, "new"));
     struct stat info {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777U, 0600U);
@@ -572,7 +639,7 @@ TEST(ReplyFileTest, AReadOnlyFileIsRefused)
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
     const auto refused = [&path] {
         std::string error;
-        return !WriteReplyFile(path, "new", &error) && error == "Permission denied";
+        return !WriteFileAtomically(path, "new", &error) && error == "Permission denied";
     };
     bool wasRefused = false;
     if (::geteuid() == 0) {

@@ -283,7 +283,7 @@ TEST(HeadlessRunTest, RepeatedRunsEndWithASummary)
                             "dll: 2 runs, 2 successes, 0 failures",
                             "  Total Ticks to Get Frame: min ",
                             "  Total Ticks to Process Frame: min ",
-                            "Last direct and driver frames differ in 0 surface pixels" };
+                            "Last direct and driver frames differ in 0 camera pixels" };
     for (std::size_t i = 0; i < summary.size(); ++i) {
         const std::string &line = lines[logs.size() + i];
         if (summary[i].ends_with("min "))
@@ -568,12 +568,13 @@ TEST(HeadlessRunTest, SignalsEndTheRunAtTheNextEventPointWithTheSummary)
         console.signal(signal);
         EXPECT_EQ(console.wait(), status);
         EXPECT_EQ(console.endedBySignal(), signal) << "dies by the signal, as a shell loop must see it";
-        EXPECT_EQ(OutputLines(console.out()),
-                  Lines({ "Starting DF Test using direct connection (RGB)", "Opening Comport...", "Ping....OK",
-                          "Sending Command & Starting Frame Dump Timer...", "",
-                          "normal: 0 runs, 0 successes, 0 failures", "binary: 0 runs, 0 successes, 0 failures",
-                          "camconsole: stopped by " + std::string(signal == SIGINT ? "SIGINT" : "SIGTERM")
-                              + " after 0 of 2 runs" }));
+        EXPECT_EQ(
+            OutputLines(console.out()),
+            Lines({ "Starting DF Test using direct connection (RGB)", "Opening Comport...", "Ping....OK",
+                    "Sending Command & Starting Frame Dump Timer...", "",
+                    "normal: 1 run, 0 successes, 0 failures, 1 stopped", "binary: 0 runs, 0 successes, 0 failures",
+                    "camconsole: stopped by " + std::string(signal == SIGINT ? "SIGINT" : "SIGTERM")
+                        + " after 0 of 2 runs" }));
     }
     EXPECT_EQ(camera.receivedCommands(), Lines({ "", "DF", "", "DF" })) << "binary never started";
 }

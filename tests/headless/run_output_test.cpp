@@ -71,30 +71,38 @@ TEST(StreamStatusLogTest, WritesTheLogAsTheWindowReadsIt)
     std::free(buffer);
 }
 
+// Timings are summed up over the successful runs only; the failed and the
+// stopped runs are counted beside them.
 TEST(RunSummaryTest, CountsAndTimingsPerTest)
 {
     RunSummary summary;
     summary.listTest("normal");
     summary.listTest("binary");
     summary.listTest("dll");
-    for (int value : { 30, 10, 20, 40 })
-        summary.add(
-            "normal", value != 40,
-            { { "Total Time To Get Frame:", value, "ms" }, { "Time to Process Frame: ", value / 10 - 2, "ms" } });
-    summary.add("dll", true,
-                { { "Total Ticks to Get Frame: ", 7, "ms" }, { "Total Ticks to Process Frame: ", 1, "ms" } });
-    summary.add("dll", false, {});
+    for (std::int64_t value : { 30, 10, 20, 4000 })
+        summary.add("normal", value != 4000,
+                    { { "Total Time To Get Frame", value, value, "ms" },
+                      { "Time to Process Frame", value / 10 - 2, value / 10 - 2, "ms" } });
+    summary.add("dll", true, { { "Total Ticks to Get Frame", 7, 7, "ms" } });
+    summary.add("dll", true, {});
+    summary.addStopped("binary");
     EXPECT_EQ(summary.text(),
               "normal: 4 runs, 3 successes, 1 failure\n"
-              "  Total Time To Get Frame: min 10, median 25, max 40 ms\n"
-              "  Time to Process Frame: min -1, median 0.5, max 2 ms\n"
-              "binary: 0 runs, 0 successes, 0 failures\n"
-              "dll: 2 runs, 1 success, 1 failure\n"
-              "  Total Ticks to Get Frame: min 7, median 7, max 7 ms (logged in 1 of 2 runs)\n"
-              "  Total Ticks to Process Frame: min 1, median 1, max 1 ms (logged in 1 of 2 runs)\n");
+              "  Total Time To Get Frame: min 10, median 20, max 30 ms (over 3 successful runs, not the 1 failed)\n"
+              "  Time to Process Frame: min -1, median 0, max 1 ms (over 3 successful runs, not the 1 failed)\n"
+              "binary: 1 run, 0 successes, 0 failures, 1 stopped\n"
+              "dll: 2 runs, 2 successes, 0 failures\n"
+              "  Total Ticks to Get Frame: min 7, median 7, max 7 ms (logged in 1 of 2 successful runs)\n");
 
-    summary.setDifferingPixels(0);
-    EXPECT_TRUE(summary.text().ends_with("Last direct and driver frames differ in 0 surface pixels\n"));
+    // Only frames that drew something are compared.
+    summary.setComparison({});
+    EXPECT_TRUE(summary.text().ends_with("of 2 successful runs)\n"));
+    FrameComparison flipped;
+    flipped.surface = { 14, 22880 };
+    flipped.camera = { 7, 11440 };
+    summary.setComparison(flipped);
+    EXPECT_TRUE(
+        summary.text().ends_with("Last direct and driver frames differ in 7 camera pixels (14 surface pixels)\n"));
 }
 
 } // namespace

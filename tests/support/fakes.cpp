@@ -136,7 +136,7 @@ std::int32_t FakeCameraDriver::CAM_Init(const char *portName)
 {
     calls.push_back(std::string("CAM_Init ") + portName);
     if (missingEntry == "CAM_Init")
-        throw DriverError("undefined symbol: CAM_Init");
+        throw DriverError(DriverError::Kind::EntryMissing, "undefined symbol: CAM_Init");
     return initResult;
 }
 
@@ -144,7 +144,7 @@ std::int32_t FakeCameraDriver::CAM_Ping()
 {
     calls.push_back("CAM_Ping");
     if (missingEntry == "CAM_Ping")
-        throw DriverError("undefined symbol: CAM_Ping");
+        throw DriverError(DriverError::Kind::EntryMissing, "undefined symbol: CAM_Ping");
     return pingResult;
 }
 
@@ -152,7 +152,7 @@ std::int32_t FakeCameraDriver::CAM_DumpFrame(std::uint8_t *buffer)
 {
     calls.push_back("CAM_DumpFrame");
     if (missingEntry == "CAM_DumpFrame")
-        throw DriverError("undefined symbol: CAM_DumpFrame");
+        throw DriverError(DriverError::Kind::EntryMissing, "undefined symbol: CAM_DumpFrame");
     if (duringDump)
         duringDump();
     const std::size_t n = std::min(dumpBytes.size(), kFrameBufferSize);
@@ -164,7 +164,7 @@ void FakeCameraDriver::CAM_ClosePort()
 {
     calls.push_back("CAM_ClosePort");
     if (missingEntry == "CAM_ClosePort")
-        throw DriverError("undefined symbol: CAM_ClosePort");
+        throw DriverError(DriverError::Kind::EntryMissing, "undefined symbol: CAM_ClosePort");
 }
 
 std::optional<std::string> FakeCameraDriver::CAM_LastError()

@@ -8,13 +8,25 @@
 #include <string_view>
 #include <vector>
 
-// How a recorded run ended, in plain words for the top of its inspector page,
-// and how its reply arrived.
+// The one judgement of a recorded run, read from its account: the verdict
+// (passed, failed, or the port or driver could not be used, with its reason
+// in a few words) that the verdict line, the exit status and the reports
+// give, and the first line of its inspector page. Both follow the way the
+// test said the run ended.
 
-// The bytes of a whole frame dump: "ACK\r", a frame start, 80 columns of a
-// column start and 143 pixels of three bytes, the end marker and the prompt
-// "\r:".
-inline constexpr std::size_t kWholeFrameDumpBytes = 4 + 1 + 80 * (1 + 143 * 3) + 1 + 2;
+struct RunVerdict {
+    enum class Result { Passed, Failed, Unreachable };
+    Result result = Result::Passed;
+    std::string reason; // empty when passed
+    bool frameComplete = false; // the frame's (the bitmap's) end arrived and, for the driver, was drawn
+    bool passed() const { return result == Result::Passed; }
+};
+
+RunVerdict JudgeRun(const FrameRecord &record);
+
+// "camconsole: normal: passed", or with several rounds
+// "camconsole: normal, run 2 of 3: failed: the camera did not answer the ping".
+std::string VerdictLine(std::string_view test, int round, int rounds, const RunVerdict &verdict);
 
 // True when the inspector walks the record's reply: the test decoded it, or
 // the link failed while it arrived (the console draws nothing then; the
@@ -38,6 +50,3 @@ std::string ReceptionEndText(const FrameRecord &record);
 // the first bytes, the rate while they arrived, the longest gap and why the
 // reception ended (for the driver test: the library's call as a whole).
 std::vector<std::string> ReceptionLines(const FrameRecord &record, const ReplySummary *summary);
-
-// The pixels the decoder draws from bytes, as the test would have drawn them.
-DrawnPixels ReplayedPixels(ReplyDecoder decoder, std::string_view bytes);

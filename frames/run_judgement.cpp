@@ -1,8 +1,10 @@
-#include "frames/run_outcome.h"
+#include "frames/run_judgement.h"
 
+#include "common/frame_geometry.h"
 #include "frames/number_text.h"
 #include "frames/reception_figures.h"
-#include "platform/picture_surface.h"
+#include "link/send_command.h"
+#include "procedures/port_hint.h"
 
 #include <cmath>
 #include <cstdio>
@@ -33,11 +35,6 @@ std::string Rate(double bytesPerSecond)
     std::snprintf(share, sizeof share, "%.1f", 100.0 * bytesPerSecond / kWireBytesPerSecond);
     return Count(static_cast<std::uint64_t>(std::llround(bytesPerSecond))) + " B/s (" + share
         + " % of the wire's 11,520)";
-}
-
-bool StartsWithAck(const std::string &reply)
-{
-    return reply.compare(0, 3, "ACK") == 0;
 }
 
 // The reply's first bytes as text, others in hex: "NCK\r" -> "NCK" 0D.
@@ -113,27 +110,16 @@ std::string FrameDumpOutcome(const FrameRecord &r, const ReplySummary *s)
 std::string LineModeOutcome(const FrameRecord &r, const ReplySummary &s)
 {
     if (s.end == WalkEnd::EndMarker)
-        return "Complete bitmap: " + Counted(s.rows, "row") + " of 80 pixels, end markers at " + Count(s.endOffset - 1)
-            + " and " + Count(s.endOffset);
+        return "Complete bitmap: " + Counted(s.rows, "row") + " of " + Count(kBitmapRowPixels)
+            + " pixels, end markers at " + Count(s.endOffset - 1) + " and " + Count(s.endOffset);
     if (s.markers.empty())
         return "No bitmap: no marker (170) in " + Counted(r.reply.size(), "byte") + "; reception stopped "
             + StoppedAfter(r, 0);
     std::string rows = Counted(s.rows, "row");
-    if (s.rows > 0 && s.lastRowPixels < 80)
-        rows += ", the last with " + Count(s.lastRowPixels) + " of 80 pixels";
+    if (s.rows > 0 && s.lastRowPixels < kBitmapRowPixels)
+        rows += ", the last with " + Count(s.lastRowPixels) + " of " + Count(kBitmapRowPixels) + " pixels";
     return "Incomplete bitmap: " + rows + ", no two end markers; reception stopped " + StoppedAfter(r, 0);
 }
-
-class DrawnPixelsSurface final : public PictureSurface {
-public:
-    explicit DrawnPixelsSurface(DrawnPixels &pixels) : m_pixels(pixels) {}
-    void usePixelUnits() override {}
-    void clear() override { m_pixels.clear(); }
-    void setPixel(std::int64_t x, std::int64_t y, ColorValue color) override { m_pixels.paint(x, y, color); }
-
-private:
-    DrawnPixels &m_pixels;
-};
 
 } // namespace
 
@@ -172,7 +158,7 @@ std::string OutcomeLine(const FrameRecord &r, const ReplySummary *s)
     if (!r.requested) {
         if (driver)
             return "Not requested: CAM_DumpFrame was not called (see the log)";
-        if (r.test == TestKind::LineMode && r.logText.find("Error, please retry") != std::string::npos)
+        if (r.test == TestKind::LineMode && (r.end == RunEnd::NotAnswered || r.end == RunEnd::NotAcknowledged))
             return "Not requested: the camera did not acknowledge \"PM 1\" and \"LM 1\", so \"TW\" was not sent";
         return std::string("Not requested: the test ended before \"") + (r.test == TestKind::Direct ? "DF" : "TW")
             + "\" was sent (see the log)";
@@ -187,10 +173,10 @@ std::string OutcomeLine(const FrameRecord &r, const ReplySummary *s)
         return line;
     }
     const char *command = r.test == TestKind::Direct ? "DF" : "TW";
-    if (!StartsWithAck(r.reply))
+    if (r.end == RunEnd::NotAnswered || r.end == RunEnd::NotAcknowledged || !s)
         return NotAcknowledged(r, command);
     if (r.test == TestKind::LineMode)
-        return s ? LineModeOutcome(r, *s) : NotAcknowledged(r, command);
+        return LineModeOutcome(r, *s);
     return FrameDumpOutcome(r, s);
 }
 
@@ -239,11 +225,132 @@ std::vector<std::string> ReceptionLines(const FrameRecord &r, const ReplySummary
     return lines;
 }
 
-DrawnPixels ReplayedPixels(ReplyDecoder decoder, std::string_view bytes)
+namespace {
+
+RunVerdict Failed(std::string reason, RunVerdict::Result result = RunVerdict::Result::Failed)
 {
-    DrawnPixels pixels;
-    DrawnPixelsSurface surface(pixels);
-    WalkObserver none;
-    ReplayDecoder(decoder, bytes, surface, none);
-    return pixels;
+    return { result, std::move(reason), false };
+}
+
+std::string PortProblem(LinkError::Cause cause, const std::string &device, const std::string &text)
+{
+    switch (cause) {
+    case LinkError::Cause::NoSuchDevice:
+        return "port missing: " + device;
+    case LinkError::Cause::Busy:
+        return "port busy: " + device;
+    case LinkError::Cause::PermissionDenied:
+        return "port not permitted: " + device;
+    default:
+        return "port error: " + text;
+    }
+}
+
+// The driver library names its port before its words: "/dev/ttyS0: ...".
+std::string DeviceOf(const std::string &text)
+{
+    const std::size_t colon = text.find(": ");
+    return colon == std::string::npos ? text : text.substr(0, colon);
+}
+
+// The library's words without the device they start with.
+std::string WithoutDevice(const std::string &text)
+{
+    const std::size_t colon = text.find(": ");
+    if (!text.starts_with('/') || colon == std::string::npos)
+        return text;
+    return text.substr(colon + 2);
+}
+
+RunVerdict PortVerdict(const FrameRecord &r)
+{
+    if (r.test == TestKind::Driver) {
+        const std::optional<LinkError::Cause> cause = DriverPortCause(r.driverErrorText);
+        return Failed(cause ? PortProblem(*cause, DeviceOf(r.driverErrorText), r.driverErrorText)
+                            : "CAM_Init failed: " + r.driverErrorText,
+                      RunVerdict::Result::Unreachable);
+    }
+    const std::string text = r.linkFault ? r.linkFault->text : std::string();
+    const LinkError::Cause cause = r.linkFault ? r.linkFault->cause : LinkError::Cause::Other;
+    return Failed(PortProblem(cause, r.source, text), RunVerdict::Result::Unreachable);
+}
+
+std::string WhatIsIncomplete(const FrameRecord &r)
+{
+    return r.test == TestKind::LineMode ? "bitmap incomplete: " : "frame incomplete: ";
+}
+
+RunVerdict Unanswered(const FrameRecord &r)
+{
+    if (r.test == TestKind::Direct && r.pingAnswered == false)
+        return Failed("the camera did not answer the ping or \"DF\"");
+    return Failed("the camera did not answer \"" + r.failedCommand + "\"");
+}
+
+RunVerdict Refused(const FrameRecord &r)
+{
+    if (r.failedCommand == "PM 1" || r.failedCommand == "LM 1")
+        return Failed("the camera did not acknowledge \"PM 1\" and \"LM 1\"");
+    return Failed("the camera did not acknowledge \"" + r.failedCommand + "\"");
+}
+
+RunVerdict Cut(const FrameRecord &r)
+{
+    if (r.test == TestKind::Driver)
+        return Failed("frame incomplete: no end marker in the frame buffer");
+    if (r.test == TestKind::LineMode)
+        return Failed(WhatIsIncomplete(r) + Count(r.reply.size()) + " bytes, no byte for " + Ms(r.pauseMs));
+    return Failed(WhatIsIncomplete(r) + Count(r.reply.size()) + " of " + Count(kWholeFrameDumpBytes)
+                  + " bytes, no byte for " + Ms(r.pauseMs));
+}
+
+RunVerdict VerdictOf(const FrameRecord &r)
+{
+    switch (r.end) {
+    case RunEnd::Complete:
+        return { RunVerdict::Result::Passed, {}, false };
+    case RunEnd::PortUnusable:
+        return PortVerdict(r);
+    case RunEnd::DriverUnusable:
+        if (r.driverEntryMissing)
+            return Failed("driver library lacks an entry: " + r.driverLoadError, RunVerdict::Result::Unreachable);
+        return Failed("driver library could not be loaded: " + r.driverLoadError, RunVerdict::Result::Unreachable);
+    case RunEnd::LinkLost:
+        return Failed("link lost mid-reply: " + (r.linkFault ? r.linkFault->text : std::string()));
+    case RunEnd::NotAnswered:
+        return Unanswered(r);
+    case RunEnd::NotAcknowledged:
+        return Refused(r);
+    case RunEnd::NeverPaused:
+        return Failed(WhatIsIncomplete(r) + "the camera did not pause within " + Count(r.reply.size()) + " bytes");
+    case RunEnd::Incomplete:
+        return Cut(r);
+    case RunEnd::DumpFailed:
+        return Failed(r.driverErrorText.empty() ? "CAM_DumpFrame failed" : WithoutDevice(r.driverErrorText));
+    case RunEnd::NothingDrawn:
+        return Failed(r.test == TestKind::Driver ? "nothing drawn: the end marker came before a frame start"
+                                                 : "nothing drawn");
+    case RunEnd::Cancelled:
+        return Failed("stopped by a signal");
+    }
+    return Failed("failed");
+}
+
+} // namespace
+
+RunVerdict JudgeRun(const FrameRecord &record)
+{
+    RunVerdict verdict = VerdictOf(record);
+    verdict.frameComplete
+        = record.walkEnd && FrameComplete(*record.walkEnd) && (record.test != TestKind::Driver || record.drewAny);
+    return verdict;
+}
+
+std::string VerdictLine(std::string_view test, int round, int rounds, const RunVerdict &verdict)
+{
+    std::string line = "camconsole: " + std::string(test);
+    if (rounds > 1)
+        line += ", run " + std::to_string(round) + " of " + std::to_string(rounds);
+    line += verdict.passed() ? ": passed" : ": failed: " + verdict.reason;
+    return line;
 }

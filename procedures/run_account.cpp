@@ -1,0 +1,17 @@
+#include "run_account.h"
+
+void RunAccount::noteLinkError(LinkError::Cause cause, const std::string &text)
+{
+    if (!linkFault)
+        linkFault = LinkFault { cause, text, portOpened };
+}
+
+void RunAccount::noteReception(const PausedReception &reception)
+{
+    reply = reception.reply;
+    reads = reception.reads;
+    receptionEnd = reception.end;
+    pauseMs = reception.pauseMs;
+    bytesWaiting = reception.bytesWaiting;
+    sleptBeforeFirstReadMs = reception.waitedBeforeFirstReadMs;
+}
