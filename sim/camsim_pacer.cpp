@@ -64,7 +64,7 @@ RelayMove PlanRelayMove(TimePoint now, TimePoint origin, std::uint64_t delivered
 }
 
 ReplyPacer::ReplyPacer(bool fast, std::chrono::milliseconds lead)
-    : m_fast(fast), m_queueTarget(fast ? kFastQueue : WireBytesIn(lead + kFeedTick))
+    : m_queueTarget(fast ? kFastQueue : WireBytesIn(lead + kFeedTick))
 {
 }
 

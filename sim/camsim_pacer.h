@@ -143,7 +143,6 @@ public:
 private:
     std::size_t limit() const;
 
-    bool m_fast;
     std::size_t m_queueTarget; // bytes kept queued ahead of the wire
     ReplyPlan m_plan;
     std::size_t m_queued = 0; // bytes of the reply that went into the queue

@@ -25,7 +25,7 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 constexpr int kMostRelays = 4;
-constexpr std::size_t kRelayStack = 256 * 1024;
+constexpr std::size_t kRelayStack = std::size_t { 256 } * 1024;
 constexpr int kGapSlots = 16;
 // A relay that holds the turn longer than this was stopped with its CPU;
 // another takes the turn over.
