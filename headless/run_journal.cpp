@@ -128,19 +128,17 @@ std::string RunJournal::stoppedLine(int signal) const
 
 void RunJournal::writeReports(const std::string &jsonPath, const std::string &junitPath, std::FILE *err)
 {
+    // The JSON report records the exit status, so it is written last, once
+    // the other report's failure to be written is counted in that status.
+    std::string error;
+    if (!junitPath.empty() && !WriteFileAtomically(junitPath, ReportJunit(m_report), &error))
+        fileNotWritten(junitPath, error, err);
+    if (jsonPath.empty())
+        return;
     if (m_report.stoppedBy.empty())
         m_report.exitStatus = m_status.status();
-    const std::pair<const std::string *, std::string> reports[] = {
-        { &jsonPath, jsonPath.empty() ? std::string() : ReportJson(m_report) },
-        { &junitPath, junitPath.empty() ? std::string() : ReportJunit(m_report) },
-    };
-    for (const auto &[path, text] : reports) {
-        if (path->empty())
-            continue;
-        std::string error;
-        if (!WriteFileAtomically(*path, text, &error))
-            fileNotWritten(*path, error, err);
-    }
+    if (!WriteFileAtomically(jsonPath, ReportJson(m_report), &error))
+        fileNotWritten(jsonPath, error, err);
 }
 
 void RunJournal::fileNotWritten(const std::string &path, const std::string &reason, std::FILE *err)

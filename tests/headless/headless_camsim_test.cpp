@@ -355,7 +355,16 @@ private:
 // One exit status per cause, whichever test meets it: one row per cell.
 TEST(HeadlessRunTest, EachCauseGivesItsExitStatusInEveryTest)
 {
-    enum class Cause { MissingPort, BusyPort, MissingDriver, SilentCamera, CutReply, LinkLost, EndBeforeStart };
+    enum class Cause {
+        MissingPort,
+        BusyPort,
+        MissingDriver,
+        SilentCamera,
+        CutReply,
+        LinkLost,
+        EndBeforeStart,
+        SilentAndJunitUnwritable
+    };
     struct Row {
         Cause cause;
         const char *test;
@@ -382,12 +391,15 @@ TEST(HeadlessRunTest, EachCauseGivesItsExitStatusInEveryTest)
         { Cause::LinkLost, "binary", 1, "link lost mid-reply: " },
         { Cause::LinkLost, "dll", 1, "" },
         { Cause::EndBeforeStart, "dll", 1, "nothing drawn: " },
+        // An unwritable report outranks a camera failure, and the JSON report
+        // says the status the process ends with.
+        { Cause::SilentAndJunitUnwritable, "normal", 4, "the camera did not answer the ping or \"DF\"" },
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(std::string(row.test) + " cause " + std::to_string(static_cast<int>(row.cause)));
         const std::string command = std::string(row.test) == "binary" ? "TW" : "DF";
         std::vector<std::string> camsimArgs = { "--fast" };
-        if (row.cause == Cause::SilentCamera)
+        if (row.cause == Cause::SilentCamera || row.cause == Cause::SilentAndJunitUnwritable)
             camsimArgs = { "--fast", "--fault", "silent" };
         if (row.cause == Cause::CutReply)
             camsimArgs.insert(camsimArgs.end(), { "--fault", command + "=short" });
@@ -406,9 +418,16 @@ TEST(HeadlessRunTest, EachCauseGivesItsExitStatusInEveryTest)
             args[3] = FAKE_DRIVER_LIBRARY;
             ::setenv("FAKE_DRIVER_DUMP", "end-first", 1);
         }
+        const std::string report = camera.directory() + "/report.json";
+        if (row.cause == Cause::SilentAndJunitUnwritable)
+            args.insert(args.end(), { "--report", report, "--junit", "/dev/full" });
         ConsoleProcess console(args);
         EXPECT_EQ(console.wait(), row.status) << console.out() << console.err();
         ::unsetenv("FAKE_DRIVER_DUMP");
+        if (row.cause == Cause::SilentAndJunitUnwritable) {
+            const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(report))).object();
+            EXPECT_EQ(json.value("summary").toObject().value("exitStatus").toInt(), 4);
+        }
         const std::string verdict = "camconsole: " + std::string(row.test)
             + (row.status == 0 ? ": passed" : ": failed: " + std::string(row.reason));
         const Lines lines = OutputLines(console.out());
