@@ -470,6 +470,10 @@ TEST(HeadlessRunTest, ExpectedFramesJudgeTheRunAndTheReportsSayWhy)
     const QJsonObject differing = runs[0].toObject()[QStringLiteral("differingPixels")].toObject();
     EXPECT_EQ(differing[QStringLiteral("cameraPixels")].toInt(), 7);
     EXPECT_EQ(differing[QStringLiteral("listed")].toArray().size(), 7);
+    // The bytes each test received: the whole reply, and what the driver
+    // filled of its buffer (the reply less its "\r:" prompt).
+    EXPECT_EQ(runs[0].toObject()[QStringLiteral("bytesReceived")].toInt(), int(camsim::kDumpReplySize));
+    EXPECT_EQ(runs[1].toObject()[QStringLiteral("bytesReceived")].toInt(), int(camsim::kDumpReplySize) - 2);
     EXPECT_EQ(document.object()[QStringLiteral("summary")].toObject()[QStringLiteral("exitStatus")].toInt(), 1);
 
     QFile junitFile(QString::fromStdString(junit));
