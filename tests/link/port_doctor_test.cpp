@@ -123,7 +123,8 @@ TEST(PortDoctorTest, EachCauseWithItsFix)
               + kUsb },
         { "held by ModemManager, without a lock",
           [](PortFacts &f) {
-              f.holders = { { 800, "ModemManager" }, { 4242, "cat" } };
+              f.holders = { { 800, "ModemManager" } };
+              f.holders.push_back({ 4242, "cat" });
           },
           Problem::Busy,
           "/dev/ttyUSB0 is in use by processes 800 (ModemManager) and 4242 (cat).\nFix: ModemManager probes new "
@@ -152,6 +153,7 @@ TEST(PortDoctorTest, EachCauseWithItsFix)
         { "a stale lock file of another user",
           [](PortFacts &f) {
               f.lockFile = PortFacts::LockFile { "/var/lock/LCK..ttyUSB0", 4321, {}, false };
+              f.lockFile->process.reset();
           },
           Problem::StaleLock,
           "/dev/ttyUSB0 has a stale lock file: /var/lock/LCK..ttyUSB0 names process 4321, which is gone.\n"
