@@ -32,7 +32,7 @@ constexpr int kGapSlots = 16;
 constexpr auto kTurnTimeout = 5ms;
 // How long an idle relay sleeps when nothing wakes it (it is woken by bytes
 // queued and by the console's input).
-constexpr auto kIdle = 500ms;
+constexpr auto kIdle = 100ms;
 
 std::int64_t Ns(TimePoint t)
 {
@@ -342,12 +342,16 @@ void Relays::setPty(int master, int slave)
 {
     m_shared->master = master;
     m_shared->slave = slave;
+    // A relay asleep without the pty looks at the new one at once.
+    if (master >= 0)
+        ptyClosed();
 }
 
 void Relays::ptyClosed()
 {
     // A relay asleep in poll() on the master holds it open, and the console
-    // would see the hangup only when that poll ends: wake them.
+    // would see the hangup only when that poll ends: wake them. (setPty()
+    // wakes them for a new pty the same way.)
     for (const pid_t pid : m_pids)
         ::kill(pid, SIGUSR1);
 }

@@ -37,6 +37,8 @@ void OnStopSignal(int)
 
 // Before a hangup, how long to wait for the console to read what was sent.
 constexpr auto kHangupDrainLimit = 500ms;
+// camsim's own lateness on the way to a hangup that is reported.
+constexpr auto kLateHangup = 25ms;
 
 // "10,745"
 std::string Grouped(std::uint64_t n)
@@ -117,8 +119,10 @@ public:
             pollfd &pfd = fds[0];
             std::optional<timespec> timeout;
             const auto now = Clock::now();
-            if (const auto wake = m_pacer.wakeAt(now))
-                timeout = ToTimespec(std::max(Clock::duration::zero(), *wake - now));
+            m_asleepSince = now;
+            m_plannedWake = m_pacer.wakeAt(now);
+            if (m_plannedWake)
+                timeout = ToTimespec(std::max(Clock::duration::zero(), *m_plannedWake - now));
             const int n = ::ppoll(fds, m_watch.fd() >= 0 ? 2 : 1, timeout ? &*timeout : nullptr, &waitMask);
             if (n < 0) {
                 if (errno == EINTR)
@@ -199,6 +203,12 @@ private:
     // dropped as they come due.
     void lastConsoleLeft()
     {
+        // A console that left while camsim was stopped had the relays send
+        // on into the pty after it; a console that came meanwhile may have
+        // read those bytes of the old reply.
+        const auto now = Clock::now();
+        if (m_plannedWake && now - *m_plannedWake >= kReportedGap && m_relays.lastDelivery() > m_asleepSince)
+            reportStall(now - *m_plannedWake, m_pacer.delivered(m_relays.queued()));
         m_relays.discardQueued();
         m_pty.discardUnread();
         m_pty.restoreSettings();
@@ -352,7 +362,10 @@ private:
             late = std::max(late, after - before - std::chrono::milliseconds(5));
             before = after;
         }
-        if (late >= kReportedGap)
+        // The console meets the hangup within its pause check only if camsim
+        // closes within some 35 ms of the last byte out; a lateness of its own
+        // from kLateHangup on may have made it miss that.
+        if (late >= kLateHangup)
             reportStall(late, delivered);
         return reopenPty(error);
     }
@@ -370,6 +383,8 @@ private:
     };
     std::deque<Reply> m_replies; // the last few replies, newest last
     TimePoint m_lastRead {};
+    TimePoint m_asleepSince {}; // when camsim last went to wait
+    std::optional<TimePoint> m_plannedWake; // when it meant to wake, if at a set time
     int m_logFd = -1;
     int m_stallLogFd = -1;
     std::string m_pendingLog; // commands received, not yet in the log
