@@ -51,7 +51,6 @@ public:
     bool start(bool fast, bool realtime, std::string &error);
     // Ends the relays and waits for them.
     void stop();
-    int count() const { return static_cast<int>(m_pids.size()); }
 
     // The pty the relays write to; (-1, -1) before it is closed, and
     // ptyClosed() right after.
