@@ -2,10 +2,14 @@
 #
 #   bin/camconsole, bin/camsim
 #   lib/camconsole/libtarqis.so      the driver library the console loads
+#   lib/camconsole/libcamconsole_core.so, _qt_io.so, _cli.so
+#                                    the console's layers that the program
+#                                    links (private: found through the
+#                                    program's RUNPATH, $ORIGIN/../lib/camconsole)
 #   lib/camconsole/libcamconsole_window.so, libcamconsole_image.so
-#                                    the console's window and its PNG writers,
-#                                    loaded only when a window opens or a run
-#                                    without one writes a PNG file
+#                                    the console's window and its images and
+#                                    PNG files, loaded only when a window opens
+#                                    or a run without one reads or writes a PNG
 #   include/tarqis/tarqis.h          its C interface
 #   share/applications/camconsole.desktop
 #   share/icons/hicolor/scalable/apps/camconsole.svg
@@ -19,9 +23,10 @@
 include(GNUInstallDirs)
 set(CAMCONSOLE_INSTALL_DRIVERDIR lib/camconsole)
 
-# Installed binaries carry no RPATH: Qt and the C++ runtime come from the
-# system's library path, and the driver is loaded by its absolute path.
-# (qt_standard_project_setup() adds $ORIGIN entries; included after it.)
+# Installed binaries carry no RPATH but the console's own RUNPATH to
+# lib/camconsole/ (set on each of its targets): Qt and the C++ runtime come
+# from the system's library path, and the driver is loaded by its absolute
+# path. (qt_standard_project_setup() adds $ORIGIN entries; included after it.)
 set(CMAKE_INSTALL_RPATH "")
 
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/camconsole.desktop

@@ -4,10 +4,4 @@
 #include <string>
 
 // A whole number with commas between thousands: 34408 -> "34,408".
-inline std::string Count(std::uint64_t value)
-{
-    std::string digits = std::to_string(value);
-    for (std::size_t at = digits.size(); at > 3; at -= 3)
-        digits.insert(at - 3, 1, ',');
-    return digits;
-}
+std::string Count(std::uint64_t value);

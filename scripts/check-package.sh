@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds the .deb from a built tree (default: build/) and checks it as an
 # installation would see it: package metadata and dependencies, the file
-# list, the layout extracted into a scratch root, no unresolved libraries
-# and no RPATH in the installed binaries, the driver library's exports, the
+# list, the layout extracted into a scratch root, no unresolved libraries,
+# no RPATH in the installed binaries but the console's own, which name only
+# lib/camconsole/ relative to themselves, the driver library's exports, the
 # AppStream metadata (appstreamcli validate --no-net), the manual pages
 # (formatted without warnings), the console's --version with no display, and
 # a run of the extracted console's driver test against camsim on a virtual
@@ -35,7 +36,10 @@ cat >"$work/expected" <<'LIST'
 ./usr/bin/camconsole
 ./usr/bin/camsim
 ./usr/include/tarqis/tarqis.h
+./usr/lib/camconsole/libcamconsole_cli.so
+./usr/lib/camconsole/libcamconsole_core.so
 ./usr/lib/camconsole/libcamconsole_image.so
+./usr/lib/camconsole/libcamconsole_qt_io.so
 ./usr/lib/camconsole/libcamconsole_window.so
 ./usr/lib/camconsole/libtarqis.so
 ./usr/share/applications/camconsole.desktop
@@ -49,17 +53,23 @@ diff -u "$work/expected" "$work/files" || fail "unexpected file list"
 root="$work/root"
 dpkg -x "$deb" "$root"
 
-# Installed binaries: every library resolves from the system, none through
-# an RPATH or RUNPATH.
-for binary in usr/bin/camconsole usr/bin/camsim usr/lib/camconsole/libtarqis.so \
-    usr/lib/camconsole/libcamconsole_window.so usr/lib/camconsole/libcamconsole_image.so; do
+# Installed binaries: every library resolves, the system's from the system.
+# camsim and the driver library carry no RPATH; the console and its own
+# libraries find the console's libraries in lib/camconsole/ through a
+# RUNPATH relative to themselves, and nothing else through it.
+runpath_of() { readelf -d "$root/$1" | sed -n 's/.*(R[UN]*PATH).*\[\(.*\)\]/\1/p'; }
+for path in "$root"/usr/bin/camconsole "$root"/usr/bin/camsim "$root"/usr/lib/camconsole/*.so; do
+    binary=${path#"$root"/}
     if ldd "$root/$binary" | grep -q "not found"; then
         ldd "$root/$binary" >&2
         fail "$binary: unresolved libraries"
     fi
-    if readelf -d "$root/$binary" | grep -Eq "RPATH|RUNPATH"; then
-        fail "$binary has an RPATH or RUNPATH"
-    fi
+    case "$binary" in
+    usr/bin/camconsole) expected='$ORIGIN/../lib/camconsole' ;;
+    usr/lib/camconsole/libcamconsole_*.so) expected='$ORIGIN' ;;
+    *) expected= ;;
+    esac
+    [ "$(runpath_of "$binary")" = "$expected" ] || fail "$binary has the RUNPATH '$(runpath_of "$binary")'"
 done
 
 # The driver library exports its five CAM_ entries and nothing else of its own.
@@ -90,8 +100,9 @@ if ! command -v Xvfb >/dev/null 2>&1 || ! command -v xdotool >/dev/null 2>&1; th
 fi
 
 # The extracted console, clicked on "DF --> DLL (RGB)", must load the
-# extracted driver (found beside its own executable, with no
-# CAMCONSOLE_DRIVER) and the driver must ping the camera and dump a frame.
+# extracted window library and driver (found beside its own executable, with
+# no CAMCONSOLE_DRIVER; the core's library loads both) and the driver must
+# ping the camera and dump a frame.
 start_xvfb
 start_camsim "$root/usr/bin/camsim" --log "$work/commands" --fast
 
@@ -104,9 +115,9 @@ sleep 0.5
 xdotool mousemove --window "$window" 224 44 click 1
 sent_df() { grep -q "^DF$" "$work/commands" 2>/dev/null; }
 wait_for 20 sent_df || fail "the driver test sent no DF (camsim log: $(cat "$work/commands" 2>/dev/null))"
-grep -hq "file=$root/usr/lib/camconsole/libcamconsole_window.so .*dynamically loaded by $root/usr/bin/camconsole" \
+grep -hq "file=$root/usr/lib/camconsole/libcamconsole_window.so .*dynamically loaded by $root/usr/.*libcamconsole_core.so" \
     "$work"/ld.* || fail "the console did not load $root/usr/lib/camconsole/libcamconsole_window.so"
-grep -hq "file=$root/usr/lib/camconsole/libtarqis.so .*dynamically loaded by $root/usr/lib/camconsole/libcamconsole_window.so" \
+grep -hq "file=$root/usr/lib/camconsole/libtarqis.so .*dynamically loaded by $root/usr/.*libcamconsole_core.so" \
     "$work"/ld.* || fail "the console did not load $root/usr/lib/camconsole/libtarqis.so"
 kill "$console_pid" 2>/dev/null || true
 wait "$console_pid" 2>/dev/null || true

@@ -94,6 +94,9 @@ if ! step build ./scripts/build.sh -DCAMCONSOLE_WERROR=ON; then
     exit 1
 fi
 step tidy ./scripts/check-tidy.sh build
+# Each function of the console in one file: the program and its libraries
+# share the layers' libraries instead of carrying copies.
+step single-copies ./scripts/check-single-copies.sh build
 tests suite ctest --test-dir build --output-on-failure -j2
 # A short soak of the console without a window: no failed run, no memory
 # growth, no leaked descriptor.

@@ -1,0 +1,9 @@
+#include "number_text.h"
+
+std::string Count(std::uint64_t value)
+{
+    std::string digits = std::to_string(value);
+    for (std::size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, 1, ',');
+    return digits;
+}
