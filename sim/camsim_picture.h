@@ -3,6 +3,7 @@
 // What the simulated camera sees: the color patterns of the frame dump and
 // the shape of the line-mode bitmap. Pure: no I/O, no clocks.
 
+#include "common/frame_geometry.h"
 #include "sim/camsim_enum_table.h"
 
 #include <cstdint>
@@ -10,8 +11,9 @@
 
 namespace camsim {
 
-inline constexpr int kColumns = 80; // columns of a frame dump and bitmap row width
-inline constexpr int kRows = 143; // rows of a frame dump and of the bitmap
+inline constexpr int kColumns = kFrameColumns; // columns of a frame dump and bitmap row width
+inline constexpr int kRows = kFrameRows; // rows of a frame dump and of the bitmap
+static_assert(kBitmapRowPixels == kColumns && kBitmapRows == kRows);
 
 struct Rgb {
     std::uint8_t r = 0;

@@ -28,7 +28,7 @@
 
 namespace camsim {
 
-inline constexpr std::size_t kDumpReplySize = 34408;
+inline constexpr std::size_t kDumpReplySize = kWholeFrameDumpBytes;
 inline constexpr std::size_t kLineModeReplySize = 4 + 1 + kRows * kColumns / 8 + 2 + 2;
 
 using ::kBitmapMarker;
