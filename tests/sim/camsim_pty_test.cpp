@@ -190,8 +190,14 @@ TEST(CamsimPty, AStopOfCamsimWithinItsLeadLeavesNoGapAndALongerOneIsReported)
     for (const Ms stop : { 100ms, 400ms }) {
         port.send("DF\r");
         std::string data = port.readBytes(8000).data;
-        ASSERT_EQ(::kill(cam.pid(), SIGSTOP), 0);
-        std::this_thread::sleep_for(stop);
+        // Stopped again every few ms, so that the stop lasts as long as
+        // asked even when something else resumes camsim meanwhile (a
+        // freezer run beside the suite stops and resumes every camsim).
+        const auto until = std::chrono::steady_clock::now() + stop;
+        while (std::chrono::steady_clock::now() < until) {
+            ASSERT_EQ(::kill(cam.pid(), SIGSTOP), 0);
+            std::this_thread::sleep_for(5ms);
+        }
         ASSERT_EQ(::kill(cam.pid(), SIGCONT), 0);
         data += port.readBytes(camsim::kDumpReplySize - data.size()).data;
         EXPECT_TRUE(Same(data, camsim::DumpReply(camsim::Pattern::Checker))) << stop.count() << " ms";
