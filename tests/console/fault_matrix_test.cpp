@@ -37,6 +37,13 @@ struct Cell {
     std::size_t dialogs = 0;
     bool hangup = false;
     bool wirePace = false; // without --fast
+    // The reply pauses 300 ms with its first half sent at once; the line-mode
+    // test reads at 250 ms and ends at the first 75 ms cycle that brings
+    // nothing (325 ms). Whether the pause ends before that check is a race
+    // of 25 ms, lost whenever the machine is slow to run camsim (too short a
+    // delay for camsim to report): the bitmap, whole or cut, is right either
+    // way, and the next click must work.
+    bool wholeOrCut = false;
 };
 
 void PrintTo(const Cell &cell, std::ostream *out)
@@ -134,7 +141,7 @@ const Cell kCells[] = {
     // The bitmap walk looks for "ACK" anywhere in the reply.
     { "LineMode_TW_lateAck", Button::LineMode, { "TW=late-ack" }, kLineModeLog },
     { "LineMode_TW_garbage", Button::LineMode, { "TW=garbage" }, kLineModeLog },
-    { "LineMode_TW_pause", Button::LineMode, { "TW=pause" }, kLineModeLog },
+    { "LineMode_TW_pause", Button::LineMode, { "TW=pause" }, kLineModeLog, 0, false, false, true },
     { "LineMode_TW_hangup",
       Button::LineMode,
       { "TW=hangup" },
@@ -283,7 +290,10 @@ TEST_P(FaultMatrixTest, ClickEndsCleanlyAndTheNextOneWorks)
     const std::uint64_t clickReads = *ReadCalls() - *readsBefore;
 
     const Lines log = LogLines(form);
-    EXPECT_EQ(Masked(log, cell.expected), cell.expected);
+    if (cell.wholeOrCut && Masked(log, Incomplete(cell.expected)) == Incomplete(cell.expected))
+        SUCCEED() << "the bitmap was cut at the pause";
+    else
+        EXPECT_EQ(Masked(log, cell.expected), cell.expected);
     EXPECT_EQ(w.errors.shown.size(), cell.dialogs);
     if (!w.errors.shown.empty() && !log.empty()) {
         EXPECT_FALSE(w.errors.shown.front().empty());
