@@ -27,15 +27,16 @@ void ConsoleWatch::stop()
     m_known = false;
 }
 
-void ConsoleWatch::readEvents(const std::function<void()> &lastLeft)
+void ConsoleWatch::readEvents(const std::function<void(bool consoleBack)> &lastLeft)
 {
     if (m_fd < 0)
         return;
     alignas(inotify_event) char buf[4096];
+    bool left = false;
     for (;;) {
         const ssize_t n = ::read(m_fd, buf, sizeof buf);
         if (n <= 0)
-            return;
+            break;
         for (ssize_t at = 0; at < n;) {
             const auto *ev = reinterpret_cast<const inotify_event *>(buf + at);
             at += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
@@ -45,10 +46,12 @@ void ConsoleWatch::readEvents(const std::function<void()> &lastLeft)
                 ++m_consoles;
             } else if ((ev->mask & IN_CLOSE) && m_consoles > 0) {
                 if (--m_consoles == 0 && m_known)
-                    lastLeft();
+                    left = true;
             }
         }
     }
+    if (left)
+        lastLeft(consolePresent());
 }
 
 } // namespace camsim

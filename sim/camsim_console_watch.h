@@ -26,9 +26,10 @@ public:
     // The descriptor to poll for events; -1 when not watching.
     int fd() const { return m_fd; }
 
-    // Reads the pending events; calls `lastLeft` each time the last console
-    // closes the device.
-    void readEvents(const std::function<void()> &lastLeft);
+    // Reads the pending events; calls `lastLeft` once when the last console
+    // closed the device meanwhile, telling whether a console has it open
+    // again by the last event (one came straight after, before camsim ran).
+    void readEvents(const std::function<void(bool consoleBack)> &lastLeft);
 
     bool consolePresent() const { return !m_known || m_consoles > 0; }
 

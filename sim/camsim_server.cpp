@@ -136,7 +136,7 @@ public:
             // Opens and closes first: a console opens the device before it
             // writes its first command.
             if (fds[1].revents & POLLIN)
-                m_watch.readEvents([this] { lastConsoleLeft(); });
+                m_watch.readEvents([this](bool consoleBack) { lastConsoleLeft(consoleBack); });
             if (pfd.revents & POLLIN)
                 readCommands();
             else if (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) {
@@ -201,7 +201,9 @@ private:
     // progress and what the console left unread are dropped, so the next
     // connection starts clean. While no console is there, reply bytes are
     // dropped as they come due.
-    void lastConsoleLeft()
+    // consoleBack: another console opened the device before camsim came to
+    // this; its settings and exclusive mode are its own and stay.
+    void lastConsoleLeft(bool consoleBack)
     {
         // A console that left while camsim was stopped had the relays send
         // on into the pty after it; a console that came meanwhile may have
@@ -211,7 +213,8 @@ private:
             reportStall(now - *m_plannedWake, m_pacer.delivered(m_relays.queued()));
         m_relays.discardQueued();
         m_pty.discardUnread();
-        m_pty.restoreSettings();
+        if (!consoleBack)
+            m_pty.restoreSettings();
         m_pacer.consoleLeft(Clock::now());
     }
 
