@@ -66,9 +66,18 @@ RunJournal::RunJournal(std::FILE *out, RunReport header, std::optional<ExpectedF
     }
 }
 
+void RunJournal::startUnit(ReportedUnit unit)
+{
+    m_report.units.push_back(std::move(unit));
+}
+
 ReportedRun RunJournal::reported(int round, const FrameRecord &record, std::chrono::system_clock::time_point end) const
 {
     ReportedRun run;
+    if (!m_report.units.empty()) {
+        run.unit = m_report.units.back().id;
+        run.unitNumber = m_report.units.back().number;
+    }
     run.test = std::string(TestName(record.test));
     run.round = round;
     run.start = record.startedAt;
@@ -110,18 +119,28 @@ void RunJournal::fileSaved(const std::string &path)
         m_report.runs.back().savedFiles.push_back(path);
 }
 
+void RunJournal::filesKept(const std::vector<std::string> &paths)
+{
+    if (!m_report.runs.empty())
+        m_report.runs.back().keptFiles = paths;
+}
+
 void RunJournal::noteStop(int signal)
 {
     m_report.stoppedBy = SignalName(signal);
     m_report.exitStatus = 128 + signal;
 }
 
-std::string RunJournal::stoppedLine(int signal) const
+std::string RunJournal::stoppedLine(int signal, int units) const
 {
     std::size_t done = 0;
     for (const ReportedRun &run : m_report.runs)
         done += run.stopped ? 0 : 1;
-    const std::size_t asked = m_report.tests.size() * static_cast<std::size_t>(m_report.rounds);
+    if (units == kUnitsForever)
+        return "camconsole: stopped by " + SignalName(signal) + " after " + std::to_string(done) + " run"
+            + (done == 1 ? "" : "s") + "\n";
+    const std::size_t asked
+        = m_report.tests.size() * static_cast<std::size_t>(m_report.rounds) * static_cast<std::size_t>(units);
     return "camconsole: stopped by " + SignalName(signal) + " after " + std::to_string(done) + " of "
         + std::to_string(asked) + " run" + (asked == 1 ? "" : "s") + "\n";
 }
@@ -139,6 +158,15 @@ void RunJournal::writeReports(const std::string &jsonPath, const std::string &ju
         m_report.exitStatus = m_status.status();
     if (!WriteFileAtomically(jsonPath, ReportJson(m_report), &error))
         fileNotWritten(jsonPath, error, err);
+}
+
+void RunJournal::writeCsv(const std::string &path, std::FILE *err)
+{
+    std::string error;
+    if (WriteFileAtomically(path, ReportCsv(m_report), &error) || m_csvFailed)
+        return;
+    m_csvFailed = true;
+    fileNotWritten(path, error, err);
 }
 
 void RunJournal::fileNotWritten(const std::string &path, const std::string &reason, std::FILE *err)
