@@ -406,7 +406,14 @@ std::string HelpText()
           "When several apply: a signal, then 3, 4, 1. SIGINT or SIGTERM stops the run at\n"
           "its next safe point; the console prints what was done, writes the reports\n"
           "and dies by the same signal (a shell reports 130 or 143); a second one ends\n"
-          "it at once. See camconsole(1).\n";
+          "it at once. See camconsole(1).\n"
+          "\n"
+          "A production line: camera after camera at one port, each failed run's reply,\n"
+          "frame and log kept, a CSV row per run; Ctrl+C ends it with the summary:\n"
+          "  mkdir -p failed\n"
+          "  camconsole --port /dev/ttyUSB0 --run normal,dll --units forever \\\n"
+          "      --tag station=bench2 --tag operator=\"$USER\" --timestamps \\\n"
+          "      --keep-failed failed --csv line.csv --junit line.xml --report line.json\n";
 }
 
 std::string VersionText()
