@@ -108,8 +108,9 @@ struct Options {
             QStringLiteral("Test console for a serial color camera. With no options it opens the window."));
         for (const QCommandLineOption *option :
              { &help, &version, &port, &driver, &listPorts, &checkPort, &run, &repeat, &savePicture, &saveFrame,
-               &saveReply, &expectFrame, &tolerance, &maxDiffering, &report, &junit, &timestamps, &keepFailed, &csv,
-               &waitForPort, &units, &unit, &tag })
+               &saveReply, &expectFrame, &tolerance, &maxDiffering, &report, &junit })
+            parser.addOption(*option);
+        for (const QCommandLineOption *option : { &timestamps, &keepFailed, &csv, &waitForPort, &units, &unit, &tag })
             parser.addOption(*option);
         parser.addPositionalArgument(QStringLiteral("DEVICE"),
                                      QStringLiteral("With --check-port: the device to check."),
@@ -179,27 +180,39 @@ std::optional<int> WholeNumber(const QString &value, int least, int largest)
     return n;
 }
 
-// --timestamps, --wait-for-port, --units and --tag (--keep-failed, --csv
-// and --unit are read with the other file options).
+// The production line's options: each needs --run.
 std::string InterpretProductionLine(const QCommandLineParser &parser, const Options &options,
                                     const OptionalValue &waitSeconds, CommandLine &line, bool run)
 {
-    for (const QCommandLineOption *option : { &options.timestamps, &options.waitForPort, &options.units, &options.tag }) {
+    for (const QCommandLineOption *option : { &options.timestamps, &options.keepFailed, &options.csv,
+                                              &options.waitForPort, &options.units, &options.unit, &options.tag }) {
         if (parser.isSet(*option) && !run)
             return "--" + option->names().constFirst().toStdString() + " needs --run.";
+    }
+    const std::pair<const QCommandLineOption *, std::string *> values[] = {
+        { &options.keepFailed, &line.keepFailed },
+        { &options.csv, &line.csv },
+        { &options.unit, &line.unit },
+    };
+    for (const auto &[option, value] : values) {
+        if (!parser.isSet(*option))
+            continue;
+        *value = LastValue(parser, *option).toStdString();
+        if (value->empty())
+            return "Missing value after '--" + option->names().constFirst().toStdString() + "'.";
     }
     line.timestamps = parser.isSet(options.timestamps);
     line.waitForPort = parser.isSet(options.waitForPort);
     if (line.waitForPort && waitSeconds.given) {
         line.waitSeconds = WholeNumber(waitSeconds.value, 1, kMaxRepeat);
         if (!line.waitSeconds)
-            return "--wait-for-port needs a whole number of seconds from 1 to " + std::to_string(kMaxRepeat)
-                + ", not " + Quoted(waitSeconds.value) + ".";
+            return "--wait-for-port needs a whole number of seconds from 1 to " + std::to_string(kMaxRepeat) + ", not "
+                + Quoted(waitSeconds.value) + ".";
     }
     if (parser.isSet(options.units)) {
         const QString value = LastValue(parser, options.units);
-        const std::optional<int> units = value == QLatin1String("forever") ? kUnitsForever
-                                                                            : WholeNumber(value, 1, kMaxRepeat);
+        const std::optional<int> units
+            = value == QLatin1String("forever") ? kUnitsForever : WholeNumber(value, 1, kMaxRepeat);
         if (!units)
             return "--units needs a whole number from 1 to " + std::to_string(kMaxRepeat) + " or forever, not "
                 + Quoted(value) + ".";
@@ -213,7 +226,8 @@ std::string InterpretProductionLine(const QCommandLineParser &parser, const Opti
             return "--tag needs KEY=VALUE, not " + Quoted(value) + ".";
         const std::string key = value.left(equals).toStdString();
         const std::string text = value.mid(equals + 1).toStdString();
-        const auto same = std::find_if(line.tags.begin(), line.tags.end(), [&key](const auto &tag) { return tag.first == key; });
+        const auto same
+            = std::find_if(line.tags.begin(), line.tags.end(), [&key](const auto &tag) { return tag.first == key; });
         if (same != line.tags.end())
             same->second = text; // the last one wins, as with the other options
         else
@@ -277,8 +291,6 @@ std::string Interpret(const QCommandLineParser &parser, const Options &options, 
         { &options.savePicture, &line.savePicture, true }, { &options.saveFrame, &line.saveFrame, true },
         { &options.saveReply, &line.saveReply, true },     { &options.expectFrame, &line.expectFrame, false },
         { &options.report, &line.report, false },          { &options.junit, &line.junit, false },
-        { &options.keepFailed, &line.keepFailed, false },  { &options.csv, &line.csv, false },
-        { &options.unit, &line.unit, false },
     };
     for (const FileOption &file : files) {
         if (!parser.isSet(*file.option))

@@ -4,8 +4,8 @@
 #include "frames/atomic_file.h"
 #include "frames/frame_compare.h"
 #include "frames/recorded_test.h"
-#include "kept_run.h"
 #include "image/png_writers.h"
+#include "kept_run.h"
 #include "platform/console_platform.h"
 #include "platform/pixel_surface.h"
 #include "platform/system_timing.h"
@@ -214,8 +214,7 @@ int HeadlessRunner::run(const RunRequest &request)
 
         const auto direct = recorder.last(TestKind::Direct);
         const auto driver = recorder.last(TestKind::Driver);
-        if (Contains(request.tests, TestKind::Direct) && Contains(request.tests, TestKind::Driver) && direct
-            && driver)
+        if (Contains(request.tests, TestKind::Direct) && Contains(request.tests, TestKind::Driver) && direct && driver)
             summary.setComparison(CompareFrames(direct->pixels, driver->pixels, CameraPixelShape::TwoWide));
 
         // A signal that came during a stretch without event processing (the

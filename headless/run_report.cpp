@@ -107,8 +107,11 @@ QJsonObject Unit(const ReportedUnit &unit)
     if (!unit.usbId.empty())
         usb = QJsonObject { { "id", Text(unit.usbId) }, { "serialNumber", Text(unit.usbSerialNumber) } };
     return QJsonObject {
-        { "number", unit.number }, { "id", Text(unit.id) },      { "idSource", Text(unit.idSource) },
-        { "start", Text(IsoTime(unit.start)) }, { "usb", usb },
+        { "number", unit.number },
+        { "id", Text(unit.id) },
+        { "idSource", Text(unit.idSource) },
+        { "start", Text(IsoTime(unit.start)) },
+        { "usb", usb },
     };
 }
 

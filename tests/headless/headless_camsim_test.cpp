@@ -7,10 +7,10 @@
 
 #include <QFile>
 #include <QImage>
-#include <QTemporaryDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
@@ -652,7 +652,8 @@ TEST(HeadlessRunTest, AFailedRunIsKeptAndEveryRunIsARow)
     EXPECT_NE(log.find("\ncamconsole: normal, run 1 of 3: failed: frame incomplete: "), std::string::npos) << log;
     EXPECT_FALSE(QImage(QString::fromStdString(base + ".png")).isNull()) << "the frame as far as it was drawn";
 
-    const QJsonObject report = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(dir + "/report.json"))).object();
+    const QJsonObject report
+        = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(dir + "/report.json"))).object();
     const QJsonObject schema = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(REPORT_SCHEMA))).object();
     EXPECT_EQ(SchemaProblems(schema, report, "report"), "");
     const QJsonArray runs = report[QStringLiteral("runs")].toArray();
@@ -698,8 +699,9 @@ TEST(HeadlessRunTest, UnitsComeOneAfterAnotherUntilCtrlC)
         // Plugged in: the link appears at once, pointing at the camera.
         std::filesystem::create_symlink(camera.devicePath(), port + ".new");
         std::filesystem::rename(port + ".new", port);
-        ASSERT_TRUE(console.waitForOutput("camconsole: unit " + std::to_string(unit) + " done, waiting until it is "
-                                          "unplugged\n"))
+        ASSERT_TRUE(console.waitForOutput("camconsole: unit " + std::to_string(unit)
+                                          + " done, waiting until it is "
+                                            "unplugged\n"))
             << console.out();
         std::filesystem::remove(port); // unplugged
     }
