@@ -275,10 +275,12 @@ void HeadlessRunner::keepFailed(const FrameRecord &record, const std::string &fo
     const ReportedRun &run = journal.lastRun();
     KeptRun kept;
     kept.add(".bin", record.reply);
-    kept.add(".png", [&record](const std::string &path, std::string &error) {
-        const PngWriters *writers = LoadPngWriters(error);
-        return writers && writers->frame(record.pixels, path, error);
-    });
+    // A run that drew nothing (the port was missing, say) has no frame to keep.
+    if (!record.pixels.empty())
+        kept.add(".png", [&record](const std::string &path, std::string &error) {
+            const PngWriters *writers = LoadPngWriters(error);
+            return writers && writers->frame(record.pixels, path, error);
+        });
     kept.add(".log", run.log + VerdictLine(run.test, run.round, journal.rounds(), run.verdict) + "\n");
     const KeptRun::Written written = kept.write(folder, KeptRunName(run.unit, run.test, run.round, run.start));
     for (const auto &[path, reason] : written.failed)

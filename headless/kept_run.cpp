@@ -36,7 +36,11 @@ KeptRun::Written KeptRun::write(const std::string &folder, const std::string &na
     // Claims a name: every file created empty, exclusively, or none.
     std::string base;
     for (int n = 1; n <= kMostNumberedNames && base.empty(); ++n) {
-        const std::string candidate = folder + "/" + name + (n == 1 ? "" : "-" + std::to_string(n));
+        std::string candidate = folder;
+        candidate += '/';
+        candidate += name;
+        if (n > 1)
+            candidate += "-" + std::to_string(n);
         std::vector<std::string> claimed;
         int error = 0;
         for (const auto &file : m_files) {
