@@ -75,8 +75,8 @@ struct Options {
                                     QStringLiteral("With --run: starts each log line with the time of day to the "
                                                    "millisecond (ISO 8601, local time with its offset).") };
     QCommandLineOption keepFailed { QStringLiteral("keep-failed"),
-                                    QStringLiteral("With --run: writes each failed run's reply (.bin), whole frame "
-                                                   "(.png) and log (.log) into DIR as soon as it fails, named "
+                                    QStringLiteral("With --run: writes each failed run's reply (.bin), frame as far "
+                                                   "as drawn (.png) and log (.log) into DIR as soon as it fails, named "
                                                    "UNIT-TEST-runR-YYYYMMDDTHHMMSS, and lists them in the reports."),
                                     QStringLiteral("DIR") };
     QCommandLineOption csv { QStringLiteral("csv"),

@@ -175,6 +175,7 @@ int HeadlessRunner::run(const RunRequest &request)
             timedOut = waited == PortWaitEnd::TimedOut;
         }
         ReportedUnit unit = IdentifyUnit(request, number);
+        const auto unitStart = unit.start;
         const std::string unitName = unit.id + " " + UnitCount(number, request.units);
         if (request.units != 0)
             Print(m_out, "camconsole: unit " + unitName + "\n");
@@ -212,9 +213,11 @@ int HeadlessRunner::run(const RunRequest &request)
                 afterRound(round);
         }
 
+        // The last frames of this camera only, never one of the camera before.
         const auto direct = recorder.last(TestKind::Direct);
         const auto driver = recorder.last(TestKind::Driver);
-        if (Contains(request.tests, TestKind::Direct) && Contains(request.tests, TestKind::Driver) && direct && driver)
+        if (Contains(request.tests, TestKind::Direct) && Contains(request.tests, TestKind::Driver) && direct && driver
+            && direct->startedAt >= unitStart && driver->startedAt >= unitStart)
             summary.setComparison(CompareFrames(direct->pixels, driver->pixels, CameraPixelShape::TwoWide));
 
         // A signal that came during a stretch without event processing (the
