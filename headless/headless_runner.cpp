@@ -13,10 +13,10 @@
 #include "port_wait.h"
 #include "qt_io/port_inspection.h"
 #include "qt_io/qt_event_pump.h"
-#include "run_summary.h"
 #include "stop_signals.h"
 #include "stream_error_reporter.h"
 #include "stream_status_log.h"
+#include "summary_table.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -35,7 +35,7 @@ bool Contains(const std::vector<TestKind> &tests, TestKind test)
 // in the reports. The PNG writers are loaded with the first PNG to write.
 class Saver {
 public:
-    Saver(std::FILE *err, RunJournal &journal) : m_err(err), m_journal(journal) {}
+    Saver(std::FILE *err, HeadlessJournal &journal) : m_err(err), m_journal(journal) {}
 
     void picture(const PixelSurface &picture, const std::string &path)
     {
@@ -68,7 +68,7 @@ private:
     }
 
     std::FILE *m_err;
-    RunJournal &m_journal;
+    HeadlessJournal &m_journal;
 };
 
 void Print(std::FILE *out, const std::string &text)
@@ -87,7 +87,7 @@ std::string UnitCount(int number, int units)
 
 // The camera now at port 1: its name (--unit, else its USB adapter's serial
 // number, else its number in the loop) and its adapter.
-ReportedUnit IdentifyUnit(const RunRequest &request, int number)
+ReportedUnit IdentifyUnit(const HeadlessRequest &request, int number)
 {
     ReportedUnit unit;
     unit.number = number;
@@ -130,7 +130,7 @@ HeadlessRunner::HeadlessRunner(SerialLink &com, CameraDriver &driver, std::strin
 {
 }
 
-int HeadlessRunner::run(const RunRequest &request)
+int HeadlessRunner::run(const HeadlessRequest &request)
 {
     const StopSignals stopSignals;
     StreamStatusLog log(m_out, request.timestamps);
@@ -142,14 +142,14 @@ int HeadlessRunner::run(const RunRequest &request)
     StreamErrorReporter errors(m_err);
     SystemPortAdvisor advisor;
     const ConsolePlatform platform { log, pic, m_com, sleeper, ticks, seconds, events, errors, m_driver, advisor };
-    RunRecorder recorder;
+    LastRuns recorder;
 
-    RunReport header = request.reportHeader;
+    ReportContents header = request.reportHeader;
     header.rounds = request.repeat;
     for (TestKind test : request.tests)
         header.tests.emplace_back(TestName(test));
     header.unitLoop = request.units != 0;
-    RunJournal journal(m_out, std::move(header), request.expectedFrame);
+    HeadlessJournal journal(m_out, std::move(header), request.expectedFrame);
     const std::string &port = request.reportHeader.port;
     const auto stopped = [] { return StopSignals::received() != 0; };
     std::optional<std::chrono::milliseconds> waitLimit;
@@ -157,7 +157,7 @@ int HeadlessRunner::run(const RunRequest &request)
         waitLimit = std::chrono::seconds(*request.waitSeconds);
 
     // A summary per camera, under its name when there is a loop of them.
-    std::vector<std::pair<std::string, RunSummary>> summaries;
+    std::vector<std::pair<std::string, SummaryTable>> summaries;
     bool interrupted = false;
     const int units = request.units == 0 ? 1 : request.units;
     for (int number = 1; !interrupted && (units == kUnitsForever || number <= units); ++number) {
@@ -181,7 +181,7 @@ int HeadlessRunner::run(const RunRequest &request)
             Print(m_out, "camconsole: unit " + unitName + "\n");
         const std::string unitId = unit.id;
         journal.startUnit(std::move(unit));
-        RunSummary &summary = summaries.emplace_back(unitName, RunSummary()).second;
+        SummaryTable &summary = summaries.emplace_back(unitName, SummaryTable()).second;
         for (TestKind test : request.tests)
             summary.listTest(std::string(TestName(test)));
 
@@ -234,7 +234,7 @@ int HeadlessRunner::run(const RunRequest &request)
     if (interrupted || request.repeat > 1 || request.tests.size() > 1 || request.units != 0) {
         std::fputc('\n', m_out);
         if (request.units == 0 || summaries.empty()) {
-            RunSummary none;
+            SummaryTable none;
             for (TestKind test : request.tests)
                 none.listTest(std::string(TestName(test)));
             std::fputs((summaries.empty() ? none : summaries.front().second).text().c_str(), m_out);
@@ -273,9 +273,9 @@ int HeadlessRunner::run(const RunRequest &request)
     return journal.status().status();
 }
 
-void HeadlessRunner::keepFailed(const FrameRecord &record, const std::string &folder, RunJournal &journal)
+void HeadlessRunner::keepFailed(const FrameRecord &record, const std::string &folder, HeadlessJournal &journal)
 {
-    const ReportedRun &run = journal.lastRun();
+    const ReportEntry &run = journal.lastRun();
     KeptRun kept;
     kept.add(".bin", record.reply);
     // A run that drew nothing (the port was missing, say) has no frame to keep.

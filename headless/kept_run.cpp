@@ -1,7 +1,7 @@
 #include "kept_run.h"
 
 #include "frames/atomic_file.h"
-#include "run_report.h"
+#include "reports.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 #include "stream_status_log.h"
 
-#include "run_report.h"
+#include "reports.h"
 
 #include <chrono>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "frames/run_recorder.h"
+#include "frames/last_runs.h"
 
 #include <QWidget>
 
@@ -23,7 +23,7 @@ public:
 
     // Shows the recorder's last records (pages whose record did not change
     // stay as they are) and turns to the page of the test that ran last.
-    void showRecords(const RunRecorder &recorder);
+    void showRecords(const LastRuns &recorder);
     // Saving is offered only while allowed() is true.
     void setSaveAllowed(const std::function<bool()> &allowed);
     // Call when a test starts or ends, so the save buttons follow.

@@ -3,9 +3,9 @@
 #include "headless/exit_status.h"
 #include "headless/kept_run.h"
 #include "headless/png_library.h"
-#include "headless/run_report.h"
-#include "headless/run_summary.h"
+#include "headless/reports.h"
 #include "headless/stream_status_log.h"
+#include "headless/summary_table.h"
 
 #include <QTemporaryDir>
 
@@ -112,19 +112,19 @@ TEST(StreamStatusLogTest, TimestampsStartEveryLine)
 // (empty where a run did not log it), the stopped run a row too.
 TEST(RunReportTest, CsvHasAHeaderAndOneRowPerRun)
 {
-    RunReport report;
+    ReportContents report;
     report.tags = { { "operator", "Jo \"J\", line 2" } };
-    ReportedRun normal;
+    ReportEntry normal;
     normal.unit = "U1,2";
     normal.test = "normal";
     normal.round = 2;
-    normal.verdict.result = RunVerdict::Result::Failed;
+    normal.verdict.result = Verdict::Result::Failed;
     normal.verdict.reason = "frame incomplete: 17,207 of 34,408 bytes";
     normal.timings = { { "Total Time To Get Frame", 209, 209, "ms" } };
     normal.bytesReceived = 17207;
     normal.mismatch = FrameComparison {};
     normal.mismatch->camera.differing = 7;
-    ReportedRun dll;
+    ReportEntry dll;
     dll.unit = "U1,2";
     dll.test = "dll";
     dll.stopped = true;
@@ -176,7 +176,7 @@ TEST(KeptRunTest, ClaimsAFreeNameAndWritesEveryFile)
 // stopped runs are counted beside them.
 TEST(RunSummaryTest, CountsAndTimingsPerTest)
 {
-    RunSummary summary;
+    SummaryTable summary;
     summary.listTest("normal");
     summary.listTest("binary");
     summary.listTest("dll");

@@ -11,13 +11,13 @@
 
 // What --report and --junit write: the console, the camera's port and
 // driver, and each run with its verdict. Plain data, filled as the runs end.
-struct ReportedRun {
+struct ReportEntry {
     std::string test; // normal, binary or dll
     int round = 1;
     std::chrono::system_clock::time_point start;
     std::int64_t durationMs = 0;
     bool stopped = false; // ended by a signal before its verdict
-    RunVerdict verdict;
+    Verdict verdict;
     std::vector<RunTiming> timings;
     std::size_t bytesReceived = 0; // the reply to the request (dll: the bytes the library filled)
     std::size_t pixelsDrawn = 0; // surface pixels
@@ -40,7 +40,7 @@ struct ReportedUnit {
     std::string usbSerialNumber;
 };
 
-struct RunReport {
+struct ReportContents {
     std::string version;
     std::string port;
     std::string portSource; // as the About box says it: "from --port", ...
@@ -52,7 +52,7 @@ struct RunReport {
     std::optional<std::string> expectedFrame;
     int tolerance = 0;
     std::int64_t maxDiffering = 0;
-    std::vector<ReportedRun> runs;
+    std::vector<ReportEntry> runs;
     std::vector<std::pair<std::string, std::string>> tags; // --tag KEY=VALUE, in the order given
     std::vector<ReportedUnit> units;
     bool unitLoop = false; // --units: the JUnit report has a testsuite per unit
@@ -61,12 +61,12 @@ struct RunReport {
 };
 
 // The JSON document of --report (docs/camconsole-report.schema.json).
-std::string ReportJson(const RunReport &report);
+std::string ReportJson(const ReportContents &report);
 // The JUnit XML of --junit: one testsuite (with --units one per unit, in a
 // testsuites element), one testcase per run.
-std::string ReportJunit(const RunReport &report);
+std::string ReportJunit(const ReportContents &report);
 // The CSV table of --csv (RFC 4180): a header row, then one row per run.
-std::string ReportCsv(const RunReport &report);
+std::string ReportCsv(const ReportContents &report);
 
 // "2026-05-04T13:45:12.345Z".
 std::string IsoTime(std::chrono::system_clock::time_point time);

@@ -1,4 +1,4 @@
-#include "run_report.h"
+#include "reports.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -29,16 +29,16 @@ std::string ColorText(ColorValue color)
     return text;
 }
 
-std::string Outcome(const ReportedRun &run)
+std::string Outcome(const ReportEntry &run)
 {
     if (run.stopped)
         return "stopped";
     switch (run.verdict.result) {
-    case RunVerdict::Result::Passed:
+    case Verdict::Result::Passed:
         return "passed";
-    case RunVerdict::Result::Unreachable:
+    case Verdict::Result::Unreachable:
         return "unreachable";
-    case RunVerdict::Result::Failed:
+    case Verdict::Result::Failed:
         break;
     }
     return "failed";
@@ -66,7 +66,7 @@ QJsonValue Mismatch(const std::optional<FrameComparison> &mismatch)
     };
 }
 
-QJsonObject Run(const ReportedRun &run)
+QJsonObject Run(const ReportEntry &run)
 {
     QJsonArray timings;
     for (const RunTiming &timing : run.timings) {
@@ -177,7 +177,7 @@ std::string LocalFileTime(std::chrono::system_clock::time_point time)
     return text;
 }
 
-std::string ReportJson(const RunReport &report)
+std::string ReportJson(const ReportContents &report)
 {
     QJsonArray tests;
     for (const std::string &test : report.tests)
@@ -191,7 +191,7 @@ std::string ReportJson(const RunReport &report)
         };
     QJsonArray runs;
     std::map<std::string, Counts> counts;
-    for (const ReportedRun &run : report.runs) {
+    for (const ReportEntry &run : report.runs) {
         runs.append(Run(run));
         if (run.stopped)
             continue;
@@ -247,20 +247,20 @@ struct SuiteCounts {
 };
 
 // The runs of one unit (all runs when unit is null).
-std::vector<const ReportedRun *> RunsOf(const RunReport &report, const ReportedUnit *unit)
+std::vector<const ReportEntry *> RunsOf(const ReportContents &report, const ReportedUnit *unit)
 {
-    std::vector<const ReportedRun *> runs;
-    for (const ReportedRun &run : report.runs) {
+    std::vector<const ReportEntry *> runs;
+    for (const ReportEntry &run : report.runs) {
         if (!unit || run.unitNumber == unit->number)
             runs.push_back(&run);
     }
     return runs;
 }
 
-SuiteCounts CountsOf(const std::vector<const ReportedRun *> &runs)
+SuiteCounts CountsOf(const std::vector<const ReportEntry *> &runs)
 {
     SuiteCounts counts;
-    for (const ReportedRun *run : runs) {
+    for (const ReportEntry *run : runs) {
         ++counts.tests;
         counts.totalMs += run->durationMs;
         if (run->stopped)
@@ -289,9 +289,9 @@ void WriteProperty(QXmlStreamWriter &xml, std::string_view name, std::string_vie
 
 // A testsuite: of every run, or (with --units) of one unit's runs; its
 // properties name the unit, the port, the USB adapter and the tags.
-void WriteSuite(QXmlStreamWriter &xml, const RunReport &report, const ReportedUnit *unit)
+void WriteSuite(QXmlStreamWriter &xml, const ReportContents &report, const ReportedUnit *unit)
 {
-    const std::vector<const ReportedRun *> runs = RunsOf(report, report.unitLoop ? unit : nullptr);
+    const std::vector<const ReportEntry *> runs = RunsOf(report, report.unitLoop ? unit : nullptr);
     xml.writeStartElement("testsuite");
     xml.writeAttribute("name", XmlText(report.unitLoop && unit ? "camconsole unit " + unit->id : "camconsole"));
     WriteCounts(xml, CountsOf(runs));
@@ -308,7 +308,7 @@ void WriteSuite(QXmlStreamWriter &xml, const RunReport &report, const ReportedUn
             WriteProperty(xml, key, value);
         xml.writeEndElement();
     }
-    for (const ReportedRun *run : runs) {
+    for (const ReportEntry *run : runs) {
         xml.writeStartElement("testcase");
         xml.writeAttribute("classname", XmlText("camconsole." + run->test));
         xml.writeAttribute("name", XmlText(run->test + " run " + std::to_string(run->round)));
@@ -319,8 +319,7 @@ void WriteSuite(QXmlStreamWriter &xml, const RunReport &report, const ReportedUn
         } else if (!run->verdict.passed()) {
             xml.writeEmptyElement("failure");
             xml.writeAttribute("message", XmlText(run->verdict.reason));
-            xml.writeAttribute("type",
-                               run->verdict.result == RunVerdict::Result::Unreachable ? "unreachable" : "failed");
+            xml.writeAttribute("type", run->verdict.result == Verdict::Result::Unreachable ? "unreachable" : "failed");
         }
         xml.writeTextElement("system-out", XmlText(run->log));
         // The kept files as CI servers attach files to a test case (Jenkins'
@@ -338,7 +337,7 @@ void WriteSuite(QXmlStreamWriter &xml, const RunReport &report, const ReportedUn
 
 } // namespace
 
-std::string ReportJunit(const RunReport &report)
+std::string ReportJunit(const ReportContents &report)
 {
     QByteArray bytes;
     QXmlStreamWriter xml(&bytes);
@@ -385,11 +384,11 @@ void AddRow(std::string &csv, const std::vector<std::string> &fields)
 
 } // namespace
 
-std::string ReportCsv(const RunReport &report)
+std::string ReportCsv(const ReportContents &report)
 {
     // A column per timing name, in the order the runs first logged them.
     std::vector<std::string> timingNames;
-    for (const ReportedRun &run : report.runs) {
+    for (const ReportEntry &run : report.runs) {
         for (const RunTiming &timing : run.timings) {
             if (std::find(timingNames.begin(), timingNames.end(), timing.name) == timingNames.end())
                 timingNames.push_back(timing.name);
@@ -404,7 +403,7 @@ std::string ReportCsv(const RunReport &report)
     header.insert(header.end(), { "bytes received", "pixels differing" });
     std::string csv;
     AddRow(csv, header);
-    for (const ReportedRun &run : report.runs) {
+    for (const ReportEntry &run : report.runs) {
         std::vector<std::string> row = { run.unit };
         for (const auto &tag : report.tags)
             row.push_back(tag.second);
