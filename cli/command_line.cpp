@@ -3,6 +3,8 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kMaxRepeat = 1'000'000;
@@ -68,6 +70,38 @@ struct Options {
                                QStringLiteral("With --run: writes the runs as JUnit XML, one testcase per run."),
                                QStringLiteral("FILE") };
 
+    // The production line.
+    QCommandLineOption timestamps { QStringLiteral("timestamps"),
+                                    QStringLiteral("With --run: starts each log line with the time of day to the "
+                                                   "millisecond (ISO 8601, local time with its offset).") };
+    QCommandLineOption keepFailed { QStringLiteral("keep-failed"),
+                                    QStringLiteral("With --run: writes each failed run's reply (.bin), frame as far "
+                                                   "as drawn (.png) and log (.log) into DIR as soon as it fails, named "
+                                                   "UNIT-TEST-runR-YYYYMMDDTHHMMSS, and lists them in the reports."),
+                                    QStringLiteral("DIR") };
+    QCommandLineOption csv { QStringLiteral("csv"),
+                             QStringLiteral("With --run: writes one row per run (unit, tags, test, run, start, "
+                                            "outcome, reason, timings in ms, bytes received, pixels differing) "
+                                            "as CSV, rewritten after every run."),
+                             QStringLiteral("FILE") };
+    QCommandLineOption waitForPort { QStringLiteral("wait-for-port"),
+                                     QStringLiteral("With --run: waits until port 1 exists and may be opened, then "
+                                                    "runs; --wait-for-port=SECONDS waits that long at most.") };
+    QCommandLineOption units { QStringLiteral("units"),
+                               QStringLiteral("With --run: tests N cameras one after another (or forever): waits "
+                                              "for each at port 1, runs the tests, waits until it is unplugged. "
+                                              "Ctrl+C ends the loop with the summary and the reports so far."),
+                               QStringLiteral("N|forever") };
+    QCommandLineOption unit { QStringLiteral("unit"),
+                              QStringLiteral("With --run: names the camera tested, for the reports and kept files "
+                                             "(default: the USB serial number of port 1's adapter, else the "
+                                             "unit's number in the --units loop)."),
+                              QStringLiteral("ID") };
+    QCommandLineOption tag { QStringLiteral("tag"),
+                             QStringLiteral("With --run: adds KEY=VALUE (station, operator, batch...) to the reports "
+                                            "and the CSV; may be given again."),
+                             QStringLiteral("KEY=VALUE") };
+
     void addTo(QCommandLineParser &parser) const
     {
         parser.setApplicationDescription(
@@ -75,6 +109,8 @@ struct Options {
         for (const QCommandLineOption *option :
              { &help, &version, &port, &driver, &listPorts, &checkPort, &run, &repeat, &savePicture, &saveFrame,
                &saveReply, &expectFrame, &tolerance, &maxDiffering, &report, &junit })
+            parser.addOption(*option);
+        for (const QCommandLineOption *option : { &timestamps, &keepFailed, &csv, &waitForPort, &units, &unit, &tag })
             parser.addOption(*option);
         parser.addPositionalArgument(QStringLiteral("DEVICE"),
                                      QStringLiteral("With --check-port: the device to check."),
@@ -111,8 +147,98 @@ QString LastValue(const QCommandLineParser &parser, const QCommandLineOption &op
     return values.isEmpty() ? QString() : values.constLast();
 }
 
+// The value of --wait-for-port=SECONDS, which QCommandLineParser can not
+// take (its options have a value always or never): taken out of the
+// arguments before they are parsed.
+struct OptionalValue {
+    bool given = false;
+    QString value;
+};
+
+OptionalValue TakeWaitSeconds(QStringList &arguments)
+{
+    const QString prefix = QStringLiteral("--wait-for-port=");
+    OptionalValue taken;
+    for (QString &argument : arguments) {
+        if (argument == QLatin1String("--"))
+            break;
+        if (argument.startsWith(prefix)) {
+            taken = { true, argument.mid(prefix.size()) };
+            argument = QStringLiteral("--wait-for-port");
+        }
+    }
+    return taken;
+}
+
+// A whole number from least to largest written as digits, or nullopt.
+std::optional<int> WholeNumber(const QString &value, int least, int largest)
+{
+    bool number = false;
+    const int n = value.toInt(&number);
+    if (!number || n < least || n > largest || value.startsWith(QLatin1Char('+')))
+        return std::nullopt;
+    return n;
+}
+
+// The production line's options: each needs --run.
+std::string InterpretProductionLine(const QCommandLineParser &parser, const Options &options,
+                                    const OptionalValue &waitSeconds, CommandLine &line, bool run)
+{
+    for (const QCommandLineOption *option : { &options.timestamps, &options.keepFailed, &options.csv,
+                                              &options.waitForPort, &options.units, &options.unit, &options.tag }) {
+        if (parser.isSet(*option) && !run)
+            return "--" + option->names().constFirst().toStdString() + " needs --run.";
+    }
+    const std::pair<const QCommandLineOption *, std::string *> values[] = {
+        { &options.keepFailed, &line.keepFailed },
+        { &options.csv, &line.csv },
+        { &options.unit, &line.unit },
+    };
+    for (const auto &[option, value] : values) {
+        if (!parser.isSet(*option))
+            continue;
+        *value = LastValue(parser, *option).toStdString();
+        if (value->empty())
+            return "Missing value after '--" + option->names().constFirst().toStdString() + "'.";
+    }
+    line.timestamps = parser.isSet(options.timestamps);
+    line.waitForPort = parser.isSet(options.waitForPort);
+    if (line.waitForPort && waitSeconds.given) {
+        line.waitSeconds = WholeNumber(waitSeconds.value, 1, kMaxRepeat);
+        if (!line.waitSeconds)
+            return "--wait-for-port needs a whole number of seconds from 1 to " + std::to_string(kMaxRepeat) + ", not "
+                + Quoted(waitSeconds.value) + ".";
+    }
+    if (parser.isSet(options.units)) {
+        const QString value = LastValue(parser, options.units);
+        const std::optional<int> units
+            = value == QLatin1String("forever") ? kUnitsForever : WholeNumber(value, 1, kMaxRepeat);
+        if (!units)
+            return "--units needs a whole number from 1 to " + std::to_string(kMaxRepeat) + " or forever, not "
+                + Quoted(value) + ".";
+        if (!line.unit.empty())
+            return "--unit and --units can not be combined.";
+        line.units = *units;
+    }
+    for (const QString &value : parser.values(options.tag)) {
+        const qsizetype equals = value.indexOf(QLatin1Char('='));
+        if (equals < 1)
+            return "--tag needs KEY=VALUE, not " + Quoted(value) + ".";
+        const std::string key = value.left(equals).toStdString();
+        const std::string text = value.mid(equals + 1).toStdString();
+        const auto same
+            = std::find_if(line.tags.begin(), line.tags.end(), [&key](const auto &tag) { return tag.first == key; });
+        if (same != line.tags.end())
+            same->second = text; // the last one wins, as with the other options
+        else
+            line.tags.emplace_back(key, text);
+    }
+    return {};
+}
+
 // Checks the combinations and values the parser itself does not know about.
-std::string Interpret(const QCommandLineParser &parser, const Options &options, CommandLine &line)
+std::string Interpret(const QCommandLineParser &parser, const Options &options, const OptionalValue &waitSeconds,
+                      CommandLine &line)
 {
     // The one argument that is not an option: the device --check-port checks.
     QStringList arguments = parser.positionalArguments();
@@ -206,6 +332,9 @@ std::string Interpret(const QCommandLineParser &parser, const Options &options, 
             line.maxDiffering = n;
     }
 
+    if (std::string problem = InterpretProductionLine(parser, options, waitSeconds, line, run); !problem.empty())
+        return problem;
+
     if (parser.isSet(options.listPorts) && run)
         return "--list-ports and --run can not be combined.";
     if (parser.isSet(options.checkPort) && (run || parser.isSet(options.listPorts)))
@@ -244,7 +373,9 @@ ParsedCommandLine ParseCommandLine(const QStringList &arguments)
     QCommandLineParser parser;
     options.addTo(parser);
     ParsedCommandLine parsed;
-    if (!parser.parse(arguments)) {
+    QStringList parsedArguments = arguments;
+    const OptionalValue waitSeconds = TakeWaitSeconds(parsedArguments);
+    if (!parser.parse(parsedArguments)) {
         parsed.error = parser.unknownOptionNames().isEmpty()
             ? parser.errorText().toStdString()
             : UnknownOptionText(arguments, parser.unknownOptionNames().constFirst());
@@ -259,7 +390,7 @@ ParsedCommandLine ParseCommandLine(const QStringList &arguments)
         parsed.commandLine.action = CommandLine::Action::Version;
         return parsed;
     }
-    parsed.error = Interpret(parser, options, parsed.commandLine);
+    parsed.error = Interpret(parser, options, waitSeconds, parsed.commandLine);
     return parsed;
 }
 
@@ -287,7 +418,14 @@ std::string HelpText()
           "When several apply: a signal, then 3, 4, 1. SIGINT or SIGTERM stops the run at\n"
           "its next safe point; the console prints what was done, writes the reports\n"
           "and dies by the same signal (a shell reports 130 or 143); a second one ends\n"
-          "it at once. See camconsole(1).\n";
+          "it at once. See camconsole(1).\n"
+          "\n"
+          "A production line: camera after camera at one port, each failed run's reply,\n"
+          "frame and log kept, a CSV row per run; Ctrl+C ends it with the summary:\n"
+          "  mkdir -p failed\n"
+          "  camconsole --port /dev/ttyUSB0 --run normal,dll --units forever \\\n"
+          "      --tag station=bench2 --tag operator=\"$USER\" --timestamps \\\n"
+          "      --keep-failed failed --csv line.csv --junit line.xml --report line.json\n";
 }
 
 std::string VersionText()

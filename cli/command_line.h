@@ -31,7 +31,21 @@ struct CommandLine {
     std::int64_t maxDiffering = 0; // --max-differing N
     std::string report; // --report FILE
     std::string junit; // --junit FILE
+
+    // The production line: cameras one after another, each named, its
+    // failed runs kept, every run a row of a table.
+    bool timestamps = false; // --timestamps
+    std::string keepFailed; // --keep-failed DIR
+    std::string csv; // --csv FILE
+    bool waitForPort = false; // --wait-for-port[=SECONDS]
+    std::optional<int> waitSeconds; // its SECONDS (nullopt: no limit)
+    int units = 0; // --units N (0: not given; kUnitsForever)
+    std::string unit; // --unit ID
+    std::vector<std::pair<std::string, std::string>> tags; // --tag KEY=VALUE, in the order given
 };
+
+// --units forever.
+inline constexpr int kUnitsForever = -1;
 
 // The outcome of parsing: the command line, or the reason it is unusable.
 struct ParsedCommandLine {

@@ -66,10 +66,19 @@ HeadlessJournal::HeadlessJournal(std::FILE *out, ReportContents header, std::opt
     }
 }
 
+void HeadlessJournal::startUnit(ReportedUnit unit)
+{
+    m_report.units.push_back(std::move(unit));
+}
+
 ReportEntry HeadlessJournal::reported(int round, const FrameRecord &record,
                                       std::chrono::system_clock::time_point end) const
 {
     ReportEntry run;
+    if (!m_report.units.empty()) {
+        run.unit = m_report.units.back().id;
+        run.unitNumber = m_report.units.back().number;
+    }
     run.test = std::string(TestName(record.test));
     run.round = round;
     run.start = record.startedAt;
@@ -111,18 +120,28 @@ void HeadlessJournal::fileSaved(const std::string &path)
         m_report.runs.back().savedFiles.push_back(path);
 }
 
+void HeadlessJournal::filesKept(const std::vector<std::string> &paths)
+{
+    if (!m_report.runs.empty())
+        m_report.runs.back().keptFiles = paths;
+}
+
 void HeadlessJournal::noteStop(int signal)
 {
     m_report.stoppedBy = SignalName(signal);
     m_report.exitStatus = 128 + signal;
 }
 
-std::string HeadlessJournal::stoppedLine(int signal) const
+std::string HeadlessJournal::stoppedLine(int signal, int units) const
 {
     std::size_t done = 0;
     for (const ReportEntry &run : m_report.runs)
         done += run.stopped ? 0 : 1;
-    const std::size_t asked = m_report.tests.size() * static_cast<std::size_t>(m_report.rounds);
+    if (units == kUnitsForever)
+        return "camconsole: stopped by " + SignalName(signal) + " after " + std::to_string(done) + " run"
+            + (done == 1 ? "" : "s") + "\n";
+    const std::size_t asked
+        = m_report.tests.size() * static_cast<std::size_t>(m_report.rounds) * static_cast<std::size_t>(units);
     return "camconsole: stopped by " + SignalName(signal) + " after " + std::to_string(done) + " of "
         + std::to_string(asked) + " run" + (asked == 1 ? "" : "s") + "\n";
 }
@@ -140,6 +159,15 @@ void HeadlessJournal::writeReports(const std::string &jsonPath, const std::strin
         m_report.exitStatus = m_status.status();
     if (!WriteFileAtomically(jsonPath, ReportJson(m_report), &error))
         fileNotWritten(jsonPath, error, err);
+}
+
+void HeadlessJournal::writeCsv(const std::string &path, std::FILE *err)
+{
+    std::string error;
+    if (WriteFileAtomically(path, ReportCsv(m_report), &error) || m_csvFailed)
+        return;
+    m_csvFailed = true;
+    fileNotWritten(path, error, err);
 }
 
 void HeadlessJournal::fileNotWritten(const std::string &path, const std::string &reason, std::FILE *err)

@@ -25,6 +25,9 @@ class HeadlessJournal {
 public:
     HeadlessJournal(std::FILE *out, ReportContents header, std::optional<ExpectedFrameCheck> expected);
 
+    // A camera plugged in: the runs after this are its runs.
+    void startUnit(ReportedUnit unit);
+
     // A run ended (not stopped by a signal); prints its verdict line and
     // returns whether it passed.
     bool runEnded(int round, const FrameRecord &record, std::chrono::system_clock::time_point end);
@@ -32,12 +35,18 @@ public:
     void runStopped(int round, const FrameRecord &record, std::chrono::system_clock::time_point end);
     // A file saved from the last run.
     void fileSaved(const std::string &path);
+    // The files --keep-failed kept of the last run.
+    void filesKept(const std::vector<std::string> &paths);
+    // The last run ended, as reported.
+    const ReportEntry &lastRun() const { return m_report.runs.back(); }
+    int rounds() const { return m_report.rounds; }
     // A file that could not be written: said on err, noted as an output
     // failure.
     void fileNotWritten(const std::string &path, const std::string &reason, std::FILE *err);
 
-    // The line after the summary of a run a signal stopped.
-    std::string stoppedLine(int signal) const;
+    // The line after the summary of a run a signal stopped; units is the
+    // count of cameras asked for (kUnitsForever: no count).
+    std::string stoppedLine(int signal, int units = 1) const;
     void noteStop(int signal);
 
     void note(ExitCause cause) { m_status.note(cause); }
@@ -47,6 +56,10 @@ public:
     // report that can not be written is said on err and noted as an output
     // failure. The report states the exit status as known before.
     void writeReports(const std::string &jsonPath, const std::string &junitPath, std::FILE *err);
+    // Writes the CSV table of every run so far (atomically, the whole file:
+    // a reader never meets half a row, and a timing first logged by a later
+    // run gets its column). A failure is said on err the first time only.
+    void writeCsv(const std::string &path, std::FILE *err);
 
 private:
     ReportEntry reported(int round, const FrameRecord &record, std::chrono::system_clock::time_point end) const;
@@ -55,6 +68,7 @@ private:
     ReportContents m_report;
     std::optional<ExpectedFrameCheck> m_expected;
     ExitStatus m_status;
+    bool m_csvFailed = false;
 };
 
 // "SIGINT", "SIGTERM", else "signal N".

@@ -82,6 +82,14 @@ int RunWithoutWindow(const CommandLine &commandLine, const std::function<void(in
     request.reportHeader.driver = driverChoice.path;
     request.reportHeader.driverSource = DriverSourceText(driverChoice.source);
     request.reportHeader.start = std::chrono::system_clock::now();
+    request.reportHeader.tags = commandLine.tags;
+    request.timestamps = commandLine.timestamps;
+    request.keepFailed = commandLine.keepFailed;
+    request.csv = commandLine.csv;
+    request.waitForPort = commandLine.waitForPort;
+    request.waitSeconds = commandLine.waitSeconds;
+    request.units = commandLine.units;
+    request.unit = commandLine.unit;
     const int status = runner.run(request);
     if (const int signal = StopSignals::received()) {
         std::fflush(stdout);

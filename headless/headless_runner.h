@@ -24,7 +24,16 @@ struct HeadlessRequest {
     std::optional<ExpectedFrameCheck> expectedFrame; // --expect-frame
     std::string report; // --report FILE (empty: not asked for)
     std::string junit; // --junit FILE
-    ReportContents reportHeader; // the console, port and driver, for the reports
+    ReportContents reportHeader; // the console, port and driver and the tags, for the reports
+
+    // The production line (cli/command_line.h says each).
+    bool timestamps = false;
+    std::string keepFailed; // the folder, empty: nothing kept
+    std::string csv;
+    bool waitForPort = false;
+    std::optional<int> waitSeconds;
+    int units = 0; // 0: one camera, no loop; kUnitsForever
+    std::string unit;
 };
 
 // Runs the console's own test procedures without a window: the same tests,
@@ -32,9 +41,11 @@ struct HeadlessRequest {
 // with the status log written to out as the window's log reads, the
 // dialogs' texts written to err, a picture surface kept in an image and the
 // same event processing (which also notices SIGINT and SIGTERM). After each
-// run it prints a verdict line, after more than one test or round a
-// summary; it saves the files and writes the reports asked for. Returns the
-// exit status.
+// run it prints a verdict line, keeps a failed run's files and rewrites the
+// CSV table when asked; after more than one test or round (or camera) a
+// summary; it saves the files and writes the reports asked for. With
+// --units it runs the list on camera after camera, waiting at port 1 for
+// each to be plugged in and then unplugged. Returns the exit status.
 class HeadlessRunner {
 public:
     // driverPath is where the driver library is loaded from (for the records).
@@ -46,6 +57,9 @@ public:
     std::function<void(int round)> afterRound;
 
 private:
+    // Keeps a failed run's reply, whole frame and log in the folder.
+    void keepFailed(const FrameRecord &record, const std::string &folder, HeadlessJournal &journal);
+
     SerialLink &m_com;
     CameraDriver &m_driver;
     std::string m_driverPath;

@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QXmlStreamWriter>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <map>
@@ -79,6 +80,9 @@ QJsonObject Run(const ReportEntry &run)
     QJsonArray saved;
     for (const std::string &file : run.savedFiles)
         saved.append(Text(file));
+    QJsonArray kept;
+    for (const std::string &file : run.keptFiles)
+        kept.append(Text(file));
     return QJsonObject {
         { "test", Text(run.test) },
         { "round", run.round },
@@ -92,6 +96,22 @@ QJsonObject Run(const ReportEntry &run)
         { "frameComplete", run.verdict.frameComplete },
         { "differingPixels", Mismatch(run.mismatch) },
         { "savedFiles", saved },
+        { "unit", Text(run.unit) },
+        { "keptFiles", kept },
+    };
+}
+
+QJsonObject Unit(const ReportedUnit &unit)
+{
+    QJsonValue usb = QJsonValue::Null;
+    if (!unit.usbId.empty())
+        usb = QJsonObject { { "id", Text(unit.usbId) }, { "serialNumber", Text(unit.usbSerialNumber) } };
+    return QJsonObject {
+        { "number", unit.number },
+        { "id", Text(unit.id) },
+        { "idSource", Text(unit.idSource) },
+        { "start", Text(IsoTime(unit.start)) },
+        { "usb", usb },
     };
 }
 
@@ -132,6 +152,31 @@ std::string IsoTime(std::chrono::system_clock::time_point time)
     return text;
 }
 
+std::string LocalIsoTime(std::chrono::system_clock::time_point time)
+{
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count();
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    std::tm local {};
+    localtime_r(&seconds, &local);
+    const long offset = local.tm_gmtoff / 60; // minutes east of UTC
+    const long absolute = offset < 0 ? -offset : offset;
+    char text[80];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                  static_cast<int>(ms % 1000), offset < 0 ? '-' : '+', absolute / 60, absolute % 60);
+    return text;
+}
+
+std::string LocalFileTime(std::chrono::system_clock::time_point time)
+{
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+    std::tm local {};
+    localtime_r(&seconds, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%dT%H%M%S", &local);
+    return text;
+}
+
 std::string ReportJson(const ReportContents &report)
 {
     QJsonArray tests;
@@ -155,6 +200,12 @@ std::string ReportJson(const ReportContents &report)
         if (run.verdict.passed())
             ++c.passed;
     }
+    QJsonObject tags;
+    for (const auto &[key, value] : report.tags)
+        tags.insert(Text(key), Text(value));
+    QJsonArray units;
+    for (const ReportedUnit &unit : report.units)
+        units.append(Unit(unit));
     QJsonArray perTest;
     for (const std::string &test : report.tests) {
         const Counts c = counts[test];
@@ -174,6 +225,8 @@ std::string ReportJson(const ReportContents &report)
         { "rounds", report.rounds },
         { "expectedFrame", expected },
         { "runs", runs },
+        { "tags", tags },
+        { "units", units },
         { "summary",
           QJsonObject {
               { "tests", perTest },
@@ -184,48 +237,187 @@ std::string ReportJson(const ReportContents &report)
     return QJsonDocument(document).toJson(QJsonDocument::Indented).toStdString();
 }
 
-std::string ReportJunit(const ReportContents &report)
-{
+namespace {
+
+struct SuiteCounts {
+    std::int64_t tests = 0;
     std::int64_t failures = 0;
     std::int64_t skipped = 0;
     std::int64_t totalMs = 0;
+};
+
+// The runs of one unit (all runs when unit is null).
+std::vector<const ReportEntry *> RunsOf(const ReportContents &report, const ReportedUnit *unit)
+{
+    std::vector<const ReportEntry *> runs;
     for (const ReportEntry &run : report.runs) {
-        totalMs += run.durationMs;
-        if (run.stopped)
-            ++skipped;
-        else if (!run.verdict.passed())
-            ++failures;
+        if (!unit || run.unitNumber == unit->number)
+            runs.push_back(&run);
     }
+    return runs;
+}
+
+SuiteCounts CountsOf(const std::vector<const ReportEntry *> &runs)
+{
+    SuiteCounts counts;
+    for (const ReportEntry *run : runs) {
+        ++counts.tests;
+        counts.totalMs += run->durationMs;
+        if (run->stopped)
+            ++counts.skipped;
+        else if (!run->verdict.passed())
+            ++counts.failures;
+    }
+    return counts;
+}
+
+void WriteCounts(QXmlStreamWriter &xml, const SuiteCounts &counts)
+{
+    xml.writeAttribute("tests", QString::number(counts.tests));
+    xml.writeAttribute("failures", QString::number(counts.failures));
+    xml.writeAttribute("errors", "0");
+    xml.writeAttribute("skipped", QString::number(counts.skipped));
+    xml.writeAttribute("time", Text(Seconds(counts.totalMs)));
+}
+
+void WriteProperty(QXmlStreamWriter &xml, std::string_view name, std::string_view value)
+{
+    xml.writeEmptyElement("property");
+    xml.writeAttribute("name", XmlText(name));
+    xml.writeAttribute("value", XmlText(value));
+}
+
+// A testsuite: of every run, or (with --units) of one unit's runs; its
+// properties name the unit, the port, the USB adapter and the tags.
+void WriteSuite(QXmlStreamWriter &xml, const ReportContents &report, const ReportedUnit *unit)
+{
+    const std::vector<const ReportEntry *> runs = RunsOf(report, report.unitLoop ? unit : nullptr);
+    xml.writeStartElement("testsuite");
+    xml.writeAttribute("name", XmlText(report.unitLoop && unit ? "camconsole unit " + unit->id : "camconsole"));
+    WriteCounts(xml, CountsOf(runs));
+    xml.writeAttribute("timestamp", Text(IsoTime(report.unitLoop && unit ? unit->start : report.start)));
+    if (unit) {
+        xml.writeStartElement("properties");
+        WriteProperty(xml, "unit", unit->id);
+        WriteProperty(xml, "port", report.port);
+        if (!unit->usbId.empty()) {
+            WriteProperty(xml, "usb", unit->usbId);
+            WriteProperty(xml, "usbSerialNumber", unit->usbSerialNumber);
+        }
+        for (const auto &[key, value] : report.tags)
+            WriteProperty(xml, key, value);
+        xml.writeEndElement();
+    }
+    for (const ReportEntry *run : runs) {
+        xml.writeStartElement("testcase");
+        xml.writeAttribute("classname", XmlText("camconsole." + run->test));
+        xml.writeAttribute("name", XmlText(run->test + " run " + std::to_string(run->round)));
+        xml.writeAttribute("time", Text(Seconds(run->durationMs)));
+        if (run->stopped) {
+            xml.writeEmptyElement("skipped");
+            xml.writeAttribute("message", "stopped by a signal");
+        } else if (!run->verdict.passed()) {
+            xml.writeEmptyElement("failure");
+            xml.writeAttribute("message", XmlText(run->verdict.reason));
+            xml.writeAttribute("type", run->verdict.result == Verdict::Result::Unreachable ? "unreachable" : "failed");
+        }
+        xml.writeTextElement("system-out", XmlText(run->log));
+        // The kept files as CI servers attach files to a test case (Jenkins'
+        // attachments), beside the log rather than in it.
+        if (!run->keptFiles.empty()) {
+            std::string attachments;
+            for (const std::string &file : run->keptFiles)
+                attachments += "[[ATTACHMENT|" + file + "]]\n";
+            xml.writeTextElement("system-err", XmlText(attachments));
+        }
+        xml.writeEndElement();
+    }
+    xml.writeEndElement();
+}
+
+} // namespace
+
+std::string ReportJunit(const ReportContents &report)
+{
     QByteArray bytes;
     QXmlStreamWriter xml(&bytes);
     xml.setAutoFormatting(true);
     xml.setAutoFormattingIndent(2);
     xml.writeStartDocument();
-    xml.writeStartElement("testsuite");
-    xml.writeAttribute("name", "camconsole");
-    xml.writeAttribute("tests", QString::number(report.runs.size()));
-    xml.writeAttribute("failures", QString::number(failures));
-    xml.writeAttribute("errors", "0");
-    xml.writeAttribute("skipped", QString::number(skipped));
-    xml.writeAttribute("time", Text(Seconds(totalMs)));
-    xml.writeAttribute("timestamp", Text(IsoTime(report.start)));
-    for (const ReportEntry &run : report.runs) {
-        xml.writeStartElement("testcase");
-        xml.writeAttribute("classname", XmlText("camconsole." + run.test));
-        xml.writeAttribute("name", XmlText(run.test + " run " + std::to_string(run.round)));
-        xml.writeAttribute("time", Text(Seconds(run.durationMs)));
-        if (run.stopped) {
-            xml.writeEmptyElement("skipped");
-            xml.writeAttribute("message", "stopped by a signal");
-        } else if (!run.verdict.passed()) {
-            xml.writeEmptyElement("failure");
-            xml.writeAttribute("message", XmlText(run.verdict.reason));
-            xml.writeAttribute("type", run.verdict.result == Verdict::Result::Unreachable ? "unreachable" : "failed");
-        }
-        xml.writeTextElement("system-out", XmlText(run.log));
+    if (!report.unitLoop) {
+        WriteSuite(xml, report, report.units.empty() ? nullptr : &report.units.front());
+    } else {
+        xml.writeStartElement("testsuites");
+        xml.writeAttribute("name", "camconsole");
+        WriteCounts(xml, CountsOf(RunsOf(report, nullptr)));
+        for (const ReportedUnit &unit : report.units)
+            WriteSuite(xml, report, &unit);
         xml.writeEndElement();
     }
-    xml.writeEndElement();
     xml.writeEndDocument();
     return bytes.toStdString();
+}
+
+namespace {
+
+// A field as RFC 4180 writes it: in double quotes (doubled inside) when it
+// holds a comma, a double quote or a line break.
+std::string CsvField(std::string_view text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos)
+        return std::string(text);
+    std::string quoted = "\"";
+    for (char c : text) {
+        quoted += c;
+        if (c == '"')
+            quoted += '"';
+    }
+    return quoted + "\"";
+}
+
+void AddRow(std::string &csv, const std::vector<std::string> &fields)
+{
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        csv += (i == 0 ? "" : ",") + CsvField(fields[i]);
+    csv += "\r\n";
+}
+
+} // namespace
+
+std::string ReportCsv(const ReportContents &report)
+{
+    // A column per timing name, in the order the runs first logged them.
+    std::vector<std::string> timingNames;
+    for (const ReportEntry &run : report.runs) {
+        for (const RunTiming &timing : run.timings) {
+            if (std::find(timingNames.begin(), timingNames.end(), timing.name) == timingNames.end())
+                timingNames.push_back(timing.name);
+        }
+    }
+    std::vector<std::string> header = { "unit" };
+    for (const auto &tag : report.tags)
+        header.push_back(tag.first);
+    header.insert(header.end(), { "test", "run", "start", "outcome", "reason" });
+    for (const std::string &name : timingNames)
+        header.push_back(name + " ms");
+    header.insert(header.end(), { "bytes received", "pixels differing" });
+    std::string csv;
+    AddRow(csv, header);
+    for (const ReportEntry &run : report.runs) {
+        std::vector<std::string> row = { run.unit };
+        for (const auto &tag : report.tags)
+            row.push_back(tag.second);
+        row.insert(row.end(),
+                   { run.test, std::to_string(run.round), IsoTime(run.start), Outcome(run),
+                     run.stopped ? std::string("stopped by a signal") : run.verdict.reason });
+        for (const std::string &name : timingNames) {
+            const auto timing = std::find_if(run.timings.begin(), run.timings.end(),
+                                             [&name](const RunTiming &t) { return t.name == name; });
+            row.push_back(timing == run.timings.end() ? std::string() : std::to_string(timing->ms));
+        }
+        row.push_back(std::to_string(run.bytesReceived));
+        row.push_back(run.mismatch ? std::to_string(run.mismatch->camera.differing) : std::string());
+        AddRow(csv, row);
+    }
+    return csv;
 }

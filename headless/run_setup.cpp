@@ -39,12 +39,18 @@ std::string OutputFilesProblem(const CommandLine &commandLine)
         { "--save-reply", &commandLine.saveReply },
         { "--report", &commandLine.report },
         { "--junit", &commandLine.junit },
+        { "--csv", &commandLine.csv },
     };
     for (const auto &[option, path] : files) {
         if (path->empty())
             continue;
         if (const std::string problem = OutputPathProblem(*path); !problem.empty())
             return std::string(option) + " " + *path + ": " + problem + ".";
+    }
+    // The folder of --keep-failed, checked as the folder of a file in it.
+    if (!commandLine.keepFailed.empty()) {
+        if (const std::string problem = OutputPathProblem(commandLine.keepFailed + "/kept"); !problem.empty())
+            return "--keep-failed " + commandLine.keepFailed + ": " + problem + ".";
     }
     return {};
 }

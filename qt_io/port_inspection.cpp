@@ -326,6 +326,13 @@ PortFacts InspectPort(const std::string &device, const SystemRoots &roots, PortP
     return facts;
 }
 
+std::optional<PortFacts::Usb> UsbAdapterOf(const std::string &device, const SystemRoots &roots)
+{
+    PortFacts facts;
+    ReadUsb(facts, RealPath(device), roots);
+    return facts.usb;
+}
+
 bool RemoveStaleLock(const PortFacts &facts)
 {
     if (!facts.lockFile || facts.lockFile->process || facts.lockFile->pid <= 0 || !facts.lockFile->ownedByUser)

@@ -3,6 +3,7 @@
 #include "link/port_doctor.h"
 #include "platform/port_advisor.h"
 
+#include <optional>
 #include <string>
 
 // Reads the facts the port doctor judges from the system: the device's
@@ -24,6 +25,10 @@ enum class PortProbe {
 };
 
 PortFacts InspectPort(const std::string &device, const SystemRoots &roots = {}, PortProbe probe = PortProbe::Open);
+
+// The USB adapter a serial device (a symbolic link followed) belongs to, as
+// sysfs shows it; nullopt when it is none (a built-in port, a pty).
+std::optional<PortFacts::Usb> UsbAdapterOf(const std::string &device, const SystemRoots &roots = {});
 
 // Removes the lock file facts names when its process is gone and this user
 // owns it, the only case where that is safe and allowed. True when removed.

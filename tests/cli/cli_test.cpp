@@ -47,6 +47,22 @@ TEST(CommandLineTest, OptionsAndTheirValues)
     EXPECT_EQ(save.commandLine.savePicture, "p.png");
     EXPECT_EQ(save.commandLine.saveFrame, "f.png");
     EXPECT_EQ(save.commandLine.saveReply, "r.bin");
+
+    const ParsedCommandLine line
+        = Parse({ "--run", "normal", "--units", "forever", "--wait-for-port=30", "--timestamps", "--keep-failed",
+                  "kept", "--csv=runs.csv", "--tag", "station=A", "--tag", "batch=7=b", "--tag", "station=B" });
+    ASSERT_EQ(line.error, "");
+    EXPECT_EQ(line.commandLine.units, kUnitsForever);
+    EXPECT_TRUE(line.commandLine.waitForPort);
+    EXPECT_EQ(line.commandLine.waitSeconds, 30);
+    EXPECT_TRUE(line.commandLine.timestamps);
+    EXPECT_EQ(line.commandLine.keepFailed, "kept");
+    EXPECT_EQ(line.commandLine.csv, "runs.csv");
+    EXPECT_EQ(line.commandLine.tags,
+              (std::vector<std::pair<std::string, std::string>> { { "station", "B" }, { "batch", "7=b" } }));
+    const ParsedCommandLine unit = Parse({ "--run", "dll", "--unit", "U1234", "--units=3", "--wait-for-port" });
+    EXPECT_EQ(unit.error, "--unit and --units can not be combined.");
+    EXPECT_EQ(Parse({ "--run", "dll", "--units=3", "--wait-for-port" }).commandLine.waitSeconds, std::nullopt);
 }
 
 TEST(CommandLineTest, UsageErrorsSayWhatIsWrong)
@@ -72,6 +88,19 @@ TEST(CommandLineTest, UsageErrorsSayWhatIsWrong)
         { { "normal" }, "Unexpected argument 'normal'." },
         { { "--check-port", "--run", "normal" }, "--check-port and --run can not be combined." },
         { { "--check-port", "/dev/ttyS0", "/dev/ttyS1" }, "Unexpected argument '/dev/ttyS1'." },
+        { { "--units", "3" }, "--units needs --run." },
+        { { "--timestamps" }, "--timestamps needs --run." },
+        { { "--csv", "runs.csv" }, "--csv needs --run." },
+        { { "--run", "normal", "--units", "0" },
+          "--units needs a whole number from 1 to 1000000 or forever, not '0'." },
+        { { "--run", "normal", "--units", "always" },
+          "--units needs a whole number from 1 to 1000000 or forever, not 'always'." },
+        { { "--run", "normal", "--wait-for-port=" },
+          "--wait-for-port needs a whole number of seconds from 1 to 1000000, not ''." },
+        { { "--run", "normal", "--wait-for-port", "30" }, "Unexpected argument '30'." },
+        { { "--run", "normal", "--tag", "=x" }, "--tag needs KEY=VALUE, not '=x'." },
+        { { "--run", "normal", "--tag", "station" }, "--tag needs KEY=VALUE, not 'station'." },
+        { { "--run", "normal", "--keep-failed=" }, "Missing value after '--keep-failed'." },
     };
     for (const auto &[args, error] : cases) {
         SCOPED_TRACE(args.empty() ? "" : args[0]);

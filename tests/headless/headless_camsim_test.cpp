@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
@@ -27,6 +28,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <regex>
 
 namespace {
 
@@ -154,6 +156,40 @@ std::string LoadedLibraries(const std::string &dir)
 bool Loaded(const std::string &record, const std::string &library)
 {
     return record.find("file=" + library) != std::string::npos || record.find("/" + library) != std::string::npos;
+}
+
+// The rows of an RFC 4180 table, read as a spreadsheet reads it.
+std::vector<Lines> CsvRows(const std::string &text)
+{
+    std::vector<Lines> rows(1, Lines(1));
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const bool pair = i + 1 < text.size() && text[i + 1] == (c == '"' ? '"' : '\n');
+        if (quoted && c == '"' && pair) {
+            rows.back().back() += '"';
+            ++i;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && c == ',') {
+            rows.back().emplace_back();
+        } else if (!quoted && c == '\r' && pair) {
+            rows.emplace_back(1);
+            ++i;
+        } else {
+            rows.back().back() += c;
+        }
+    }
+    rows.pop_back(); // after the last line end
+    return rows;
+}
+
+int Count(const std::string &text, const std::string &part)
+{
+    int n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
 }
 
 QRgb Rgb(camsim::Pattern pattern, int column, int row)
@@ -579,6 +615,113 @@ TEST(HeadlessRunTest, UsageErrorsExitWithStatus2)
     ConsoleProcess help({ "--help" });
     EXPECT_EQ(help.wait(), 0);
     EXPECT_EQ(help.out().rfind("Usage: ", 0), 0u) << help.out();
+}
+
+// A run that fails among others leaves its reply, whole frame and log in
+// the --keep-failed folder, the reports list them, the CSV has a row per
+// run, and with --timestamps every log line starts with the time of day.
+TEST(HeadlessRunTest, AFailedRunIsKeptAndEveryRunIsARow)
+{
+    CamsimProcess camera({ "--fast", "--fault", "DF=short", "--fault-times", "1" });
+    const std::string dir = camera.directory();
+    const std::string kept = dir + "/kept";
+    ASSERT_EQ(::mkdir(kept.c_str(), 0700), 0);
+    ConsoleProcess console(RunArgs(camera,
+                                   { "--run", "normal", "--repeat", "3", "--unit", "U1234", "--tag", "station=A",
+                                     "--keep-failed", kept, "--csv", dir + "/runs.csv", "--report",
+                                     dir + "/report.json", "--junit", dir + "/junit.xml", "--timestamps" }));
+    EXPECT_EQ(console.wait(), 1) << console.err();
+    EXPECT_EQ(console.err(), "");
+    const std::string out = console.out();
+    const std::regex stamped(R"(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}\.\d{3}[+-]\d{2}:\d{2} \S.*)");
+    for (const std::string &line : OutputLines(out.substr(0, out.find("\n\n"))))
+        EXPECT_TRUE(line.starts_with("camconsole: normal, run ") || std::regex_match(line, stamped)) << line;
+
+    std::vector<std::string> files;
+    for (const auto &entry : std::filesystem::directory_iterator(kept))
+        files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    ASSERT_EQ(files.size(), 3U);
+    const std::string base = files[0].substr(0, files[0].size() - 4);
+    EXPECT_TRUE(std::regex_match(base, std::regex(kept + R"(/U1234-normal-run1-\d{8}T\d{6})"))) << base;
+    EXPECT_EQ(files, (std::vector<std::string> { base + ".bin", base + ".log", base + ".png" }));
+    const std::string reply = ReadFile(base + ".bin");
+    EXPECT_TRUE(reply.size() > 4 && reply.size() < camsim::kDumpReplySize && reply.starts_with("ACK\r"));
+    const std::string log = ReadFile(base + ".log");
+    EXPECT_TRUE(log.starts_with("Starting DF Test using direct connection (RGB)\n")) << log;
+    EXPECT_NE(log.find("\ncamconsole: normal, run 1 of 3: failed: frame incomplete: "), std::string::npos) << log;
+    EXPECT_FALSE(QImage(QString::fromStdString(base + ".png")).isNull()) << "the frame as far as it was drawn";
+
+    const QJsonObject report
+        = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(dir + "/report.json"))).object();
+    const QJsonObject schema = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(REPORT_SCHEMA))).object();
+    EXPECT_EQ(SchemaProblems(schema, report, "report"), "");
+    const QJsonArray runs = report[QStringLiteral("runs")].toArray();
+    ASSERT_EQ(runs.size(), 3);
+    EXPECT_EQ(runs[0].toObject()[QStringLiteral("keptFiles")].toArray(),
+              QJsonArray({ QString::fromStdString(base + ".bin"), QString::fromStdString(base + ".png"),
+                           QString::fromStdString(base + ".log") }));
+    EXPECT_TRUE(runs[1].toObject()[QStringLiteral("keptFiles")].toArray().isEmpty()) << "nothing kept of a pass";
+    EXPECT_EQ(runs[2].toObject()[QStringLiteral("unit")].toString(), QStringLiteral("U1234"));
+    EXPECT_EQ(report[QStringLiteral("tags")].toObject()[QStringLiteral("station")].toString(), QStringLiteral("A"));
+    const std::string junit = ReadFile(dir + "/junit.xml");
+    EXPECT_EQ(Count(junit, "[[ATTACHMENT|" + base), 3) << junit;
+    EXPECT_NE(junit.find("<property name=\"station\" value=\"A\"/>"), std::string::npos) << junit;
+
+    const std::vector<Lines> rows = CsvRows(ReadFile(dir + "/runs.csv"));
+    ASSERT_EQ(rows.size(), 4U);
+    EXPECT_EQ(Lines(rows[0].begin(), rows[0].begin() + 7),
+              Lines({ "unit", "station", "test", "run", "start", "outcome", "reason" }));
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].size(), rows[0].size());
+        EXPECT_EQ(Lines(rows[i].begin(), rows[i].begin() + 4), Lines({ "U1234", "A", "normal", std::to_string(i) }));
+        EXPECT_EQ(rows[i][5], i == 1 ? "failed" : "passed");
+    }
+    EXPECT_EQ(rows[1][rows[0].size() - 2], std::to_string(reply.size())) << "bytes received";
+}
+
+// --wait-for-port --units: three cameras plugged in and out one after
+// another are three units in the summary, the JUnit file and the CSV;
+// Ctrl+C while waiting for the fourth ends the loop with what was done.
+TEST(HeadlessRunTest, UnitsComeOneAfterAnotherUntilCtrlC)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string folder = dir.path().toStdString();
+    const std::string port = folder + "/port";
+    const std::string waiting = "camconsole: waiting for a camera at " + port + "\n";
+    ConsoleProcess console({ "--port", port, "--driver", TARQIS_LIBRARY, "--run", "normal", "--wait-for-port",
+                             "--units", "4", "--csv", folder + "/runs.csv", "--junit", folder + "/junit.xml" });
+    for (int unit = 1; unit <= 3; ++unit) {
+        SCOPED_TRACE(unit);
+        ASSERT_TRUE(WaitUntil([&] { return Count(console.out(), waiting) == unit; })) << console.out();
+        CamsimProcess camera({ "--fast" });
+        // Plugged in: the link appears at once, pointing at the camera.
+        std::filesystem::create_symlink(camera.devicePath(), port + ".new");
+        std::filesystem::rename(port + ".new", port);
+        ASSERT_TRUE(console.waitForOutput("camconsole: unit " + std::to_string(unit)
+                                          + " done, waiting until it is "
+                                            "unplugged\n"))
+            << console.out();
+        std::filesystem::remove(port); // unplugged
+    }
+    ASSERT_TRUE(WaitUntil([&] { return Count(console.out(), waiting) == 4; })) << console.out();
+    console.signal(SIGINT);
+    EXPECT_EQ(console.wait(), 130);
+    const std::string out = console.out();
+    const std::string summary = out.substr(out.find("\n\n") + 2);
+    EXPECT_TRUE(summary.starts_with("Unit 1 (1 of 4):\n  normal: 1 run, 1 success, 0 failures\n")) << summary;
+    EXPECT_NE(summary.find("\nUnit 3 (3 of 4):\n"), std::string::npos) << summary;
+    EXPECT_TRUE(summary.ends_with("\ncamconsole: stopped by SIGINT after 3 of 4 runs\n")) << summary;
+    EXPECT_EQ(console.err(), "");
+
+    const std::vector<Lines> rows = CsvRows(ReadFile(folder + "/runs.csv"));
+    ASSERT_EQ(rows.size(), 4U);
+    for (std::size_t i = 1; i < rows.size(); ++i)
+        EXPECT_EQ(Lines(rows[i].begin(), rows[i].begin() + 3), Lines({ std::to_string(i), "normal", "1" }));
+    const std::string junit = ReadFile(folder + "/junit.xml");
+    EXPECT_EQ(Count(junit, "<testsuite name=\"camconsole unit "), 3) << junit;
+    EXPECT_EQ(Count(junit, "<testcase "), 3) << junit;
 }
 
 TEST(HeadlessRunTest, SignalsEndTheRunAtTheNextEventPointWithTheSummary)

@@ -1,11 +1,19 @@
 // The output of a run without a window that needs no camera: the status log
 // on a stream and the run summary.
 #include "headless/exit_status.h"
+#include "headless/kept_run.h"
 #include "headless/png_library.h"
+#include "headless/reports.h"
 #include "headless/stream_status_log.h"
 #include "headless/summary_table.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
 
 #include <algorithm>
 #include <cstdio>
@@ -69,6 +77,99 @@ TEST(StreamStatusLogTest, WritesTheLogAsTheWindowReadsIt)
               "Starting DLL Test (RGB)\nStarting Timer & Dumping Frame....OK\nImage Dump CompleteTotal Ticks to Get "
               "Frame: 12\nleft open\nStarting LineMode Test\nopen at the end\n");
     std::free(buffer);
+}
+
+// With timestamps each output line starts with one stamp, the lines that
+// continue across appends and a CR LF inside a message included.
+TEST(StreamStatusLogTest, TimestampsStartEveryLine)
+{
+    char *buffer = nullptr;
+    std::size_t size = 0;
+    std::FILE *out = open_memstream(&buffer, &size);
+    ASSERT_NE(out, nullptr);
+    {
+        StreamStatusLog log(out, true);
+        log.reset("Starting DLL Test (RGB)");
+        log.appendText("Starting Timer & Dumping Frame....");
+        log.appendLine("OK");
+        log.appendLine("two\r\nlines");
+        log.appendLine("");
+        log.appendText("left open");
+        log.end();
+    }
+    std::fclose(out);
+    const std::string text(buffer, size);
+    std::free(buffer);
+    const std::string stampText = R"(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}\.\d{3}[+-]\d{2}:\d{2} )";
+    const std::regex stamp(stampText);
+    EXPECT_EQ(std::regex_replace(text, std::regex("(^|\n)" + stampText), "$1"),
+              "Starting DLL Test (RGB)\nStarting Timer & Dumping Frame....OK\ntwo\nlines\n\nleft open\n")
+        << text;
+    EXPECT_EQ(std::distance(std::sregex_iterator(text.begin(), text.end(), stamp), std::sregex_iterator()), 6);
+}
+
+// The CSV table: RFC 4180 quoting, a column per tag and per timing name
+// (empty where a run did not log it), the stopped run a row too.
+TEST(RunReportTest, CsvHasAHeaderAndOneRowPerRun)
+{
+    ReportContents report;
+    report.tags = { { "operator", "Jo \"J\", line 2" } };
+    ReportEntry normal;
+    normal.unit = "U1,2";
+    normal.test = "normal";
+    normal.round = 2;
+    normal.verdict.result = Verdict::Result::Failed;
+    normal.verdict.reason = "frame incomplete: 17,207 of 34,408 bytes";
+    normal.timings = { { "Total Time To Get Frame", 209, 209, "ms" } };
+    normal.bytesReceived = 17207;
+    normal.mismatch = FrameComparison {};
+    normal.mismatch->camera.differing = 7;
+    ReportEntry dll;
+    dll.unit = "U1,2";
+    dll.test = "dll";
+    dll.stopped = true;
+    dll.timings = { { "Total Ticks to Get Frame", 13, 13, "ms" } };
+    report.runs = { normal, dll };
+    const std::string csv = ReportCsv(report);
+    const std::string start = IsoTime({});
+    EXPECT_EQ(csv,
+              "unit,operator,test,run,start,outcome,reason,Total Time To Get Frame ms,Total Ticks to Get Frame ms,"
+              "bytes received,pixels differing\r\n"
+              "\"U1,2\",\"Jo \"\"J\"\", line 2\",normal,2,"
+                  + start
+                  + ",failed,\"frame incomplete: 17,207 of 34,408 bytes\",209,,17207,7\r\n"
+                    "\"U1,2\",\"Jo \"\"J\"\", line 2\",dll,1,"
+                  + start + ",stopped,stopped by a signal,,13,0,\r\n");
+}
+
+// Kept files never write over another's: a name taken gets "-2".
+TEST(KeptRunTest, ClaimsAFreeNameAndWritesEveryFile)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string folder = dir.path().toStdString();
+    const std::string name = KeptRunName("U 12/3", "normal", 37, std::chrono::system_clock::time_point {});
+    EXPECT_TRUE(std::regex_match(name, std::regex(R"(U_12_3-normal-run37-\d{8}T\d{6})"))) << name;
+    KeptRun kept;
+    kept.add(".bin", std::string("\0ACK", 4));
+    kept.add(".log", "log\n");
+    const KeptRun::Written first = kept.write(folder, name);
+    const KeptRun::Written second = kept.write(folder, name);
+    EXPECT_EQ(first.files, (std::vector<std::string> { folder + "/" + name + ".bin", folder + "/" + name + ".log" }));
+    EXPECT_EQ(second.files,
+              (std::vector<std::string> { folder + "/" + name + "-2.bin", folder + "/" + name + "-2.log" }));
+    EXPECT_TRUE(first.failed.empty() && second.failed.empty());
+    std::ifstream bin(first.files[0], std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(bin), {}), std::string("\0ACK", 4));
+    // A writer that fails leaves no empty file behind.
+    KeptRun failing;
+    failing.add(".png", [](const std::string &, std::string &error) {
+        error = "no PNG";
+        return false;
+    });
+    const KeptRun::Written failed = failing.write(folder, "x");
+    EXPECT_EQ(failed.failed, (std::vector<std::pair<std::string, std::string>> { { folder + "/x.png", "no PNG" } }));
+    EXPECT_FALSE(std::filesystem::exists(folder + "/x.png"));
 }
 
 // Timings are summed up over the successful runs only; the failed and the

@@ -93,6 +93,11 @@ TEST(PortInspectionTest, MadeUpSystemTrees)
     // The facts the usable port's text below does not show.
     const PortFacts facts = InspectPort(device, roots);
     EXPECT_TRUE(facts.userInGroup);
+    // What names a unit on a production line.
+    const std::optional<PortFacts::Usb> adapter = UsbAdapterOf(device, roots);
+    ASSERT_TRUE(adapter);
+    EXPECT_EQ(adapter->vendorId + ":" + adapter->productId + " " + adapter->serialNumber, "0403:6001 A10K1234");
+    EXPECT_FALSE(UsbAdapterOf(device)) << "a pty is no USB adapter";
     EXPECT_EQ(facts.managers, (std::vector<PortProcess> { { 800, "ModemManager" } }));
 
     // --check-port removes the stale lock file, which this user owns; this
