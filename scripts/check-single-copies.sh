@@ -24,8 +24,20 @@ for file in "$build"/bin/camconsole "$build"/lib/camconsole/libcamconsole_*.so; 
     nm -C --defined-only "$file" |
         awk -v file="${file##*/}" '$2 ~ /^[Tt]$/ { $1 = ""; $2 = ""; sub(/^ +/, ""); print file "\t" $0 }'
 done | sort -u |
-    grep -Ev '	(_init|_fini|frame_dummy|__do_global_dtors_aux|(de)?register_tm_clones|_start)$' \
-        >"$listing" || true
+    perl -ne '
+        # The function qualified name: template arguments dropped, then the
+        # last word before its parameters (template functions print their
+        # return type first). The standard library, Qt and the start-up code
+        # are not the project; the compiler may clone their templates locally.
+        my ($file, $function) = /^([^\t]*)\t(.*)$/ or next;
+        my $name = $function;
+        1 while $name =~ s/<[^<>]*>//g;
+        $name =~ s/\(.*//;
+        $name = (split / /, $name)[-1] // "";
+        next if $name =~ /^(std|__gnu_cxx|__cxxabiv1|Q[A-Za-z0-9_]*)::/;
+        next if $name =~ /^(_sub_[DI]_\d+_\d+|_init|_fini|frame_dummy|__do_global_dtors_aux|(de)?register_tm_clones|_start)$/;
+        print;
+    ' >"$listing" || true
 copies=$(cut -f2 "$listing" | sort | uniq -d)
 if [ -n "$copies" ]; then
     echo "check-single-copies: functions defined in more than one of the console's files:" >&2
