@@ -48,9 +48,10 @@ struct Options {
                                    QStringLiteral("FILE") };
 
     QCommandLineOption expectFrame { QStringLiteral("expect-frame"),
-                                     QStringLiteral("With --run: judges every run's whole frame against this PNG, "
-                                                    "written by Save Frame As... or --save-frame; a run whose "
-                                                    "frame differs fails."),
+                                     QStringLiteral(
+                                         "With --run or --open: judges every run's whole frame against this PNG, "
+                                         "written by Save Frame As... or --save-frame; a run whose "
+                                         "frame differs fails."),
                                      QStringLiteral("FILE") };
     QCommandLineOption tolerance { QStringLiteral("tolerance"),
                                    QStringLiteral("With --expect-frame: the largest difference allowed in one "
@@ -68,13 +69,25 @@ struct Options {
                                QStringLiteral("With --run: writes the runs as JUnit XML, one testcase per run."),
                                QStringLiteral("FILE") };
 
+    // Captures: a run kept whole in a file, opened without a camera.
+    QCommandLineOption saveRun { QStringLiteral("save-run"),
+                                 QStringLiteral("With --run of one test: writes the run whole as a capture "
+                                                "file (its account, reply, reads and log), which --open and "
+                                                "camsim --replay read."),
+                                 QStringLiteral("FILE") };
+    QCommandLineOption open { QStringLiteral("open"),
+                              QStringLiteral("Opens the frame inspector on the capture files given (FILE and the "
+                                             "files after it), without a camera; with --expect-frame judges them "
+                                             "without a window instead, each with its log and verdict line."),
+                              QStringLiteral("FILE") };
+
     void addTo(QCommandLineParser &parser) const
     {
         parser.setApplicationDescription(
             QStringLiteral("Test console for a serial color camera. With no options it opens the window."));
         for (const QCommandLineOption *option :
              { &help, &version, &port, &driver, &listPorts, &checkPort, &run, &repeat, &savePicture, &saveFrame,
-               &saveReply, &expectFrame, &tolerance, &maxDiffering, &report, &junit })
+               &saveReply, &expectFrame, &tolerance, &maxDiffering, &report, &junit, &saveRun, &open })
             parser.addOption(*option);
         parser.addPositionalArgument(QStringLiteral("DEVICE"),
                                      QStringLiteral("With --check-port: the device to check."),
@@ -118,6 +131,16 @@ std::string Interpret(const QCommandLineParser &parser, const Options &options, 
     QStringList arguments = parser.positionalArguments();
     if (parser.isSet(options.checkPort) && !arguments.isEmpty())
         line.checkPort = arguments.takeFirst().toStdString();
+    // The captures --open opens: its values and the arguments after them.
+    const bool open = parser.isSet(options.open);
+    if (open) {
+        for (const QString &file : parser.values(options.open) + arguments) {
+            if (file.isEmpty())
+                return "Missing value after '--open'.";
+            line.captures.push_back(file.toStdString());
+        }
+        arguments.clear();
+    }
     if (!arguments.isEmpty())
         return "Unexpected argument " + Quoted(arguments.constFirst()) + ".";
 
@@ -165,6 +188,7 @@ std::string Interpret(const QCommandLineParser &parser, const Options &options, 
         { &options.savePicture, &line.savePicture, true }, { &options.saveFrame, &line.saveFrame, true },
         { &options.saveReply, &line.saveReply, true },     { &options.expectFrame, &line.expectFrame, false },
         { &options.report, &line.report, false },          { &options.junit, &line.junit, false },
+        { &options.saveRun, &line.saveRun, true },
     };
     for (const FileOption &file : files) {
         if (!parser.isSet(*file.option))
@@ -172,13 +196,13 @@ std::string Interpret(const QCommandLineParser &parser, const Options &options, 
         const std::string name = "--" + file.option->names().constFirst().toStdString();
         if (file.oneTest && (!run || line.tests.size() != 1))
             return name + " needs --run with one test.";
-        if (!run)
+        if (!run && !(open && file.option == &options.expectFrame))
             return name + " needs --run.";
         *file.path = LastValue(parser, *file.option).toStdString();
         if (file.path->empty())
             return "Missing value after '" + name + "'.";
     }
-    if (!line.expectFrame.empty()) {
+    if (!line.expectFrame.empty() && !line.tests.empty()) {
         const bool lineMode = line.tests.front() == TestKind::LineMode;
         for (TestKind test : line.tests) {
             if ((test == TestKind::LineMode) != lineMode)
@@ -206,6 +230,10 @@ std::string Interpret(const QCommandLineParser &parser, const Options &options, 
             line.maxDiffering = n;
     }
 
+    if (open && (run || parser.isSet(options.listPorts) || parser.isSet(options.checkPort)))
+        return std::string("--open and ")
+            + (run ? "--run" : (parser.isSet(options.listPorts) ? "--list-ports" : "--check-port"))
+            + " can not be combined.";
     if (parser.isSet(options.listPorts) && run)
         return "--list-ports and --run can not be combined.";
     if (parser.isSet(options.checkPort) && (run || parser.isSet(options.listPorts)))
@@ -221,6 +249,8 @@ std::string Interpret(const QCommandLineParser &parser, const Options &options, 
         line.action = CommandLine::Action::CheckPort;
     else if (run)
         line.action = CommandLine::Action::Run;
+    else if (open)
+        line.action = line.expectFrame.empty() ? CommandLine::Action::OpenCaptures : CommandLine::Action::JudgeCaptures;
     return {};
 }
 
@@ -280,6 +310,7 @@ std::string HelpText()
           "     from --expect-frame\n"
           "  2  usage error, including a save or report file whose folder is missing\n"
           "     or not writable and an --expect-frame file that is not a saved frame\n"
+          "     or an --open file that is not a capture this camconsole reads\n"
           "  3  the camera could not be reached: port missing, busy or not permitted,\n"
           "     driver library missing or lacking an entry, CAM_Init failed; with\n"
           "     --check-port: the port is not usable (0: it is)\n"

@@ -15,7 +15,9 @@
 // no display.
 
 struct CommandLine {
-    enum class Action { Window, Help, Version, ListPorts, CheckPort, Run };
+    // OpenCaptures: the inspector on captures (--open); JudgeCaptures: the
+    // captures judged without a window (--open with --expect-frame).
+    enum class Action { Window, Help, Version, ListPorts, CheckPort, Run, OpenCaptures, JudgeCaptures };
 
     Action action = Action::Window;
     std::optional<std::string> port; // --port DEVICE
@@ -31,6 +33,8 @@ struct CommandLine {
     std::int64_t maxDiffering = 0; // --max-differing N
     std::string report; // --report FILE
     std::string junit; // --junit FILE
+    std::string saveRun; // --save-run FILE
+    std::vector<std::string> captures; // --open FILE...
 };
 
 // The outcome of parsing: the command line, or the reason it is unusable.

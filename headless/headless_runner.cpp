@@ -2,6 +2,7 @@
 
 #include "cli/command_line.h"
 #include "frames/atomic_file.h"
+#include "frames/capture_file.h"
 #include "frames/frame_compare.h"
 #include "frames/recorded_test.h"
 #include "image/png_writers.h"
@@ -53,6 +54,12 @@ public:
     {
         std::string error;
         done(path, WriteFileAtomically(path, record.reply, &error), error);
+    }
+
+    void capture(const FrameRecord &record, const std::string &path, const std::string &version)
+    {
+        std::string error;
+        done(path, SaveCapture(path, record, version, &error), error);
     }
 
 private:
@@ -146,6 +153,8 @@ int HeadlessRunner::run(const RunRequest &request)
                 saver.frame(*last, request.saveFrame);
             if (!request.saveReply.empty())
                 saver.reply(*last, request.saveReply);
+            if (!request.saveRun.empty())
+                saver.capture(*last, request.saveRun, request.reportHeader.version);
         }
     }
     // Output that could not be written (a full disk, a closed terminal)

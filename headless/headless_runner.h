@@ -21,6 +21,7 @@ struct RunRequest {
     std::string savePicture;
     std::string saveFrame;
     std::string saveReply;
+    std::string saveRun; // --save-run: the last run as a capture
     std::optional<ExpectedFrameCheck> expectedFrame; // --expect-frame
     std::string report; // --report FILE (empty: not asked for)
     std::string junit; // --junit FILE

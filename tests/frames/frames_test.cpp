@@ -729,7 +729,8 @@ TEST(CaptureFileTest, BrokenCapturesAreRefusedWithTheirReason)
           "it is damaged: section \"RUN \" holds a value it can not hold" },
         { "no end mark", bytes.substr(0, bytes.size() - 8),
           "it is damaged: it ends before its last section (cut short?)" },
-        { "a section twice", bytes.substr(0, bytes.size() - 8) + bytes.substr(12, runSection) + bytes.substr(bytes.size() - 8),
+        { "a section twice",
+          bytes.substr(0, bytes.size() - 8) + bytes.substr(12, runSection) + bytes.substr(bytes.size() - 8),
           "it is damaged: section \"RUN \" appears twice" },
     };
     for (const Case &c : cases) {
@@ -746,6 +747,9 @@ TEST(CaptureFileTest, BrokenCapturesAreRefusedWithTheirReason)
     EXPECT_EQ(error, "it is damaged: section \"READ\" holds a value it can not hold");
     // A section of a later minor addition is passed over.
     std::string unknown = bytes;
-    unknown.insert(bytes.size() - 8, std::string("NEW!\x03\x00\x00\x00" "abc", 11));
+    unknown.insert(bytes.size() - 8,
+                   std::string("NEW!\x03\x00\x00\x00"
+                               "abc",
+                               11));
     EXPECT_TRUE(DecodeCapture(unknown, &error)) << error;
 }
