@@ -1,6 +1,7 @@
 // camconsole --run as a user runs it: the real program with no display,
 // against the simulated camera on a pseudo-terminal.
 #include "cli/command_line.h"
+#include "frames/capture_format.h"
 #include "sim/camsim_reply.h"
 #include "support/camsim_process.h"
 #include "support/console_process.h"
@@ -459,6 +460,15 @@ TEST(HeadlessRunTest, ExpectedFramesJudgeTheRunAndTheReportsSayWhy)
                                 "pixels), the first at column 0, row 0";
     EXPECT_NE(console.out().find("\ncamconsole: normal" + differs + "\n"), std::string::npos) << console.out();
     EXPECT_NE(console.out().find("\ncamconsole: dll" + differs + "\n"), std::string::npos) << console.out();
+    // A capture of such a run, judged later without a camera: the same log,
+    // verdict line and exit status.
+    const std::string capture = camera.directory() + "/flip.camrun";
+    ConsoleProcess capturing(RunArgs(camera, { "--run", "normal", "--save-run", capture }));
+    EXPECT_EQ(capturing.wait(), 0) << capturing.err();
+    ConsoleProcess offline({ "--open", capture, "--expect-frame", good });
+    EXPECT_EQ(offline.wait(), 1) << offline.err();
+    EXPECT_EQ(offline.out().substr(offline.out().find("\ncamconsole: ")), "\ncamconsole: normal" + differs + "\n");
+    EXPECT_EQ(Labels(offline.out()).front(), kNormalLog.front()) << offline.out();
 
     const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(report)));
     const QJsonDocument schema = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(REPORT_SCHEMA)));
@@ -493,6 +503,34 @@ TEST(HeadlessRunTest, ExpectedFramesJudgeTheRunAndTheReportsSayWhy)
     EXPECT_EQ(suites, 1);
     EXPECT_EQ(cases, 2);
     EXPECT_EQ(failures, 2);
+}
+
+// Regression tests written from captures (tests/data, saved with
+// --save-run from camsim's faults): camsim replays each, and the console
+// logs, judges and receives the run as it did then.
+TEST(HeadlessRunTest, ReplayedCapturesGiveTheCapturedLogReplyAndVerdict)
+{
+    const std::pair<const char *, const char *> captures[] = {
+        { "cut-frame.camrun",
+          "camconsole: normal: failed: frame incomplete: 17,207 of 34,408 bytes, no byte for 50 ms" },
+        { "refused-dump.camrun", "camconsole: normal: failed: the camera did not acknowledge \"DF\"" },
+    };
+    for (const auto &[file, verdict] : captures) {
+        SCOPED_TRACE(file);
+        const std::string path = std::string(CAPTURE_DATA) + "/" + file;
+        std::string error;
+        const std::optional<Capture> captured = DecodeCapture(ReadFile(path), &error);
+        ASSERT_TRUE(captured) << error;
+        CamsimProcess camera({ "--replay", path });
+        const std::string reply = camera.directory() + "/reply.bin";
+        ConsoleProcess console(RunArgs(camera, { "--run", "normal", "--save-reply", reply }));
+        EXPECT_EQ(console.wait(), 1) << console.err();
+        std::string log = captured->record.logText; // the window's line ends
+        std::erase(log, '\r');
+        EXPECT_EQ(Labels(console.out()), Labels(log + verdict)) << console.out();
+        EXPECT_TRUE(ReadFile(reply) == captured->record.reply);
+        EXPECT_EQ(console.err(), "");
+    }
 }
 
 // A save onto a full file system keeps the earlier file whole and exits 4.
