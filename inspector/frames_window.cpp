@@ -134,12 +134,14 @@ bool FramesWindow::openCapture(const QString &path, QString *error)
                 connect(choice, &QComboBox::currentIndexChanged, this, &FramesWindow::compareCaptures);
         }
         for (int i = 0; i < 2; ++i) {
-            m_captureChoice[i]->blockSignals(true);
-            m_captureChoice[i]->addItem(file.fileName());
+            QComboBox *choice = m_captureChoice[i];
+            choice->blockSignals(true);
+            while (static_cast<std::size_t>(choice->count()) < m_capturePages.size())
+                choice->addItem(pageName(m_capturePages[static_cast<std::size_t>(choice->count())]));
             // The first two opened, until the user chooses others.
             if (m_capturePages.size() == 2)
-                m_captureChoice[i]->setCurrentIndex(i);
-            m_captureChoice[i]->blockSignals(false);
+                choice->setCurrentIndex(i);
+            choice->blockSignals(false);
         }
         compareCaptures();
     }
