@@ -22,8 +22,6 @@ constexpr Tag kEndTag { 'E', 'N', 'D', ' ' };
 // A byte that stands for "none" where a field is optional.
 constexpr std::uint8_t kNone = 0xFF;
 
-constexpr std::size_t kHeaderBytes = kCaptureMagic.size() + 4; // magic, version, flags
-constexpr std::size_t kSectionHeadBytes = 8; // tag, length
 
 // Little-endian fields appended to a string.
 class Writer {
