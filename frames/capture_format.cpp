@@ -22,7 +22,6 @@ constexpr Tag kEndTag { 'E', 'N', 'D', ' ' };
 // A byte that stands for "none" where a field is optional.
 constexpr std::uint8_t kNone = 0xFF;
 
-
 // Little-endian fields appended to a string.
 class Writer {
 public:

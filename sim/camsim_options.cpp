@@ -137,9 +137,8 @@ void LoadReplay(Options &options)
 {
     if (options.replayPath.empty())
         return;
-    const auto refuse = [&options](const std::string &why) {
-        throw UsageError("cannot replay " + options.replayPath + ": " + why);
-    };
+    const auto refuse
+        = [&options](const std::string &why) { throw UsageError("cannot replay " + options.replayPath + ": " + why); };
     std::ifstream in(options.replayPath, std::ios::binary);
     if (!in)
         refuse(std::strerror(errno != 0 ? errno : ENOENT));

@@ -6,9 +6,9 @@
 #include "sim/camsim_camera.h"
 
 #include <optional>
-#include <vector>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace camsim {
 
