@@ -50,10 +50,9 @@ FramesWindow::FramesWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     }
     m_compare = new ComparePage(m_tabs);
     m_tabs->addTab(m_compare, QStringLiteral("Compare"));
-    auto *open = new QPushButton(QStringLiteral("Open..."), m_tabs);
-    open->setObjectName(QStringLiteral("OpenCaptures"));
-    m_tabs->setCornerWidget(open, Qt::TopRightCorner);
-    connect(open, &QPushButton::clicked, this, &FramesWindow::openCapturesAsked);
+    m_open = new QPushButton(QStringLiteral("Open..."), m_tabs);
+    m_tabs->setCornerWidget(m_open, Qt::TopRightCorner);
+    connect(m_open, &QPushButton::clicked, this, &FramesWindow::openCapturesAsked);
 }
 
 RecordPage *FramesWindow::page(TestKind test) const
@@ -79,6 +78,7 @@ void FramesWindow::setSaveAllowed(const std::function<bool()> &allowed)
         page->setSaveAllowed(allowed);
     for (RecordPage *page : m_capturePages)
         page->setSaveAllowed(allowed);
+    m_open->setEnabled(fileDialogsAllowed());
 }
 
 void FramesWindow::updateSaveButtons()
@@ -87,6 +87,7 @@ void FramesWindow::updateSaveButtons()
         page->updateSaveButtons();
     for (RecordPage *page : m_capturePages)
         page->updateSaveButtons();
+    m_open->setEnabled(fileDialogsAllowed());
 }
 
 bool FramesWindow::openCapture(const QString &path, QString *error)
@@ -205,6 +206,8 @@ bool FramesWindow::compareWithFile(RecordPage *page, const QString &path, QStrin
 
 void FramesWindow::askFileToCompare(RecordPage *page)
 {
+    if (!fileDialogsAllowed())
+        return;
     const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Compare with File"), LastOpenFolder(),
                                                       QStringLiteral("PNG images (*.png)"));
     if (path.isEmpty())
@@ -218,6 +221,8 @@ void FramesWindow::askFileToCompare(RecordPage *page)
 
 void FramesWindow::openCapturesAsked()
 {
+    if (!fileDialogsAllowed())
+        return;
     const QStringList paths
         = QFileDialog::getOpenFileNames(this, QStringLiteral("Open Captures"), LastOpenFolder(),
                                         QStringLiteral("camconsole captures (*.camrun);;All files (*)"));

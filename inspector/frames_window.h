@@ -11,6 +11,7 @@
 
 class ComparePage;
 class QComboBox;
+class QPushButton;
 class QTabWidget;
 class RecordPage;
 
@@ -33,7 +34,8 @@ public:
     // Shows the recorder's last records (pages whose record did not change
     // stay as they are) and turns to the page of the test that ran last.
     void showRecords(const RunRecorder &recorder);
-    // Saving is offered only while allowed() is true.
+    // Saving, and Open... and Compare with File... (whose dialogs would hold
+    // up a test's event processing), are offered only while allowed() is true.
     void setSaveAllowed(const std::function<bool()> &allowed);
     // Call when a test starts or ends, so the save buttons follow.
     void updateSaveButtons();
@@ -63,7 +65,10 @@ private:
     void compareCaptures();
     QString pageName(RecordPage *page) const;
 
+    bool fileDialogsAllowed() const { return !m_saveAllowed || m_saveAllowed(); }
+
     QTabWidget *m_tabs = nullptr;
+    QPushButton *m_open = nullptr;
     RecordPage *m_pages[3] = {};
     ComparePage *m_compare = nullptr;
     std::function<bool()> m_saveAllowed;
