@@ -45,6 +45,7 @@ std::optional<ReplayScript> ReplayScriptOf(std::string_view captureBytes, Replay
             before = read.msSinceCommand;
         }
     }
+    script.hangUp = run.test != TestKind::Driver && run.receptionEnd == ReceptionEnd::LinkError;
     for (const RunAccount::SentCommand &sent : run.commands) {
         if (sent.command == script.command)
             continue;
@@ -63,6 +64,8 @@ ReplyPlan ReplayReply(const ReplayScript &script, Camera &camera, std::string_vi
         plan.head = script.reply;
         plan.total = script.reply.size();
         plan.releases = script.releases;
+        if (script.hangUp)
+            plan.hangupAt = plan.total;
         return plan;
     }
     const auto among = [command](const std::vector<std::string> &commands) {

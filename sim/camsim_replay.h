@@ -25,6 +25,7 @@ struct ReplayScript {
     std::string command;
     std::string reply;
     std::vector<ReplyPlan::Release> releases; // each read's bytes go half way between it and the read before
+    bool hangUp = false; // the link failed after the reply: camsim closes the pty after it
     std::vector<std::string> silent; // answered with nothing
     std::vector<std::string> refused; // answered "NCK\r:"
 };

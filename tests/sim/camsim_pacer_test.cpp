@@ -388,6 +388,10 @@ TEST(CamsimReplay, EachReadsBytesGoHalfWayBeforeItsReadAndOnlyTheRunsFailuresAre
     EXPECT_EQ(ReplayReply(*script, camera, "").all(), "ACK\r:") << "a healthy camera's answer";
     ASSERT_TRUE(ReplayScriptOf(EncodeCapture(capture, false), ReplayPace::Wire, &error));
     EXPECT_TRUE(ReplayScriptOf(EncodeCapture(capture, false), ReplayPace::Wire, &error)->releases.empty());
+    capture.record.receptionEnd = ReceptionEnd::LinkError; // a pulled cable: the pty closes after the reply
+    EXPECT_EQ(
+        ReplayReply(*ReplayScriptOf(EncodeCapture(capture, false), ReplayPace::Wire, &error), camera, "TW").hangupAt,
+        capture.record.reply.size());
     EXPECT_FALSE(ReplayScriptOf("not a capture", ReplayPace::Wire, &error));
     EXPECT_EQ(error, "it is not a camconsole capture");
 }
