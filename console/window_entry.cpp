@@ -2,12 +2,14 @@
 
 #include "cli/command_line.h"
 #include "console/form1.h"
+#include "frames/capture_file.h"
 #include "inspector/frames_window.h"
 
 #include <QApplication>
 #include <QSettings>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -35,19 +37,23 @@ camconsole_run_window(int &argc, char **argv, const PortChoice &port, const Driv
 extern "C" __attribute__((visibility("default"))) int camconsole_open_captures(int &argc, char **argv,
                                                                                const std::vector<std::string> &captures)
 {
+    // Read before the application starts, so that files that can not be
+    // opened are said without a display.
+    std::vector<std::pair<std::string, Capture>> opened;
+    for (const std::string &path : captures) {
+        std::string error;
+        if (std::optional<Capture> capture = LoadCapture(path, &error))
+            opened.emplace_back(path, std::move(*capture));
+        else
+            std::fprintf(stderr, "camconsole: cannot open capture %s: %s\n", path.c_str(), error.c_str());
+    }
+    if (opened.empty())
+        return kUsageErrorStatus;
     QApplication app(argc, argv);
     KeepNoSettings();
     FramesWindow window;
-    int opened = 0;
-    for (const std::string &path : captures) {
-        QString error;
-        if (window.openCapture(QString::fromStdString(path), &error))
-            ++opened;
-        else
-            std::fprintf(stderr, "camconsole: cannot open capture %s: %s\n", path.c_str(), error.toUtf8().constData());
-    }
-    if (opened == 0)
-        return kUsageErrorStatus;
+    for (auto &[path, capture] : opened)
+        window.showCapture(QString::fromStdString(path), std::move(capture));
     window.show();
     return app.exec();
 }

@@ -99,12 +99,18 @@ bool FramesWindow::openCapture(const QString &path, QString *error)
             *error = QString::fromStdString(reason);
         return false;
     }
+    showCapture(path, std::move(*capture));
+    return true;
+}
+
+void FramesWindow::showCapture(const QString &path, Capture capture)
+{
     const QFileInfo file(path);
-    auto *page = new RecordPage(capture->record.test, m_tabs);
+    auto *page = new RecordPage(capture.record.test, m_tabs);
     page->setCaptureName(file.completeBaseName());
     if (m_saveAllowed)
         page->setSaveAllowed(m_saveAllowed);
-    page->showRecord(std::make_shared<const FrameRecord>(std::move(capture->record)));
+    page->showRecord(std::make_shared<const FrameRecord>(std::move(capture.record)));
     connect(page, &RecordPage::compareWithFileRequested, this, [this, page] { askFileToCompare(page); });
     m_capturePages.push_back(page);
     const int tab = m_tabs->addTab(page, file.fileName());
@@ -147,7 +153,6 @@ bool FramesWindow::openCapture(const QString &path, QString *error)
         compareCaptures();
     }
     m_tabs->setCurrentWidget(page);
-    return true;
 }
 
 void FramesWindow::compareCaptures()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "frames/capture_format.h"
 #include "frames/run_recorder.h"
 
 #include <QString>
@@ -43,6 +44,8 @@ public:
     // Opens the capture at path on a page of its own and turns to it; false
     // with *error (the reason) when it can not be read.
     bool openCapture(const QString &path, QString *error = nullptr);
+    // Shows a capture read from path on a page of its own and turns to it.
+    void showCapture(const QString &path, Capture capture);
     // Compares page's frame with the frame PNG at path on the page "Compare
     // with File" and turns to it; false with *error when it can not be read.
     bool compareWithFile(RecordPage *page, const QString &path, QString *error = nullptr);
