@@ -16,9 +16,11 @@
 
 inline constexpr std::string_view kCaptureMagic = "CAMCAPT\n";
 inline constexpr std::uint16_t kCaptureVersion = 1;
-// No capture is larger: a reply is cut at the reception's limit far below
-// this. A file above it is refused before it is read.
-inline constexpr std::size_t kMaxCaptureBytes = 64u << 20;
+// No capture is larger: a reply is cut at the reception's limit (256 KiB
+// and the read that passed it) far below this. A file above it is refused
+// before it is read whole, so a forged reply can not make the inspector walk
+// more than this.
+inline constexpr std::size_t kMaxCaptureBytes = 4u << 20;
 
 struct Capture {
     FrameRecord record;

@@ -745,6 +745,16 @@ TEST(CaptureFileTest, BrokenCapturesAreRefusedWithTheirReason)
     ASSERT_NE(reads, std::string::npos);
     EXPECT_FALSE(DecodeCapture(with(reads + 8, "\xff\xff\xff\xff"), &error));
     EXPECT_EQ(error, "it is damaged: section \"READ\" holds a value it can not hold");
+    // Files: one larger than any capture is not read whole, a missing one
+    // says so in the system's words.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string large = dir.filePath(QStringLiteral("large.camrun")).toStdString();
+    ASSERT_TRUE(WriteFileAtomically(large, bytes + std::string(kMaxCaptureBytes, 'x')));
+    EXPECT_FALSE(LoadCapture(large, &error));
+    EXPECT_EQ(error, "it is larger than any capture (4 MiB)");
+    EXPECT_FALSE(LoadCapture(dir.filePath(QStringLiteral("none.camrun")).toStdString(), &error));
+    EXPECT_EQ(error, "No such file or directory");
     // A section of a later minor addition is passed over.
     std::string unknown = bytes;
     unknown.insert(bytes.size() - 8,
