@@ -5,8 +5,8 @@
 // fakes answering at once. Figures only; nothing is asserted.
 //
 //   inspector_timing [repeats]     (any Qt platform; bench-console.sh uses Xvfb)
+#include "frames/last_runs.h"
 #include "frames/recorded_test.h"
-#include "frames/run_recorder.h"
 #include "inspector/frame_view.h"
 #include "inspector/frames_window.h"
 #include "inspector/hex_view.h"
@@ -30,7 +30,7 @@ namespace {
 // Records one run of each test, on fakes that answer at once: the direct
 // test's ping and dump, the line-mode test's two mode commands and capture,
 // and the driver's dump.
-void RecordAllTests(RunRecorder &recorder, const std::string &dumpReply)
+void RecordAllTests(LastRuns &recorder, const std::string &dumpReply)
 {
     FakePlatform fakes;
     fakes.com.answerNext("ACK\r:");
@@ -68,7 +68,7 @@ int main(int argc, char *argv[])
 
     // Opening the inspector on a full record of each test: the records'
     // walks, images and views are built and the window is shown and painted.
-    RunRecorder recorder;
+    LastRuns recorder;
     RecordAllTests(recorder, camsim::DumpReply(camsim::Pattern::Bars));
     Report("open the inspector with three records", repeats, 100, [&] {
         FramesWindow window;
@@ -84,7 +84,7 @@ int main(int argc, char *argv[])
     while (longReply.size() < kDumpReceptionLimit)
         longReply += camsim::DumpReply(camsim::Pattern::Checker);
     longReply.resize(kDumpReceptionLimit);
-    RunRecorder longRecorder;
+    LastRuns longRecorder;
     RecordAllTests(longRecorder, longReply);
     FramesWindow window;
     window.resize(1600, 1000); // a screenful: a window filling a large screen

@@ -3,7 +3,7 @@
 #include "cli/camera_choices.h"
 #include "cli/port_listing.h"
 #include "driver/driver_library.h"
-#include "frames/run_recorder.h"
+#include "frames/last_runs.h"
 #include "message_box_reporter.h"
 #include "platform/console_platform.h"
 #include "platform/system_timing.h"
@@ -58,7 +58,7 @@ public:
     // Where errors are shown; tests replace the message box.
     void setErrorReporter(ErrorReporter *reporter);
     // The records of the tests' last runs.
-    const RunRecorder &recorder() const { return m_recorder; }
+    const LastRuns &recorder() const { return m_recorder; }
     // The frame inspector, once opened.
     FramesWindow *framesWindow() const { return m_framesWindow; }
 
@@ -112,6 +112,6 @@ private:
     MonotonicTickClock m_ticks;
     LocalSecondsClock m_seconds;
     QtEventPump m_events { [this] { return m_session.cancelRequested(); } };
-    RunRecorder m_recorder;
+    LastRuns m_recorder;
     FramesWindow *m_framesWindow = nullptr;
 };

@@ -23,11 +23,11 @@ void RunTest(CameraTests &tests, TestKind test)
 
 } // namespace
 
-RecordedTestResult RunRecordedTest(RunRecorder &recorder, TestKind test, const ConsolePlatform &platform,
+RecordedTestResult RunRecordedTest(LastRuns &recorder, TestKind test, const ConsolePlatform &platform,
                                    const std::string &driverSource)
 {
     const std::string source = test == TestKind::Driver ? driverSource : PortDevicePath(CameraTests::kCameraPort);
-    RecordedRun recorded(recorder, test, platform, source);
+    Recording recorded(recorder, test, platform, source);
     CameraTests tests(recorded.platform(), &recorded.account());
     try {
         RunTest(tests, test);

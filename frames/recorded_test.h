@@ -1,6 +1,6 @@
 #pragma once
 
-#include "frames/run_recorder.h"
+#include "frames/last_runs.h"
 #include "procedures/test_outcome.h"
 
 #include <string>
@@ -20,5 +20,5 @@ struct RecordedTestResult {
 // without a window do, recorded as the test's last run in recorder however
 // it ends. driverSource names the driver library for the driver test's
 // record; the other tests' records name port 1's device.
-RecordedTestResult RunRecordedTest(RunRecorder &recorder, TestKind test, const ConsolePlatform &platform,
+RecordedTestResult RunRecordedTest(LastRuns &recorder, TestKind test, const ConsolePlatform &platform,
                                    const std::string &driverSource);

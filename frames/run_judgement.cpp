@@ -227,7 +227,7 @@ std::vector<std::string> ReceptionLines(const FrameRecord &r, const ReplySummary
 
 namespace {
 
-RunVerdict Failed(std::string reason, RunVerdict::Result result = RunVerdict::Result::Failed)
+Verdict Failed(std::string reason, Verdict::Result result = Verdict::Result::Failed)
 {
     return { result, std::move(reason), false };
 }
@@ -262,17 +262,17 @@ std::string WithoutDevice(const std::string &text)
     return text.substr(colon + 2);
 }
 
-RunVerdict PortVerdict(const FrameRecord &r)
+Verdict PortVerdict(const FrameRecord &r)
 {
     if (r.test == TestKind::Driver) {
         const std::optional<LinkError::Cause> cause = DriverPortCause(r.driverErrorText);
         return Failed(cause ? PortProblem(*cause, DeviceOf(r.driverErrorText), r.driverErrorText)
                             : "CAM_Init failed: " + r.driverErrorText,
-                      RunVerdict::Result::Unreachable);
+                      Verdict::Result::Unreachable);
     }
     const std::string text = r.linkFault ? r.linkFault->text : std::string();
     const LinkError::Cause cause = r.linkFault ? r.linkFault->cause : LinkError::Cause::Other;
-    return Failed(PortProblem(cause, r.source, text), RunVerdict::Result::Unreachable);
+    return Failed(PortProblem(cause, r.source, text), Verdict::Result::Unreachable);
 }
 
 std::string WhatIsIncomplete(const FrameRecord &r)
@@ -280,21 +280,21 @@ std::string WhatIsIncomplete(const FrameRecord &r)
     return r.test == TestKind::LineMode ? "bitmap incomplete: " : "frame incomplete: ";
 }
 
-RunVerdict Unanswered(const FrameRecord &r)
+Verdict Unanswered(const FrameRecord &r)
 {
     if (r.test == TestKind::Direct && r.pingAnswered == false)
         return Failed("the camera did not answer the ping or \"DF\"");
     return Failed("the camera did not answer \"" + r.failedCommand + "\"");
 }
 
-RunVerdict Refused(const FrameRecord &r)
+Verdict Refused(const FrameRecord &r)
 {
     if (r.failedCommand == "PM 1" || r.failedCommand == "LM 1")
         return Failed("the camera did not acknowledge \"PM 1\" and \"LM 1\"");
     return Failed("the camera did not acknowledge \"" + r.failedCommand + "\"");
 }
 
-RunVerdict Cut(const FrameRecord &r)
+Verdict Cut(const FrameRecord &r)
 {
     if (r.test == TestKind::Driver)
         return Failed("frame incomplete: no end marker in the frame buffer");
@@ -304,17 +304,17 @@ RunVerdict Cut(const FrameRecord &r)
                   + " bytes, no byte for " + Ms(r.pauseMs));
 }
 
-RunVerdict VerdictOf(const FrameRecord &r)
+Verdict VerdictOf(const FrameRecord &r)
 {
     switch (r.end) {
     case RunEnd::Complete:
-        return { RunVerdict::Result::Passed, {}, false };
+        return { Verdict::Result::Passed, {}, false };
     case RunEnd::PortUnusable:
         return PortVerdict(r);
     case RunEnd::DriverUnusable:
         if (r.driverEntryMissing)
-            return Failed("driver library lacks an entry: " + r.driverLoadError, RunVerdict::Result::Unreachable);
-        return Failed("driver library could not be loaded: " + r.driverLoadError, RunVerdict::Result::Unreachable);
+            return Failed("driver library lacks an entry: " + r.driverLoadError, Verdict::Result::Unreachable);
+        return Failed("driver library could not be loaded: " + r.driverLoadError, Verdict::Result::Unreachable);
     case RunEnd::LinkLost:
         return Failed("link lost mid-reply: " + (r.linkFault ? r.linkFault->text : std::string()));
     case RunEnd::NotAnswered:
@@ -338,15 +338,15 @@ RunVerdict VerdictOf(const FrameRecord &r)
 
 } // namespace
 
-RunVerdict JudgeRun(const FrameRecord &record)
+Verdict JudgeRun(const FrameRecord &record)
 {
-    RunVerdict verdict = VerdictOf(record);
+    Verdict verdict = VerdictOf(record);
     verdict.frameComplete
         = record.walkEnd && FrameComplete(*record.walkEnd) && (record.test != TestKind::Driver || record.drewAny);
     return verdict;
 }
 
-std::string VerdictLine(std::string_view test, int round, int rounds, const RunVerdict &verdict)
+std::string VerdictLine(std::string_view test, int round, int rounds, const Verdict &verdict)
 {
     std::string line = "camconsole: " + std::string(test);
     if (rounds > 1)

@@ -14,7 +14,7 @@
 // give, and the first line of its inspector page. Both follow the way the
 // test said the run ended.
 
-struct RunVerdict {
+struct Verdict {
     enum class Result { Passed, Failed, Unreachable };
     Result result = Result::Passed;
     std::string reason; // empty when passed
@@ -22,11 +22,11 @@ struct RunVerdict {
     bool passed() const { return result == Result::Passed; }
 };
 
-RunVerdict JudgeRun(const FrameRecord &record);
+Verdict JudgeRun(const FrameRecord &record);
 
 // "camconsole: normal: passed", or with several rounds
 // "camconsole: normal, run 2 of 3: failed: the camera did not answer the ping".
-std::string VerdictLine(std::string_view test, int round, int rounds, const RunVerdict &verdict);
+std::string VerdictLine(std::string_view test, int round, int rounds, const Verdict &verdict);
 
 // True when the inspector walks the record's reply: the test decoded it, or
 // the link failed while it arrived (the console draws nothing then; the

@@ -1,7 +1,7 @@
 #include "capture_open.h"
 
 #include "frames/capture_file.h"
-#include "run_journal.h"
+#include "headless_journal.h"
 #include "run_setup.h"
 
 #include <QCoreApplication>
@@ -58,10 +58,10 @@ int JudgeCaptures(const CommandLine &commandLine)
         return kUsageErrorStatus;
     }
 
-    RunReport header;
+    ReportContents header;
     header.version = QCoreApplication::applicationVersion().toStdString();
     header.rounds = 1;
-    RunJournal journal(stdout, std::move(header), std::move(expected));
+    HeadlessJournal journal(stdout, std::move(header), std::move(expected));
     for (const Capture &capture : captures) {
         PrintLog(capture.record.logText);
         journal.runEnded(1, capture.record, capture.record.startedAt);

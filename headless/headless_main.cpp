@@ -71,7 +71,7 @@ int RunWithoutWindow(const CommandLine &commandLine, const std::function<void(in
     DriverLibrary driver(driverChoice.path);
     HeadlessRunner runner(com, driver, driverChoice.path, stdout, stderr);
     runner.afterRound = afterRound;
-    RunRequest request;
+    HeadlessRequest request;
     request.tests = commandLine.tests;
     request.repeat = commandLine.repeat;
     request.savePicture = commandLine.savePicture;

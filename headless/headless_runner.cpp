@@ -12,10 +12,10 @@
 #include "png_library.h"
 #include "qt_io/port_inspection.h"
 #include "qt_io/qt_event_pump.h"
-#include "run_summary.h"
 #include "stop_signals.h"
 #include "stream_error_reporter.h"
 #include "stream_status_log.h"
+#include "summary_table.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -34,7 +34,7 @@ bool Contains(const std::vector<TestKind> &tests, TestKind test)
 // in the reports. The PNG writers are loaded with the first PNG to write.
 class Saver {
 public:
-    Saver(std::FILE *err, RunJournal &journal) : m_err(err), m_journal(journal) {}
+    Saver(std::FILE *err, HeadlessJournal &journal) : m_err(err), m_journal(journal) {}
 
     void picture(const PixelSurface &picture, const std::string &path)
     {
@@ -73,7 +73,7 @@ private:
     }
 
     std::FILE *m_err;
-    RunJournal &m_journal;
+    HeadlessJournal &m_journal;
 };
 
 } // namespace
@@ -84,7 +84,7 @@ HeadlessRunner::HeadlessRunner(SerialLink &com, CameraDriver &driver, std::strin
 {
 }
 
-int HeadlessRunner::run(const RunRequest &request)
+int HeadlessRunner::run(const HeadlessRequest &request)
 {
     const StopSignals stopSignals;
     StreamStatusLog log(m_out);
@@ -96,16 +96,16 @@ int HeadlessRunner::run(const RunRequest &request)
     StreamErrorReporter errors(m_err);
     SystemPortAdvisor advisor;
     const ConsolePlatform platform { log, pic, m_com, sleeper, ticks, seconds, events, errors, m_driver, advisor };
-    RunRecorder recorder;
+    LastRuns recorder;
 
-    RunSummary summary;
+    SummaryTable summary;
     for (TestKind test : request.tests)
         summary.listTest(std::string(TestName(test)));
-    RunReport header = request.reportHeader;
+    ReportContents header = request.reportHeader;
     header.rounds = request.repeat;
     for (TestKind test : request.tests)
         header.tests.emplace_back(TestName(test));
-    RunJournal journal(m_out, std::move(header), request.expectedFrame);
+    HeadlessJournal journal(m_out, std::move(header), request.expectedFrame);
     bool interrupted = false;
     for (int round = 1; round <= request.repeat && !interrupted; ++round) {
         for (TestKind test : request.tests) {

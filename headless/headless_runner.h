@@ -1,8 +1,8 @@
 #pragma once
 
 #include "frames/frame_record.h"
-#include "headless/run_journal.h"
-#include "headless/run_report.h"
+#include "headless/headless_journal.h"
+#include "headless/reports.h"
 
 #include <cstdio>
 #include <functional>
@@ -15,7 +15,7 @@ class SerialLink;
 
 // What a run without a window does: the tests in order, the list repeated,
 // and what to save after the last run.
-struct RunRequest {
+struct HeadlessRequest {
     std::vector<TestKind> tests;
     int repeat = 1;
     std::string savePicture;
@@ -25,7 +25,7 @@ struct RunRequest {
     std::optional<ExpectedFrameCheck> expectedFrame; // --expect-frame
     std::string report; // --report FILE (empty: not asked for)
     std::string junit; // --junit FILE
-    RunReport reportHeader; // the console, port and driver, for the reports
+    ReportContents reportHeader; // the console, port and driver, for the reports
 };
 
 // Runs the console's own test procedures without a window: the same tests,
@@ -41,7 +41,7 @@ public:
     // driverPath is where the driver library is loaded from (for the records).
     HeadlessRunner(SerialLink &com, CameraDriver &driver, std::string driverPath, std::FILE *out, std::FILE *err);
 
-    int run(const RunRequest &request);
+    int run(const HeadlessRequest &request);
 
     // Called after each complete round of the list, with its number from 1.
     std::function<void(int round)> afterRound;

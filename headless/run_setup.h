@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/command_line.h"
-#include "run_journal.h"
+#include "headless_journal.h"
 
 #include <optional>
 #include <string>

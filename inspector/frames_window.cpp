@@ -60,7 +60,7 @@ RecordPage *FramesWindow::page(TestKind test) const
     return m_pages[static_cast<int>(test)];
 }
 
-void FramesWindow::showRecords(const RunRecorder &recorder)
+void FramesWindow::showRecords(const LastRuns &recorder)
 {
     for (TestKind test : kAllTests)
         page(test)->showRecord(recorder.last(test));

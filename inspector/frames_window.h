@@ -1,7 +1,7 @@
 #pragma once
 
 #include "frames/capture_format.h"
-#include "frames/run_recorder.h"
+#include "frames/last_runs.h"
 
 #include <QString>
 #include <QWidget>
@@ -34,7 +34,7 @@ public:
 
     // Shows the recorder's last records (pages whose record did not change
     // stay as they are) and turns to the page of the test that ran last.
-    void showRecords(const RunRecorder &recorder);
+    void showRecords(const LastRuns &recorder);
     // Saving, and Open... and Compare with File... (whose dialogs would hold
     // up a test's event processing), are offered only while allowed() is true.
     void setSaveAllowed(const std::function<bool()> &allowed);

@@ -2,10 +2,10 @@
 #include "frames/atomic_file.h"
 #include "frames/capture_file.h"
 #include "frames/frame_compare.h"
+#include "frames/last_runs.h"
 #include "frames/reception_figures.h"
 #include "frames/reply_walk.h"
 #include "frames/run_judgement.h"
-#include "frames/run_recorder.h"
 #include "image/frame_image.h"
 #include "procedures/camera_tests.h"
 #include "sim/camsim_reply.h"
@@ -31,7 +31,7 @@ using Lines = std::vector<std::string>;
 struct RecordedConsole {
     template <typename Test> void run(TestKind kind, Test test)
     {
-        RecordedRun recorded(recorder, kind, f.platform, "/dev/camera");
+        Recording recorded(recorder, kind, f.platform, "/dev/camera");
         CameraTests tests(recorded.platform(), &recorded.account());
         test(tests);
     }
@@ -45,7 +45,7 @@ struct RecordedConsole {
     }
 
     FakePlatform f;
-    RunRecorder recorder;
+    LastRuns recorder;
 };
 
 class RecordedTestsTest : public ::testing::Test, protected RecordedConsole {};
@@ -338,13 +338,13 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineVerdictAndReceptionEnd)
             summary = SummarizeReply(DecoderOf(c.test), record->reply);
         EXPECT_EQ(OutcomeLine(*record, summary ? &*summary : nullptr), c.firstLine);
         EXPECT_EQ(record->end, c.ended);
-        const RunVerdict verdict = JudgeRun(*record);
+        const Verdict verdict = JudgeRun(*record);
         const bool unreachable = c.verdict.starts_with('!');
         EXPECT_EQ(verdict.reason, unreachable ? c.verdict.substr(1) : c.verdict);
         EXPECT_EQ(verdict.result,
-                  c.verdict.empty() ? RunVerdict::Result::Passed
-                      : unreachable ? RunVerdict::Result::Unreachable
-                                    : RunVerdict::Result::Failed);
+                  c.verdict.empty() ? Verdict::Result::Passed
+                      : unreachable ? Verdict::Result::Unreachable
+                                    : Verdict::Result::Failed);
         if (c.end == ReceptionEnd::SizeLimit) {
             EXPECT_EQ(ReceptionEndText(*record), "the reception's size limit, with 4 bytes more waiting") << "the tail";
         }

@@ -2,8 +2,8 @@
 // on a stream and the run summary.
 #include "headless/exit_status.h"
 #include "headless/png_library.h"
-#include "headless/run_summary.h"
 #include "headless/stream_status_log.h"
+#include "headless/summary_table.h"
 
 #include <gtest/gtest.h>
 
@@ -75,7 +75,7 @@ TEST(StreamStatusLogTest, WritesTheLogAsTheWindowReadsIt)
 // stopped runs are counted beside them.
 TEST(RunSummaryTest, CountsAndTimingsPerTest)
 {
-    RunSummary summary;
+    SummaryTable summary;
     summary.listTest("normal");
     summary.listTest("binary");
     summary.listTest("dll");

@@ -11,15 +11,15 @@
 
 // Knows which test runs and keeps the record of the last run of each of the
 // three tests (older ones are dropped). A run is recorded through a
-// RecordedRun around the test:
+// Recording around the test:
 //
-//   RunRecorder recorder;
+//   LastRuns recorder;
 //   {
-//       RecordedRun run(recorder, TestKind::Direct, platform, PortDevicePath(1));
+//       Recording run(recorder, TestKind::Direct, platform, PortDevicePath(1));
 //       CameraTests(run.platform(), &run.account()).df_nomral_Click();
 //   } // the record is kept here, however the test ended
 //   std::shared_ptr<const FrameRecord> direct = recorder.last(TestKind::Direct);
-class RunRecorder {
+class LastRuns {
 public:
     // The test whose run is being recorded now, if any.
     std::optional<TestKind> running() const { return m_running; }
@@ -29,7 +29,7 @@ public:
     std::optional<TestKind> lastRun() const { return m_lastRun; }
 
 private:
-    friend class RecordedRun;
+    friend class Recording;
     void begin(TestKind test);
     void keep(std::shared_ptr<const FrameRecord> record);
 
@@ -42,12 +42,12 @@ private:
 // platform whose surface and log record into it while forwarding to the
 // given ones. When the run object goes (the test ended, or left by an
 // exception), the record is kept by the recorder as its test's last.
-class RecordedRun {
+class Recording {
 public:
-    RecordedRun(RunRecorder &recorder, TestKind test, const ConsolePlatform &platform, std::string source);
-    ~RecordedRun();
-    RecordedRun(const RecordedRun &) = delete;
-    RecordedRun &operator=(const RecordedRun &) = delete;
+    Recording(LastRuns &recorder, TestKind test, const ConsolePlatform &platform, std::string source);
+    ~Recording();
+    Recording(const Recording &) = delete;
+    Recording &operator=(const Recording &) = delete;
 
     // The platform to run the test on.
     ConsolePlatform &platform() { return m_platform; }
@@ -57,7 +57,7 @@ public:
     const FrameRecord &record() const { return *m_record; }
 
 private:
-    RunRecorder &m_recorder;
+    LastRuns &m_recorder;
     std::shared_ptr<FrameRecord> m_record;
     RecordingStatusLog m_status;
     RecordingPictureSurface m_pic;

@@ -11,13 +11,13 @@
 
 // What --report and --junit write: the console, the camera's port and
 // driver, and each run with its verdict. Plain data, filled as the runs end.
-struct ReportedRun {
+struct ReportEntry {
     std::string test; // normal, binary or dll
     int round = 1;
     std::chrono::system_clock::time_point start;
     std::int64_t durationMs = 0;
     bool stopped = false; // ended by a signal before its verdict
-    RunVerdict verdict;
+    Verdict verdict;
     std::vector<RunTiming> timings;
     std::size_t bytesReceived = 0; // the reply to the request (dll: the bytes the library filled)
     std::size_t pixelsDrawn = 0; // surface pixels
@@ -26,7 +26,7 @@ struct ReportedRun {
     std::string log; // the run's log, "\n" line ends
 };
 
-struct RunReport {
+struct ReportContents {
     std::string version;
     std::string port;
     std::string portSource; // as the About box says it: "from --port", ...
@@ -38,15 +38,15 @@ struct RunReport {
     std::optional<std::string> expectedFrame;
     int tolerance = 0;
     std::int64_t maxDiffering = 0;
-    std::vector<ReportedRun> runs;
+    std::vector<ReportEntry> runs;
     std::string stoppedBy; // "SIGINT" or "SIGTERM" when a signal stopped the run
     int exitStatus = 0; // as known when the report is written
 };
 
 // The JSON document of --report (docs/camconsole-report.schema.json).
-std::string ReportJson(const RunReport &report);
+std::string ReportJson(const ReportContents &report);
 // The JUnit XML of --junit: one testsuite, one testcase per run.
-std::string ReportJunit(const RunReport &report);
+std::string ReportJunit(const ReportContents &report);
 
 // "2026-05-04T13:45:12.345Z".
 std::string IsoTime(std::chrono::system_clock::time_point time);

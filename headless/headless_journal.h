@@ -3,7 +3,7 @@
 #include "frames/drawn_pixels.h"
 #include "frames/frame_record.h"
 #include "headless/exit_status.h"
-#include "headless/run_report.h"
+#include "headless/reports.h"
 
 #include <chrono>
 #include <cstdio>
@@ -21,9 +21,9 @@ struct ExpectedFrameCheck {
 // Keeps the account of a run without a window: judges each run as it ends
 // and prints its verdict line after its log, collects what --report and
 // --junit write, and the causes that make the exit status.
-class RunJournal {
+class HeadlessJournal {
 public:
-    RunJournal(std::FILE *out, RunReport header, std::optional<ExpectedFrameCheck> expected);
+    HeadlessJournal(std::FILE *out, ReportContents header, std::optional<ExpectedFrameCheck> expected);
 
     // A run ended (not stopped by a signal); prints its verdict line and
     // returns whether it passed.
@@ -49,10 +49,10 @@ public:
     void writeReports(const std::string &jsonPath, const std::string &junitPath, std::FILE *err);
 
 private:
-    ReportedRun reported(int round, const FrameRecord &record, std::chrono::system_clock::time_point end) const;
+    ReportEntry reported(int round, const FrameRecord &record, std::chrono::system_clock::time_point end) const;
 
     std::FILE *m_out;
-    RunReport m_report;
+    ReportContents m_report;
     std::optional<ExpectedFrameCheck> m_expected;
     ExitStatus m_status;
 };

@@ -1,4 +1,4 @@
-#include "run_report.h"
+#include "reports.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -28,16 +28,16 @@ std::string ColorText(ColorValue color)
     return text;
 }
 
-std::string Outcome(const ReportedRun &run)
+std::string Outcome(const ReportEntry &run)
 {
     if (run.stopped)
         return "stopped";
     switch (run.verdict.result) {
-    case RunVerdict::Result::Passed:
+    case Verdict::Result::Passed:
         return "passed";
-    case RunVerdict::Result::Unreachable:
+    case Verdict::Result::Unreachable:
         return "unreachable";
-    case RunVerdict::Result::Failed:
+    case Verdict::Result::Failed:
         break;
     }
     return "failed";
@@ -65,7 +65,7 @@ QJsonValue Mismatch(const std::optional<FrameComparison> &mismatch)
     };
 }
 
-QJsonObject Run(const ReportedRun &run)
+QJsonObject Run(const ReportEntry &run)
 {
     QJsonArray timings;
     for (const RunTiming &timing : run.timings) {
@@ -132,7 +132,7 @@ std::string IsoTime(std::chrono::system_clock::time_point time)
     return text;
 }
 
-std::string ReportJson(const RunReport &report)
+std::string ReportJson(const ReportContents &report)
 {
     QJsonArray tests;
     for (const std::string &test : report.tests)
@@ -146,7 +146,7 @@ std::string ReportJson(const RunReport &report)
         };
     QJsonArray runs;
     std::map<std::string, Counts> counts;
-    for (const ReportedRun &run : report.runs) {
+    for (const ReportEntry &run : report.runs) {
         runs.append(Run(run));
         if (run.stopped)
             continue;
@@ -184,12 +184,12 @@ std::string ReportJson(const RunReport &report)
     return QJsonDocument(document).toJson(QJsonDocument::Indented).toStdString();
 }
 
-std::string ReportJunit(const RunReport &report)
+std::string ReportJunit(const ReportContents &report)
 {
     std::int64_t failures = 0;
     std::int64_t skipped = 0;
     std::int64_t totalMs = 0;
-    for (const ReportedRun &run : report.runs) {
+    for (const ReportEntry &run : report.runs) {
         totalMs += run.durationMs;
         if (run.stopped)
             ++skipped;
@@ -209,7 +209,7 @@ std::string ReportJunit(const RunReport &report)
     xml.writeAttribute("skipped", QString::number(skipped));
     xml.writeAttribute("time", Text(Seconds(totalMs)));
     xml.writeAttribute("timestamp", Text(IsoTime(report.start)));
-    for (const ReportedRun &run : report.runs) {
+    for (const ReportEntry &run : report.runs) {
         xml.writeStartElement("testcase");
         xml.writeAttribute("classname", XmlText("camconsole." + run.test));
         xml.writeAttribute("name", XmlText(run.test + " run " + std::to_string(run.round)));
@@ -220,8 +220,7 @@ std::string ReportJunit(const RunReport &report)
         } else if (!run.verdict.passed()) {
             xml.writeEmptyElement("failure");
             xml.writeAttribute("message", XmlText(run.verdict.reason));
-            xml.writeAttribute("type",
-                               run.verdict.result == RunVerdict::Result::Unreachable ? "unreachable" : "failed");
+            xml.writeAttribute("type", run.verdict.result == Verdict::Result::Unreachable ? "unreachable" : "failed");
         }
         xml.writeTextElement("system-out", XmlText(run.log));
         xml.writeEndElement();

@@ -1,4 +1,4 @@
-#include "frames/run_recorder.h"
+#include "frames/last_runs.h"
 
 #include <cstddef>
 #include <utility>
@@ -21,24 +21,24 @@ std::shared_ptr<FrameRecord> NewRecord(TestKind test, std::string source)
 
 } // namespace
 
-std::shared_ptr<const FrameRecord> RunRecorder::last(TestKind test) const
+std::shared_ptr<const FrameRecord> LastRuns::last(TestKind test) const
 {
     return m_last[SlotOf(test)];
 }
 
-void RunRecorder::begin(TestKind test)
+void LastRuns::begin(TestKind test)
 {
     m_running = test;
 }
 
-void RunRecorder::keep(std::shared_ptr<const FrameRecord> record)
+void LastRuns::keep(std::shared_ptr<const FrameRecord> record)
 {
     m_running.reset();
     m_lastRun = record->test;
     m_last[SlotOf(record->test)] = std::move(record);
 }
 
-RecordedRun::RecordedRun(RunRecorder &recorder, TestKind test, const ConsolePlatform &platform, std::string source)
+Recording::Recording(LastRuns &recorder, TestKind test, const ConsolePlatform &platform, std::string source)
     : m_recorder(recorder),
       m_record(NewRecord(test, std::move(source))),
       m_status(platform.status, *m_record),
@@ -50,7 +50,7 @@ RecordedRun::RecordedRun(RunRecorder &recorder, TestKind test, const ConsolePlat
     m_recorder.begin(test);
 }
 
-RecordedRun::~RecordedRun()
+Recording::~Recording()
 {
     m_recorder.keep(std::move(m_record));
 }

@@ -13,7 +13,7 @@
 // the runs, as the JUnit report lists them), and for every
 // timing of the successful runs the minimum, median and maximum (a median
 // of an even count is the mean of the middle two).
-class RunSummary {
+class SummaryTable {
 public:
     // Names a test before it runs, so that a summary printed before its
     // first run ends (the run was stopped) still lists it.

@@ -1,4 +1,4 @@
-#include "run_summary.h"
+#include "summary_table.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -26,13 +26,13 @@ std::string Median(std::vector<std::int64_t> values)
 
 } // namespace
 
-void RunSummary::listTest(const std::string &test)
+void SummaryTable::listTest(const std::string &test)
 {
     if (m_tests.try_emplace(test).second)
         m_order.push_back(test);
 }
 
-void RunSummary::add(const std::string &test, bool succeeded, const std::vector<RunTiming> &timings)
+void SummaryTable::add(const std::string &test, bool succeeded, const std::vector<RunTiming> &timings)
 {
     listTest(test);
     TestRuns &runs = m_tests.at(test);
@@ -48,14 +48,14 @@ void RunSummary::add(const std::string &test, bool succeeded, const std::vector<
     }
 }
 
-void RunSummary::addStopped(const std::string &test)
+void SummaryTable::addStopped(const std::string &test)
 {
     listTest(test);
     ++m_tests.at(test).runs;
     ++m_tests.at(test).stopped;
 }
 
-std::string RunSummary::text() const
+std::string SummaryTable::text() const
 {
     std::string text;
     for (const std::string &test : m_order) {

@@ -1,4 +1,4 @@
-#include "run_journal.h"
+#include "headless_journal.h"
 
 #include "cli/command_line.h"
 #include "frames/atomic_file.h"
@@ -18,14 +18,14 @@ std::string LogLines(const std::string &logText)
     return lines;
 }
 
-ExitCause CauseOf(const RunVerdict &verdict)
+ExitCause CauseOf(const Verdict &verdict)
 {
     switch (verdict.result) {
-    case RunVerdict::Result::Passed:
+    case Verdict::Result::Passed:
         return ExitCause::AllSucceeded;
-    case RunVerdict::Result::Unreachable:
+    case Verdict::Result::Unreachable:
         return ExitCause::Unreachable;
-    case RunVerdict::Result::Failed:
+    case Verdict::Result::Failed:
         break;
     }
     return ExitCause::CameraFailed;
@@ -33,7 +33,7 @@ ExitCause CauseOf(const RunVerdict &verdict)
 
 // Fails a run that passed when its frame differs from the expected one by
 // more than maxDiffering camera pixels.
-void JudgeAgainstExpected(RunVerdict &verdict, const FrameComparison &mismatch, std::size_t maxDiffering)
+void JudgeAgainstExpected(Verdict &verdict, const FrameComparison &mismatch, std::size_t maxDiffering)
 {
     if (!verdict.passed() || mismatch.camera.differing <= maxDiffering)
         return;
@@ -41,7 +41,7 @@ void JudgeAgainstExpected(RunVerdict &verdict, const FrameComparison &mismatch, 
     if (!mismatch.listed.empty())
         reason += ", the first at column " + std::to_string(mismatch.listed.front().column) + ", row "
             + std::to_string(mismatch.listed.front().row);
-    verdict.result = RunVerdict::Result::Failed;
+    verdict.result = Verdict::Result::Failed;
     verdict.reason = reason;
 }
 
@@ -56,7 +56,7 @@ std::string SignalName(int signal)
     return "signal " + std::to_string(signal);
 }
 
-RunJournal::RunJournal(std::FILE *out, RunReport header, std::optional<ExpectedFrameCheck> expected)
+HeadlessJournal::HeadlessJournal(std::FILE *out, ReportContents header, std::optional<ExpectedFrameCheck> expected)
     : m_out(out), m_report(std::move(header)), m_expected(std::move(expected))
 {
     if (m_expected) {
@@ -66,9 +66,10 @@ RunJournal::RunJournal(std::FILE *out, RunReport header, std::optional<ExpectedF
     }
 }
 
-ReportedRun RunJournal::reported(int round, const FrameRecord &record, std::chrono::system_clock::time_point end) const
+ReportEntry HeadlessJournal::reported(int round, const FrameRecord &record,
+                                      std::chrono::system_clock::time_point end) const
 {
-    ReportedRun run;
+    ReportEntry run;
     run.test = std::string(TestName(record.test));
     run.round = round;
     run.start = record.startedAt;
@@ -80,9 +81,9 @@ ReportedRun RunJournal::reported(int round, const FrameRecord &record, std::chro
     return run;
 }
 
-bool RunJournal::runEnded(int round, const FrameRecord &record, std::chrono::system_clock::time_point end)
+bool HeadlessJournal::runEnded(int round, const FrameRecord &record, std::chrono::system_clock::time_point end)
 {
-    ReportedRun run = reported(round, record, end);
+    ReportEntry run = reported(round, record, end);
     run.verdict = JudgeRun(record);
     if (m_expected) {
         run.mismatch = CompareFrames(record.pixels, m_expected->pixels, ShapeOf(record.test), m_expected->tolerance);
@@ -97,36 +98,36 @@ bool RunJournal::runEnded(int round, const FrameRecord &record, std::chrono::sys
     return passed;
 }
 
-void RunJournal::runStopped(int round, const FrameRecord &record, std::chrono::system_clock::time_point end)
+void HeadlessJournal::runStopped(int round, const FrameRecord &record, std::chrono::system_clock::time_point end)
 {
-    ReportedRun run = reported(round, record, end);
+    ReportEntry run = reported(round, record, end);
     run.stopped = true;
     m_report.runs.push_back(std::move(run));
 }
 
-void RunJournal::fileSaved(const std::string &path)
+void HeadlessJournal::fileSaved(const std::string &path)
 {
     if (!m_report.runs.empty())
         m_report.runs.back().savedFiles.push_back(path);
 }
 
-void RunJournal::noteStop(int signal)
+void HeadlessJournal::noteStop(int signal)
 {
     m_report.stoppedBy = SignalName(signal);
     m_report.exitStatus = 128 + signal;
 }
 
-std::string RunJournal::stoppedLine(int signal) const
+std::string HeadlessJournal::stoppedLine(int signal) const
 {
     std::size_t done = 0;
-    for (const ReportedRun &run : m_report.runs)
+    for (const ReportEntry &run : m_report.runs)
         done += run.stopped ? 0 : 1;
     const std::size_t asked = m_report.tests.size() * static_cast<std::size_t>(m_report.rounds);
     return "camconsole: stopped by " + SignalName(signal) + " after " + std::to_string(done) + " of "
         + std::to_string(asked) + " run" + (asked == 1 ? "" : "s") + "\n";
 }
 
-void RunJournal::writeReports(const std::string &jsonPath, const std::string &junitPath, std::FILE *err)
+void HeadlessJournal::writeReports(const std::string &jsonPath, const std::string &junitPath, std::FILE *err)
 {
     // The JSON report records the exit status, so it is written last, once
     // the other report's failure to be written is counted in that status.
@@ -141,7 +142,7 @@ void RunJournal::writeReports(const std::string &jsonPath, const std::string &ju
         fileNotWritten(jsonPath, error, err);
 }
 
-void RunJournal::fileNotWritten(const std::string &path, const std::string &reason, std::FILE *err)
+void HeadlessJournal::fileNotWritten(const std::string &path, const std::string &reason, std::FILE *err)
 {
     std::fprintf(err, "camconsole: cannot write file %s: %s\n", path.c_str(), reason.c_str());
     m_status.note(ExitCause::OutputFailed);
