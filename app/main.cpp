@@ -26,6 +26,16 @@ int main(int argc, char *argv[])
     }
     const CommandLine &commandLine = parsed.commandLine;
 
+    if (commandLine.action == CommandLine::Action::OpenCaptures) {
+        OpenCapturesEntry openCaptures = nullptr;
+        try {
+            openCaptures = reinterpret_cast<OpenCapturesEntry>(ConsoleLibraryEntry(kWindowLibrary, kOpenCapturesEntry));
+        } catch (const std::runtime_error &error) {
+            std::fprintf(stderr, "camconsole: cannot open the window: %s\n", error.what());
+            return 1;
+        }
+        return openCaptures(argc, argv, commandLine.captures);
+    }
     if (commandLine.action != CommandLine::Action::Window) {
         QCoreApplication app(argc, argv);
         return RunWithoutWindow(commandLine);

@@ -50,9 +50,10 @@ struct Options {
                                    QStringLiteral("FILE") };
 
     QCommandLineOption expectFrame { QStringLiteral("expect-frame"),
-                                     QStringLiteral("With --run: judges every run's whole frame against this PNG, "
-                                                    "written by Save Frame As... or --save-frame; a run whose "
-                                                    "frame differs fails."),
+                                     QStringLiteral(
+                                         "With --run or --open: judges every run's whole frame against this PNG, "
+                                         "written by Save Frame As... or --save-frame; a run whose "
+                                         "frame differs fails."),
                                      QStringLiteral("FILE") };
     QCommandLineOption tolerance { QStringLiteral("tolerance"),
                                    QStringLiteral("With --expect-frame: the largest difference allowed in one "
@@ -74,11 +75,13 @@ struct Options {
     QCommandLineOption timestamps { QStringLiteral("timestamps"),
                                     QStringLiteral("With --run: starts each log line with the time of day to the "
                                                    "millisecond (ISO 8601, local time with its offset).") };
-    QCommandLineOption keepFailed { QStringLiteral("keep-failed"),
-                                    QStringLiteral("With --run: writes each failed run's reply (.bin), frame as far "
-                                                   "as drawn (.png) and log (.log) into DIR as soon as it fails, named "
-                                                   "UNIT-TEST-runR-YYYYMMDDTHHMMSS, and lists them in the reports."),
-                                    QStringLiteral("DIR") };
+    QCommandLineOption keepFailed {
+        QStringLiteral("keep-failed"),
+        QStringLiteral("With --run: writes each failed run's reply (.bin), frame as far "
+                       "as drawn (.png), log (.log) and capture (.camrun) into DIR as soon as it fails, named "
+                       "UNIT-TEST-runR-YYYYMMDDTHHMMSS, and lists them in the reports."),
+        QStringLiteral("DIR")
+    };
     QCommandLineOption csv { QStringLiteral("csv"),
                              QStringLiteral("With --run: writes one row per run (unit, tags, test, run, start, "
                                             "outcome, reason, timings in ms, bytes received, pixels differing) "
@@ -101,6 +104,17 @@ struct Options {
                              QStringLiteral("With --run: adds KEY=VALUE (station, operator, batch...) to the reports "
                                             "and the CSV; may be given again."),
                              QStringLiteral("KEY=VALUE") };
+    // Captures: a run kept whole in a file, opened without a camera.
+    QCommandLineOption saveRun { QStringLiteral("save-run"),
+                                 QStringLiteral("With --run of one test: writes the run whole as a capture "
+                                                "file (its account, reply, reads and log), which --open and "
+                                                "camsim --replay read."),
+                                 QStringLiteral("FILE") };
+    QCommandLineOption open { QStringLiteral("open"),
+                              QStringLiteral("Opens the frame inspector on the capture files given (FILE and the "
+                                             "files after it), without a camera; with --expect-frame judges them "
+                                             "without a window instead, each with its log and verdict line."),
+                              QStringLiteral("FILE") };
 
     void addTo(QCommandLineParser &parser) const
     {
@@ -108,7 +122,7 @@ struct Options {
             QStringLiteral("Test console for a serial color camera. With no options it opens the window."));
         for (const QCommandLineOption *option :
              { &help, &version, &port, &driver, &listPorts, &checkPort, &run, &repeat, &savePicture, &saveFrame,
-               &saveReply, &expectFrame, &tolerance, &maxDiffering, &report, &junit })
+               &saveReply, &expectFrame, &tolerance, &maxDiffering, &report, &junit, &saveRun, &open })
             parser.addOption(*option);
         for (const QCommandLineOption *option : { &timestamps, &keepFailed, &csv, &waitForPort, &units, &unit, &tag })
             parser.addOption(*option);
@@ -244,6 +258,16 @@ std::string Interpret(const QCommandLineParser &parser, const Options &options, 
     QStringList arguments = parser.positionalArguments();
     if (parser.isSet(options.checkPort) && !arguments.isEmpty())
         line.checkPort = arguments.takeFirst().toStdString();
+    // The captures --open opens: its values and the arguments after them.
+    const bool open = parser.isSet(options.open);
+    if (open) {
+        for (const QString &file : parser.values(options.open) + arguments) {
+            if (file.isEmpty())
+                return "Missing value after '--open'.";
+            line.captures.push_back(file.toStdString());
+        }
+        arguments.clear();
+    }
     if (!arguments.isEmpty())
         return "Unexpected argument " + Quoted(arguments.constFirst()) + ".";
 
@@ -291,6 +315,7 @@ std::string Interpret(const QCommandLineParser &parser, const Options &options, 
         { &options.savePicture, &line.savePicture, true }, { &options.saveFrame, &line.saveFrame, true },
         { &options.saveReply, &line.saveReply, true },     { &options.expectFrame, &line.expectFrame, false },
         { &options.report, &line.report, false },          { &options.junit, &line.junit, false },
+        { &options.saveRun, &line.saveRun, true },
     };
     for (const FileOption &file : files) {
         if (!parser.isSet(*file.option))
@@ -298,13 +323,13 @@ std::string Interpret(const QCommandLineParser &parser, const Options &options, 
         const std::string name = "--" + file.option->names().constFirst().toStdString();
         if (file.oneTest && (!run || line.tests.size() != 1))
             return name + " needs --run with one test.";
-        if (!run)
+        if (!run && !(open && file.option == &options.expectFrame))
             return name + " needs --run.";
         *file.path = LastValue(parser, *file.option).toStdString();
         if (file.path->empty())
             return "Missing value after '" + name + "'.";
     }
-    if (!line.expectFrame.empty()) {
+    if (!line.expectFrame.empty() && !line.tests.empty()) {
         const bool lineMode = line.tests.front() == TestKind::LineMode;
         for (TestKind test : line.tests) {
             if ((test == TestKind::LineMode) != lineMode)
@@ -335,6 +360,10 @@ std::string Interpret(const QCommandLineParser &parser, const Options &options, 
     if (std::string problem = InterpretProductionLine(parser, options, waitSeconds, line, run); !problem.empty())
         return problem;
 
+    if (open && (run || parser.isSet(options.listPorts) || parser.isSet(options.checkPort)))
+        return std::string("--open and ")
+            + (run ? "--run" : (parser.isSet(options.listPorts) ? "--list-ports" : "--check-port"))
+            + " can not be combined.";
     if (parser.isSet(options.listPorts) && run)
         return "--list-ports and --run can not be combined.";
     if (parser.isSet(options.checkPort) && (run || parser.isSet(options.listPorts)))
@@ -350,6 +379,8 @@ std::string Interpret(const QCommandLineParser &parser, const Options &options, 
         line.action = CommandLine::Action::CheckPort;
     else if (run)
         line.action = CommandLine::Action::Run;
+    else if (open)
+        line.action = line.expectFrame.empty() ? CommandLine::Action::OpenCaptures : CommandLine::Action::JudgeCaptures;
     return {};
 }
 
@@ -411,6 +442,7 @@ std::string HelpText()
           "     from --expect-frame\n"
           "  2  usage error, including a save or report file whose folder is missing\n"
           "     or not writable and an --expect-frame file that is not a saved frame\n"
+          "     or an --open file that is not a capture this camconsole reads\n"
           "  3  the camera could not be reached: port missing, busy or not permitted,\n"
           "     driver library missing or lacking an entry, CAM_Init failed; with\n"
           "     --check-port: the port is not usable (0: it is)\n"

@@ -15,7 +15,9 @@
 // no display.
 
 struct CommandLine {
-    enum class Action { Window, Help, Version, ListPorts, CheckPort, Run };
+    // OpenCaptures: the inspector on captures (--open); JudgeCaptures: the
+    // captures judged without a window (--open with --expect-frame).
+    enum class Action { Window, Help, Version, ListPorts, CheckPort, Run, OpenCaptures, JudgeCaptures };
 
     Action action = Action::Window;
     std::optional<std::string> port; // --port DEVICE
@@ -42,6 +44,8 @@ struct CommandLine {
     int units = 0; // --units N (0: not given; kUnitsForever)
     std::string unit; // --unit ID
     std::vector<std::pair<std::string, std::string>> tags; // --tag KEY=VALUE, in the order given
+    std::string saveRun; // --save-run FILE
+    std::vector<std::string> captures; // --open FILE...
 };
 
 // --units forever.

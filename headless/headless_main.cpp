@@ -1,5 +1,6 @@
 #include "headless_main.h"
 
+#include "capture_open.h"
 #include "cli/camera_choices.h"
 #include "cli/port_listing.h"
 #include "driver/driver_library.h"
@@ -43,8 +44,11 @@ int RunWithoutWindow(const CommandLine &commandLine, const std::function<void(in
         Print(check.text);
         return ExitStatusOf(check.usable ? ExitCause::AllSucceeded : ExitCause::Unreachable);
     }
+    case CommandLine::Action::JudgeCaptures:
+        return JudgeCaptures(commandLine);
     case CommandLine::Action::Run:
     case CommandLine::Action::Window:
+    case CommandLine::Action::OpenCaptures:
         break;
     }
 
@@ -73,6 +77,7 @@ int RunWithoutWindow(const CommandLine &commandLine, const std::function<void(in
     request.savePicture = commandLine.savePicture;
     request.saveFrame = commandLine.saveFrame;
     request.saveReply = commandLine.saveReply;
+    request.saveRun = commandLine.saveRun;
     request.expectedFrame = std::move(expected);
     request.report = commandLine.report;
     request.junit = commandLine.junit;

@@ -2,6 +2,7 @@
 
 #include "cli/command_line.h"
 #include "frames/atomic_file.h"
+#include "frames/capture_file.h"
 #include "frames/frame_compare.h"
 #include "frames/recorded_test.h"
 #include "image/png_writers.h"
@@ -55,6 +56,12 @@ public:
     {
         std::string error;
         done(path, WriteFileAtomically(path, record.reply, &error), error);
+    }
+
+    void capture(const FrameRecord &record, const std::string &path, const std::string &version)
+    {
+        std::string error;
+        done(path, SaveCapture(path, record, version, &error), error);
     }
 
 private:
@@ -202,7 +209,7 @@ int HeadlessRunner::run(const HeadlessRequest &request)
                     const bool passed = journal.runEnded(round, *record, std::chrono::system_clock::now());
                     summary.add(std::string(TestName(test)), passed, record->timings);
                     if (!passed && !request.keepFailed.empty())
-                        keepFailed(*record, request.keepFailed, journal);
+                        keepFailed(*record, request.keepFailed, request.reportHeader.version, journal);
                 }
                 if (!request.csv.empty())
                     journal.writeCsv(request.csv, m_err);
@@ -255,6 +262,8 @@ int HeadlessRunner::run(const HeadlessRequest &request)
                 saver.frame(*last, request.saveFrame);
             if (!request.saveReply.empty())
                 saver.reply(*last, request.saveReply);
+            if (!request.saveRun.empty())
+                saver.capture(*last, request.saveRun, request.reportHeader.version);
         }
     }
     // Output that could not be written (a full disk, a closed terminal)
@@ -273,7 +282,8 @@ int HeadlessRunner::run(const HeadlessRequest &request)
     return journal.status().status();
 }
 
-void HeadlessRunner::keepFailed(const FrameRecord &record, const std::string &folder, HeadlessJournal &journal)
+void HeadlessRunner::keepFailed(const FrameRecord &record, const std::string &folder, const std::string &version,
+                                HeadlessJournal &journal)
 {
     const ReportEntry &run = journal.lastRun();
     KeptRun kept;
@@ -285,6 +295,10 @@ void HeadlessRunner::keepFailed(const FrameRecord &record, const std::string &fo
             return writers && writers->frame(record.pixels, path, error);
         });
     kept.add(".log", run.log + VerdictLine(run.test, run.round, journal.rounds(), run.verdict) + "\n");
+    // The run whole, for the inspector's Open... and camsim --replay.
+    kept.add(".camrun", [&record, &version](const std::string &path, std::string &error) {
+        return SaveCapture(path, record, version, &error);
+    });
     const KeptRun::Written written = kept.write(folder, KeptRunName(run.unit, run.test, run.round, run.start));
     for (const auto &[path, reason] : written.failed)
         journal.fileNotWritten(path, reason, m_err);

@@ -21,6 +21,7 @@ struct HeadlessRequest {
     std::string savePicture;
     std::string saveFrame;
     std::string saveReply;
+    std::string saveRun; // --save-run: the last run as a capture
     std::optional<ExpectedFrameCheck> expectedFrame; // --expect-frame
     std::string report; // --report FILE (empty: not asked for)
     std::string junit; // --junit FILE
@@ -58,7 +59,8 @@ public:
 
 private:
     // Keeps a failed run's reply, whole frame and log in the folder.
-    void keepFailed(const FrameRecord &record, const std::string &folder, HeadlessJournal &journal);
+    void keepFailed(const FrameRecord &record, const std::string &folder, const std::string &version,
+                    HeadlessJournal &journal);
 
     SerialLink &m_com;
     CameraDriver &m_driver;

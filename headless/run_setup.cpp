@@ -37,6 +37,7 @@ std::string OutputFilesProblem(const CommandLine &commandLine)
         { "--save-picture", &commandLine.savePicture },
         { "--save-frame", &commandLine.saveFrame },
         { "--save-reply", &commandLine.saveReply },
+        { "--save-run", &commandLine.saveRun },
         { "--report", &commandLine.report },
         { "--junit", &commandLine.junit },
         { "--csv", &commandLine.csv },

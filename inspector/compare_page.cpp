@@ -58,7 +58,22 @@ QString DifferenceText(const CameraPixelDifference &d)
 
 } // namespace
 
-ComparePage::ComparePage(QWidget *parent) : QWidget(parent)
+ComparePage::Sides ComparePage::DirectAndDriver()
+{
+    return { QStringLiteral("DF --> Normal (RGB)"),
+             QStringLiteral("DF --> DLL (RGB)"),
+             QStringLiteral("the direct dump"),
+             QStringLiteral("the driver dump"),
+             QStringLiteral("direct"),
+             QStringLiteral("driver"),
+             QStringLiteral("Run both DF --> Normal (RGB) and DF --> DLL (RGB) to compare their frames.") };
+}
+
+ComparePage::ComparePage(QWidget *parent) : ComparePage(DirectAndDriver(), parent)
+{
+}
+
+ComparePage::ComparePage(const Sides &sides, QWidget *parent) : QWidget(parent), m_sides(sides)
 {
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -87,9 +102,10 @@ ComparePage::ComparePage(QWidget *parent) : QWidget(parent)
     auto *legend
         = new QLabel(QStringLiteral("Difference: <span style='background:#ff0000'>&nbsp;&nbsp;&nbsp;</span> "
                                     "other colors &nbsp; <span style='background:#ffdc00'>&nbsp;&nbsp;&nbsp;</span> "
-                                    "drawn by the direct dump only &nbsp; "
+                                    "drawn by %1 only &nbsp; "
                                     "<span style='background:#00dcff'>&nbsp;&nbsp;&nbsp;</span> "
-                                    "drawn by the driver dump only &nbsp; dimmed: the same"),
+                                    "drawn by %2 only &nbsp; dimmed: the same")
+                         .arg(m_sides.firstName.toHtmlEscaped(), m_sides.secondName.toHtmlEscaped()),
                      content);
     tools->addWidget(legend);
     m_previous = new QPushButton(QStringLiteral("< Previous"), content);
@@ -103,13 +119,15 @@ ComparePage::ComparePage(QWidget *parent) : QWidget(parent)
     layout->addLayout(tools);
 
     auto *split = new QSplitter(Qt::Horizontal, content);
-    const QString captions[3]
-        = { QStringLiteral("DF --> Normal (RGB)"), QStringLiteral("DF --> DLL (RGB)"), QStringLiteral("Difference") };
+    const QString captions[3] = { m_sides.firstCaption, m_sides.secondCaption, QStringLiteral("Difference") };
     for (int i = 0; i < 3; ++i) {
         auto *pane = new QWidget(split);
         auto *paneLayout = new QVBoxLayout(pane);
         paneLayout->setContentsMargins(0, 0, 0, 0);
-        paneLayout->addWidget(Caption(captions[i], pane));
+        QLabel *caption = Caption(captions[i], pane);
+        if (i < 2)
+            m_captions[i] = caption;
+        paneLayout->addWidget(caption);
         m_views[i] = new FrameView(pane);
         paneLayout->addWidget(m_views[i], 1);
         split->addWidget(pane);
@@ -117,7 +135,8 @@ ComparePage::ComparePage(QWidget *parent) : QWidget(parent)
     auto *listPane = new QWidget(split);
     auto *listLayout = new QVBoxLayout(listPane);
     listLayout->setContentsMargins(0, 0, 0, 0);
-    listLayout->addWidget(Caption(QStringLiteral("Differing camera pixels (direct / driver)"), listPane));
+    listLayout->addWidget(Caption(
+        QStringLiteral("Differing camera pixels (%1 / %2)").arg(m_sides.firstWord, m_sides.secondWord), listPane));
     m_list = new QListWidget(listPane);
     listLayout->addWidget(m_list, 1);
     split->addWidget(listPane);
@@ -154,26 +173,52 @@ void ComparePage::showRecords(std::shared_ptr<const FrameRecord> direct, std::sh
         return;
     m_direct = std::move(direct);
     m_driver = std::move(driver);
-    m_difference = {};
     if (!m_direct || !m_driver) {
-        for (FrameView *view : m_views)
-            view->setFrame({});
-        m_missing->setText(
-            QStringLiteral("Run both DF --> Normal (RGB) and DF --> DLL (RGB) to compare their frames."));
-        m_stack->setCurrentIndex(0);
+        showMissing();
         return;
     }
-    m_difference = CompareFrames(m_direct->pixels, m_driver->pixels, CameraPixelShape::TwoWide, 0, kListedDifferences);
-    m_heading->setText(RecordHeading(*m_direct) + QStringLiteral("\n") + RecordHeading(*m_driver));
+    // The views draw from the records' pixels as they paint.
+    showFrames(RecordHeading(*m_direct) + QStringLiteral("\n") + RecordHeading(*m_driver),
+               std::shared_ptr<const DrawnPixels>(m_direct, &m_direct->pixels),
+               std::shared_ptr<const DrawnPixels>(m_driver, &m_driver->pixels), CameraPixelShape::TwoWide);
+}
+
+void ComparePage::showMissing()
+{
+    m_difference = {};
+    m_first.reset();
+    m_second.reset();
+    for (FrameView *view : m_views)
+        view->setFrame({});
+    m_missing->setText(m_sides.missing);
+    m_stack->setCurrentIndex(0);
+}
+
+void ComparePage::showFrames(const QString &heading, std::shared_ptr<const DrawnPixels> first,
+                             std::shared_ptr<const DrawnPixels> second, CameraPixelShape shape,
+                             const QString &firstCaption, const QString &secondCaption)
+{
+    if (!first || !second) {
+        showMissing();
+        return;
+    }
+    if (!firstCaption.isEmpty())
+        m_captions[0]->setText(firstCaption);
+    if (!secondCaption.isEmpty())
+        m_captions[1]->setText(secondCaption);
+    m_first = std::move(first);
+    m_second = std::move(second);
+    m_shape = shape;
+    m_difference = CompareFrames(*m_first, *m_second, shape, 0, kListedDifferences);
+    m_heading->setText(heading);
     QString count = QStringLiteral("%1 of %2 camera pixels differ")
                         .arg(CountText(m_difference.camera.differing), CountText(m_difference.camera.compared));
     if (m_difference.surface.differing != m_difference.camera.differing)
         count += QStringLiteral(" (%1 surface pixels)").arg(CountText(m_difference.surface.differing));
     m_count->setText(count);
 
-    // The views draw from the records' pixels as they paint.
-    const std::shared_ptr<const DrawnPixels> directPixels(m_direct, &m_direct->pixels);
-    const std::shared_ptr<const DrawnPixels> driverPixels(m_driver, &m_driver->pixels);
+    const std::shared_ptr<const DrawnPixels> &directPixels = m_first;
+    const std::shared_ptr<const DrawnPixels> &driverPixels = m_second;
     const auto sourceOf = [](const std::shared_ptr<const DrawnPixels> &pixels) -> std::shared_ptr<const FrameSource> {
         return pixels->empty() ? nullptr : std::make_shared<DrawnPixelsSource>(pixels);
     };
@@ -194,8 +239,9 @@ void ComparePage::showRecords(std::shared_ptr<const FrameRecord> direct, std::sh
     for (const CameraPixelDifference &d : m_difference.listed) {
         m_list->addItem(DifferenceText(d));
         m_list->item(m_list->count() - 1)
-            ->setToolTip(QStringLiteral("%1\ndirect: %2\ndriver: %3")
-                             .arg(Where(d), ColorOrNone(d.inFirst), ColorOrNone(d.inSecond)));
+            ->setToolTip(QStringLiteral("%1\n%2: %3\n%4: %5")
+                             .arg(Where(d), m_sides.firstWord, ColorOrNone(d.inFirst), m_sides.secondWord,
+                                  ColorOrNone(d.inSecond)));
         rings.push_back(SurfaceRect(d));
     }
     if (m_difference.camera.differing > m_difference.listed.size())
@@ -247,17 +293,18 @@ void ComparePage::previousDifference()
 
 void ComparePage::showHover(int x, int y)
 {
-    if (x < 0 || !m_direct || !m_driver) {
+    if (x < 0 || !m_first || !m_second) {
         m_readout->setText(QStringLiteral(" "));
         return;
     }
-    const std::optional<ColorValue> a = m_direct->pixels.at(x, y);
-    const std::optional<ColorValue> b = m_driver->pixels.at(x, y);
-    m_readout->setText(
-        QStringLiteral("x %1, y %2  \u00b7  camera column %3, row %4  \u00b7  direct: %5  \u00b7  driver: %6%7")
-            .arg(x)
-            .arg(y)
-            .arg(x / 2 - 1)
-            .arg(y)
-            .arg(ColorOrNone(a), ColorOrNone(b), a == b ? QString() : QStringLiteral("  \u00b7  differ")));
+    const std::optional<ColorValue> a = m_first->at(x, y);
+    const std::optional<ColorValue> b = m_second->at(x, y);
+    const CameraPixel camera = CameraPixelAt(x, y, m_shape);
+    m_readout->setText(QStringLiteral("x %1, y %2  \u00b7  camera column %3, row %4  \u00b7  %5: %6  \u00b7  %7: %8%9")
+                           .arg(x)
+                           .arg(y)
+                           .arg(camera.column)
+                           .arg(camera.row)
+                           .arg(m_sides.firstWord, ColorOrNone(a), m_sides.secondWord, ColorOrNone(b),
+                                a == b ? QString() : QStringLiteral("  \u00b7  differ")));
 }

@@ -24,10 +24,31 @@ class ComparePage final : public QWidget {
     Q_OBJECT
 
 public:
+    // What the page calls its two frames: the captions over their views, the
+    // words in the legend ("drawn by NAME only"), and the short words in the
+    // list and the readout.
+    struct Sides {
+        QString firstCaption;
+        QString secondCaption;
+        QString firstName;
+        QString secondName;
+        QString firstWord;
+        QString secondWord;
+        QString missing; // shown while a frame is missing
+    };
+    // The direct and the driver-library frames.
+    static Sides DirectAndDriver();
+
     explicit ComparePage(QWidget *parent = nullptr);
+    ComparePage(const Sides &sides, QWidget *parent);
 
     // Shows the two records (either may be null). The same pair again changes nothing.
     void showRecords(std::shared_ptr<const FrameRecord> direct, std::shared_ptr<const FrameRecord> driver);
+    // Shows two frames under a heading, counted as camera pixels of shape;
+    // the captions may be renamed with them (empty: kept).
+    void showFrames(const QString &heading, std::shared_ptr<const DrawnPixels> first,
+                    std::shared_ptr<const DrawnPixels> second, CameraPixelShape shape, const QString &firstCaption = {},
+                    const QString &secondCaption = {});
 
     // Over surface pixels, and over camera pixels with the listed differences.
     const FrameDifference &difference() const { return m_difference.surface; }
@@ -52,9 +73,16 @@ public slots:
 private:
     void showHover(int x, int y);
 
+    void showMissing();
+
+    Sides m_sides;
     std::shared_ptr<const FrameRecord> m_direct;
     std::shared_ptr<const FrameRecord> m_driver;
+    std::shared_ptr<const DrawnPixels> m_first;
+    std::shared_ptr<const DrawnPixels> m_second;
+    CameraPixelShape m_shape = CameraPixelShape::TwoWide;
     FrameComparison m_difference;
+    QLabel *m_captions[2] = {};
 
     QStackedWidget *m_stack = nullptr;
     QLabel *m_missing = nullptr;

@@ -1,6 +1,7 @@
 #include "inspector/record_page.h"
 
 #include "frames/atomic_file.h"
+#include "frames/capture_file.h"
 #include "frames/number_text.h"
 #include "frames/run_judgement.h"
 #include "image/frame_image.h"
@@ -12,6 +13,7 @@
 #include "inspector/timeline_view.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -134,8 +136,12 @@ RecordPage::RecordPage(TestKind test, QWidget *parent) : QWidget(parent), m_test
     tools->addWidget(m_zoom);
     m_saveFrame = new QPushButton(QStringLiteral("Save Frame As..."), content);
     m_saveReply = new QPushButton(QStringLiteral("Save Reply As..."), content);
+    m_saveRun = new QPushButton(QStringLiteral("Save Run As..."), content);
+    m_compareFile = new QPushButton(QStringLiteral("Compare with File..."), content);
     tools->addWidget(m_saveFrame);
     tools->addWidget(m_saveReply);
+    tools->addWidget(m_saveRun);
+    tools->addWidget(m_compareFile);
     m_cutNotice = new QLabel(content);
     tools->addWidget(m_cutNotice, 1);
     layout->addLayout(tools);
@@ -185,6 +191,8 @@ RecordPage::RecordPage(TestKind test, QWidget *parent) : QWidget(parent), m_test
     connect(m_hexView, &HexView::byteClicked, this, &RecordPage::selectByte);
     connect(m_saveFrame, &QPushButton::clicked, this, &RecordPage::saveFrameAs);
     connect(m_saveReply, &QPushButton::clicked, this, &RecordPage::saveReplyAs);
+    connect(m_saveRun, &QPushButton::clicked, this, &RecordPage::saveRunAs);
+    connect(m_compareFile, &QPushButton::clicked, this, &RecordPage::compareWithFileRequested);
 }
 
 RecordPage::~RecordPage() = default;
@@ -200,6 +208,8 @@ void RecordPage::updateSaveButtons()
     const bool allowed = !m_saveAllowed || m_saveAllowed();
     m_saveFrame->setEnabled(allowed && m_pixels && !m_pixels->empty());
     m_saveReply->setEnabled(allowed && m_record && m_record->requested);
+    m_saveRun->setEnabled(allowed && m_record);
+    m_compareFile->setEnabled(allowed && m_record);
 }
 
 void RecordPage::showRecord(std::shared_ptr<const FrameRecord> record)
@@ -352,6 +362,8 @@ void RecordPage::selectByte(std::size_t offset)
 
 QString RecordPage::fileStem() const
 {
+    if (!m_captureName.isEmpty())
+        return m_captureName;
     switch (m_test) {
     case TestKind::Direct:
         return QStringLiteral("direct");
@@ -383,6 +395,35 @@ bool RecordPage::saveReply(const QString &path, QString *error) const
     if (error)
         *error = QString::fromStdString(reason);
     return false;
+}
+
+bool RecordPage::saveRun(const QString &path, QString *error) const
+{
+    if (!m_record)
+        return false;
+    std::string reason;
+    if (SaveCapture(path.toStdString(), *m_record, QCoreApplication::applicationVersion().toStdString(), &reason))
+        return true;
+    if (error)
+        *error = QString::fromStdString(reason);
+    return false;
+}
+
+void RecordPage::saveRunAs()
+{
+    if ((m_saveAllowed && !m_saveAllowed()) || !m_record)
+        return;
+    const QString path
+        = AskSavePath(window(), QStringLiteral("Save Run As"), QStringLiteral("camconsole captures (*.camrun)"),
+                      fileStem() + QStringLiteral("-run.camrun"), QStringLiteral("camrun"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (saveRun(path, &error))
+        RememberSavedFile(path);
+    else
+        QMessageBox::warning(window(), QStringLiteral("Save Run"),
+                             QStringLiteral("The run could not be saved to %1:\n%2").arg(path, error));
 }
 
 void RecordPage::saveFrameAs()

@@ -53,12 +53,21 @@ public:
     // Writes the frame PNG or the raw reply; false with *error on failure.
     bool saveFrame(const QString &path, QString *error = nullptr) const;
     bool saveReply(const QString &path, QString *error = nullptr) const;
+    // Writes the run whole as a capture file (frames/capture_file.h).
+    bool saveRun(const QString &path, QString *error = nullptr) const;
+    // A page that shows a capture: files it saves are named after it.
+    void setCaptureName(const QString &name) { m_captureName = name; }
+
+signals:
+    // Compare with File... was clicked.
+    void compareWithFileRequested();
 
 public slots:
     void selectPixel(int x, int y);
     void selectByte(std::size_t offset);
     void saveFrameAs();
     void saveReplyAs();
+    void saveRunAs();
 
 private:
     void showHover(int x, int y);
@@ -76,6 +85,9 @@ private:
     QComboBox *m_zoom = nullptr;
     QPushButton *m_saveFrame = nullptr;
     QPushButton *m_saveReply = nullptr;
+    QPushButton *m_saveRun = nullptr;
+    QPushButton *m_compareFile = nullptr;
+    QString m_captureName;
     QLabel *m_cutNotice = nullptr;
     FrameView *m_frameView = nullptr;
     QLabel *m_readout = nullptr;

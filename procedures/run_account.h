@@ -57,6 +57,7 @@ struct RunAccount {
         LinkError::Cause cause = LinkError::Cause::Other;
         std::string text;
         bool afterOpen = false;
+        bool operator==(const LinkFault &) const = default;
     };
     std::optional<LinkFault> linkFault;
     struct SentCommand {
@@ -110,4 +111,6 @@ struct RunAccount {
     void noteLinkError(LinkError::Cause cause, const std::string &text);
     // Takes the reads and the end of the request's reception.
     void noteReception(const PausedReception &reception);
+
+    bool operator==(const RunAccount &) const = default;
 };

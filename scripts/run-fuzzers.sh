@@ -9,7 +9,7 @@ set -eu
 cd "$(dirname "$0")/.."
 
 seconds="${FUZZ_SECONDS:-15}"
-targets="frame_stream frame_buffer line_mode dump_reader"
+targets="frame_stream frame_buffer line_mode dump_reader capture"
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCAMCONSOLE_FUZZ=ON -DBUILD_TESTING=OFF -DCAMCONSOLE_BENCHMARKS=OFF

@@ -8,6 +8,7 @@
 #include "sim/camsim_picture.h"
 #include "sim/camsim_protocol.h"
 
+#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -19,6 +20,8 @@ namespace camsim {
 // What camsim sends for one command: `head`, then (when `repeat` is not
 // empty) `repeat` over and over, `total` bytes in all. A pause of kPauseMs
 // comes before byte `pauseAt`; the pty is closed after `hangupAt` bytes.
+// A replayed reply holds its bytes back in pieces: each release lets the
+// bytes from `offset` on go no sooner than `after` the command arrived.
 struct ReplyPlan {
     static constexpr std::size_t kNever = static_cast<std::size_t>(-1);
     std::string head;
@@ -26,6 +29,11 @@ struct ReplyPlan {
     std::size_t total = 0;
     std::size_t pauseAt = kNever;
     std::size_t hangupAt = kNever;
+    struct Release {
+        std::size_t offset = 0;
+        std::chrono::milliseconds after { 0 };
+    };
+    std::vector<Release> releases; // in order of offset
 
     char byteAt(std::size_t offset) const;
     // Bytes [offset, offset + count) clipped to total.

@@ -1,6 +1,11 @@
 #include "sim/camsim_options.h"
 
+#include "frames/capture_format.h"
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <sstream>
 
 namespace camsim {
@@ -47,6 +52,7 @@ std::chrono::milliseconds ParseLead(const std::string &value)
 Options ParseOptions(const std::vector<std::string> &args)
 {
     Options options;
+    bool paceGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::optional<std::string> value;
@@ -103,11 +109,52 @@ Options ParseOptions(const std::vector<std::string> &args)
             options.faults.push_back(ParseFaultRule(takeValue()));
         } else if (name == "--fault-times") {
             options.faultTimes = ParseCount(takeValue());
+        } else if (name == "--replay") {
+            options.replayPath = takeValue();
+            if (options.replayPath.empty())
+                throw UsageError("--replay needs a path");
+        } else if (name == "--replay-pace") {
+            const std::string pace = takeValue();
+            if (pace == "captured")
+                options.replayPace = ReplayPace::Captured;
+            else if (pace == "wire")
+                options.replayPace = ReplayPace::Wire;
+            else
+                throw UsageError("--replay-pace needs captured or wire, not '" + pace + "'");
+            paceGiven = true;
         } else {
             throw UsageError("unknown argument '" + args[i] + "' (see --help)");
         }
     }
+    if (paceGiven && options.replayPath.empty())
+        throw UsageError("--replay-pace needs --replay");
+    if (!options.replayPath.empty() && !options.faults.empty())
+        throw UsageError("--replay and --fault can not be combined");
     return options;
+}
+
+void LoadReplay(Options &options)
+{
+    if (options.replayPath.empty())
+        return;
+    const auto refuse
+        = [&options](const std::string &why) { throw UsageError("cannot replay " + options.replayPath + ": " + why); };
+    std::ifstream in(options.replayPath, std::ios::binary);
+    if (!in)
+        refuse(std::strerror(errno != 0 ? errno : ENOENT));
+    std::string bytes;
+    char piece[65536];
+    while (in.read(piece, sizeof piece) || in.gcount() > 0) {
+        bytes.append(piece, static_cast<std::size_t>(in.gcount()));
+        if (bytes.size() > kMaxCaptureBytes)
+            refuse("it is larger than any capture");
+    }
+    std::string error;
+    options.replay = ReplayScriptOf(bytes, options.replayPace, &error);
+    if (!options.replay)
+        refuse(error);
+    if (options.replayPace == ReplayPace::Captured)
+        options.fast = true;
 }
 
 std::string ListText()
@@ -174,6 +221,19 @@ std::string HelpText()
            "                    leaves no gap. With --lead 0 a stop of camsim reaches the\n"
            "                    console as a pause, as with a camera that paused\n"
            "  --fast            no wire pacing: send replies as fast as the console reads\n"
+           "  --replay FILE     answer as the run captured in FILE (camconsole --save-run,\n"
+           "                    or Save Run As... in its inspector) was answered: its\n"
+           "                    request (DF or TW) gets the captured reply, each read's\n"
+           "                    bytes sent half way between the console's read before it\n"
+           "                    and that read (timed from the command), so the console\n"
+           "                    logs, draws and judges the run as it did then; a command\n"
+           "                    the run saw go unanswered or refused is so again, others\n"
+           "                    are answered as by a healthy camera; a reply the link's\n"
+           "                    failure cut ends with the pty closed. Of a capture of the\n"
+           "                    driver test, DF gets the bytes the driver filled, at the\n"
+           "                    wire's pace\n"
+           "  --replay-pace P   with --replay: captured (default), or wire: the whole reply\n"
+           "                    at the wire's pace (a pause within it is not replayed)\n"
            "  --realtime        run at a real-time scheduling priority (SCHED_FIFO) where\n"
            "                    the system allows it, else at nice -10 where allowed, so a\n"
            "                    busy machine leaves no gap in a reply (the console takes a\n"

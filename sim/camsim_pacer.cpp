@@ -77,6 +77,8 @@ void ReplyPacer::start(ReplyPlan plan, TimePoint now, TimePoint arrival)
     m_startedAt = now;
     m_restart = true;
     m_flowSince = std::min(arrival, now);
+    m_arrival = std::min(arrival, now);
+    m_released = released(now);
     if (m_settleUntil)
         m_flushAt = *m_settleUntil;
 }
@@ -108,9 +110,18 @@ void ReplyPacer::flushed()
     m_settleUntil.reset();
 }
 
+std::size_t ReplyPacer::released(TimePoint now) const
+{
+    for (const ReplyPlan::Release &release : m_plan.releases) {
+        if (now < m_arrival + release.after)
+            return release.offset;
+    }
+    return m_plan.total;
+}
+
 std::size_t ReplyPacer::limit() const
 {
-    std::size_t limit = m_plan.total;
+    std::size_t limit = std::min(m_plan.total, m_released);
     if (m_plan.pauseAt != ReplyPlan::kNever)
         limit = std::min(limit, m_plan.pauseAt);
     if (m_plan.hangupAt != ReplyPlan::kNever)
@@ -150,6 +161,16 @@ ReplyPacer::Step ReplyPacer::step(TimePoint now, std::size_t queued, TimePoint l
     if (m_queued >= m_plan.total && queued == 0) {
         m_active = false;
         return step;
+    }
+    // A replayed reply's next piece: its bytes are due from its release on,
+    // so the wait before it is no gap.
+    if (const std::size_t nowReleased = released(now); nowReleased > m_released) {
+        for (const ReplyPlan::Release &release : m_plan.releases) {
+            if (release.offset == m_released) {
+                step.flowSince = m_arrival + release.after;
+            }
+        }
+        m_released = nowReleased;
     }
     const std::size_t room = m_queueTarget > queued ? m_queueTarget - queued : 0;
     step.feed = std::min(limit() - m_queued, room);

@@ -142,6 +142,8 @@ public:
 
 private:
     std::size_t limit() const;
+    // The bytes a replayed reply's releases let go by now.
+    std::size_t released(TimePoint now) const;
 
     std::size_t m_queueTarget; // bytes kept queued ahead of the wire
     ReplyPlan m_plan;
@@ -150,6 +152,8 @@ private:
     bool m_restart = false; // the wire (re)starts at the next step
     TimePoint m_flowSince {};
     TimePoint m_startedAt {};
+    TimePoint m_arrival {};
+    std::size_t m_released = 0; // as of the last step
     std::optional<TimePoint> m_pausedUntil;
     std::optional<TimePoint> m_settleUntil; // a console left; the next reply settles first
     std::optional<TimePoint> m_flushAt; // a reply waits for the flush after a settle

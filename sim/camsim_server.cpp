@@ -253,7 +253,8 @@ private:
             reportStall(now - arrival, 0);
             arrival = now; // reported; the relays count from here
         }
-        m_pacer.start(m_camera.handle(command), now, arrival);
+        m_pacer.start(m_options.replay ? ReplayReply(*m_options.replay, m_camera, command) : m_camera.handle(command),
+                      now, arrival);
     }
 
     // Says that a reply had a gap of `length` after `atByte` of its bytes

@@ -19,6 +19,8 @@ int main(int argc, char **argv)
         struct stat st {};
         if (!options.linkPath.empty() && ::lstat(options.linkPath.c_str(), &st) == 0 && !S_ISLNK(st.st_mode))
             throw camsim::UsageError("--link " + options.linkPath + " exists and is not a symlink; not replacing it");
+        if (!options.help && !options.version && !options.list)
+            camsim::LoadReplay(options);
     } catch (const camsim::UsageError &e) {
         std::fprintf(stderr, "camsim: %s\n", e.what());
         return 2;

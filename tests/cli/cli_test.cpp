@@ -63,6 +63,15 @@ TEST(CommandLineTest, OptionsAndTheirValues)
     const ParsedCommandLine unit = Parse({ "--run", "dll", "--unit", "U1234", "--units=3", "--wait-for-port" });
     EXPECT_EQ(unit.error, "--unit and --units can not be combined.");
     EXPECT_EQ(Parse({ "--run", "dll", "--units=3", "--wait-for-port" }).commandLine.waitSeconds, std::nullopt);
+    // --open takes its value and every argument after it.
+    const ParsedCommandLine open = Parse({ "--open", "a.camrun", "b.camrun" });
+    ASSERT_EQ(open.error, "");
+    EXPECT_EQ(open.commandLine.action, Action::OpenCaptures);
+    EXPECT_EQ(open.commandLine.captures, (std::vector<std::string> { "a.camrun", "b.camrun" }));
+    const ParsedCommandLine judge = Parse({ "--open", "a.camrun", "--expect-frame", "f.png", "--tolerance", "3" });
+    ASSERT_EQ(judge.error, "");
+    EXPECT_EQ(judge.commandLine.action, Action::JudgeCaptures);
+    EXPECT_EQ(judge.commandLine.tolerance, 3);
 }
 
 TEST(CommandLineTest, UsageErrorsSayWhatIsWrong)
@@ -85,6 +94,10 @@ TEST(CommandLineTest, UsageErrorsSayWhatIsWrong)
         { { "--save-picture", "p.png" }, "--save-picture needs --run with one test." },
         { { "--run", "dll", "--save-picture=" }, "Missing value after '--save-picture'." },
         { { "--list-ports", "--run", "normal" }, "--list-ports and --run can not be combined." },
+        { { "--save-run", "r.camrun" }, "--save-run needs --run with one test." },
+        { { "--open", "a.camrun", "--run", "normal" }, "--open and --run can not be combined." },
+        { { "--open", "a.camrun", "--save-reply", "r.bin" }, "--save-reply needs --run with one test." },
+        { { "--open", "" }, "Missing value after '--open'." },
         { { "normal" }, "Unexpected argument 'normal'." },
         { { "--check-port", "--run", "normal" }, "--check-port and --run can not be combined." },
         { { "--check-port", "/dev/ttyS0", "/dev/ttyS1" }, "Unexpected argument '/dev/ttyS1'." },

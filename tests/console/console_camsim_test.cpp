@@ -249,6 +249,45 @@ TEST(ConsoleCamsimTest, FrameInspectorCountsEachFlippedCameraPixelTwice)
     EXPECT_EQ(page->differenceView()->marks(), std::vector<QRect> { QRect(2, 0, 2, 1) });
     EXPECT_EQ(w.form->framesWindow()->tabs()->currentWidget(), w.form->framesWindow()->page(TestKind::Driver))
         << "the inspector opens on the page of the test that ran last";
+
+    // The direct run saved as a capture and opened beside the live pages
+    // shows the same run; compared with the driver's frame saved as a PNG,
+    // it counts and steps through the same 7 camera pixels.
+    FramesWindow *frames = w.form->framesWindow();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString capture = dir.filePath(QStringLiteral("direct.camrun"));
+    const QString golden = dir.filePath(QStringLiteral("golden.png"));
+    ASSERT_TRUE(frames->page(TestKind::Direct)->saveRun(capture));
+    ASSERT_TRUE(frames->page(TestKind::Driver)->saveFrame(golden));
+    QString error;
+    ASSERT_TRUE(frames->openCapture(capture, &error)) << error.toStdString();
+    ASSERT_EQ(frames->capturePages().size(), 1u);
+    RecordPage *opened = frames->capturePages().front();
+    EXPECT_EQ(frames->tabs()->currentWidget(), opened);
+    EXPECT_EQ(frames->tabs()->indexOf(frames->comparePage()), 3) << "the live pages stay first";
+    EXPECT_EQ(opened->pixels()->pixels(), frames->page(TestKind::Direct)->pixels()->pixels());
+    EXPECT_EQ(opened->summaryText()->toPlainText(), frames->page(TestKind::Direct)->summaryText()->toPlainText());
+    ASSERT_TRUE(frames->compareWithFile(opened, golden, &error)) << error.toStdString();
+    ComparePage *withFile = frames->fileComparePage();
+    EXPECT_EQ(frames->tabs()->currentWidget(), withFile);
+    EXPECT_EQ(withFile->countText()->text(), "7 of 11,440 camera pixels differ (14 surface pixels)");
+    withFile->nextDifference();
+    withFile->nextDifference();
+    EXPECT_EQ(withFile->directView()->marks(),
+              std::vector<QRect> { QRect(2 + 2 * listed[1].column, listed[1].row, 2, 1) });
+    // A second capture brings the page comparing two captures.
+    ASSERT_TRUE(frames->openCapture(capture, &error));
+    ASSERT_NE(frames->captureComparePage(), nullptr);
+    EXPECT_EQ(frames->captureComparePage()->countText()->text(), "0 of 11,440 camera pixels differ");
+    QFile cut(dir.filePath(QStringLiteral("cut.camrun")));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    QFile whole(capture);
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    cut.write(whole.read(1000));
+    cut.close();
+    EXPECT_FALSE(frames->openCapture(cut.fileName(), &error));
+    EXPECT_EQ(error, "it is damaged: section \"RPLY\" runs past the end of the file");
 }
 
 TEST(ConsoleCamsimTest, FrameInspectorShowsADumpCutByALinkErrorThatTheWindowDoesNotDraw)

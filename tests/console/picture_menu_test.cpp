@@ -133,9 +133,13 @@ TEST_F(PictureMenuTest, InspectorShowsARunOnlyOnceItHasEnded)
     const FrameRecord *shownDuringTest = nullptr;
     driver->duringDump = [&] {
         shownDuringTest = page->record();
-        // Neither save opens a dialog now (one would block here until closed).
+        // No save, Open... or Compare with File... opens a dialog now (one
+        // would block here until closed).
         page->saveFrameAs();
         page->saveReplyAs();
+        page->saveRunAs();
+        form->framesWindow()->openCapturesAsked();
+        emit page->compareWithFileRequested();
     };
     form->df_dll->click();
     EXPECT_EQ(shownDuringTest, first);

@@ -1,5 +1,6 @@
 #include "decode/frame_dump_decoder.h"
 #include "frames/atomic_file.h"
+#include "frames/capture_file.h"
 #include "frames/frame_compare.h"
 #include "frames/last_runs.h"
 #include "frames/reception_figures.h"
@@ -350,6 +351,20 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineVerdictAndReceptionEnd)
         if (!ShowsWalk(*record)) {
             EXPECT_TRUE(record->pixels.empty()) << "nothing of an earlier picture is this run's";
         }
+        // Saved as a capture and read back, the run is the same run: its
+        // account, log, source and picture (drawn again from the reply).
+        Capture saved;
+        saved.record = *record;
+        saved.consoleVersion = "9.8.7";
+        std::string error;
+        const std::optional<Capture> back = DecodeCapture(EncodeCapture(saved, false), &error);
+        ASSERT_TRUE(back) << error;
+        EXPECT_TRUE(static_cast<const RunAccount &>(back->record) == *record);
+        EXPECT_EQ(back->record.startedAt, record->startedAt);
+        EXPECT_EQ(back->record.source, record->source);
+        EXPECT_EQ(back->record.logText, record->logText);
+        EXPECT_EQ(back->consoleVersion, "9.8.7");
+        EXPECT_EQ(DrawCapturedPixels(back->record).pixels(), record->pixels.pixels());
         if (c.shown == Shown::NotDrawnWalk) {
             // The console drew nothing; the page and Save Frame As... show the replayed walk.
             EXPECT_TRUE(record->pixels.empty());
@@ -661,3 +676,90 @@ TEST(ReplyFileTest, AReadOnlyFileIsRefused)
 }
 
 } // namespace
+
+// A capture's broken or foreign bytes are refused with their reason, never
+// read past or trusted for a size: every cut of a good capture, and each
+// field a hostile file could set.
+TEST(CaptureFileTest, BrokenCapturesAreRefusedWithTheirReason)
+{
+    Capture good;
+    good.record.test = TestKind::Direct;
+    good.record.reply = "ACK\r" + std::string(40, 'x');
+    good.record.reads = { { 50, 20 }, { 100, 24 } };
+    good.record.commands = { { "DF", 7, 44, true } };
+    good.record.timings = { { "Total Time To Get Frame", 150, 150, "ms" } };
+    good.record.logText = "Ping....OK\n";
+    good.record.pixels.paint(2, 0, MakeColor(1, 2, 3));
+    const std::string bytes = EncodeCapture(good, true);
+    std::string error;
+    ASSERT_TRUE(DecodeCapture(bytes, &error)) << error;
+    EXPECT_EQ(DecodeCapture(bytes, &error)->record.pixels.at(2, 0), MakeColor(1, 2, 3));
+    EXPECT_LT(bytes.size(), good.record.reply.size() + 400) << "the reply is kept as bytes, the rest is small";
+
+    for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
+        EXPECT_FALSE(DecodeCapture(std::string_view(bytes).substr(0, cut), &error)) << cut;
+        EXPECT_TRUE(error.starts_with("it is damaged") || error == "it is not a camconsole capture") << error;
+    }
+    // The first section ("RUN ") starts at 12; its length field at 16; its
+    // content (version text, source text, two times, then the test) at 20.
+    const auto with = [&](std::size_t at, std::string_view put) {
+        std::string changed = bytes;
+        changed.replace(at, put.size(), put);
+        return changed;
+    };
+    const std::size_t runEnd = 20 + 4 + 0 + 4 + 0 + 8 + 8; // both texts empty
+    const std::size_t runSection = 8 + static_cast<unsigned char>(bytes[16]);
+    struct Case {
+        const char *name;
+        std::string bytes;
+        std::string error;
+    };
+    const Case cases[] = {
+        { "empty", "", "it is not a camconsole capture" },
+        { "a PNG", "\x89PNG\r\n\x1a\n" + bytes.substr(8), "it is not a camconsole capture" },
+        { "newer", with(8, "\x02"),
+          "it was written by a newer camconsole (capture format version 2; this one reads version 1)" },
+        { "a section longer than the file", with(16, "\xff\xff\xff\x7f"),
+          "it is damaged: section \"RUN \" runs past the end of the file" },
+        { "a test that does not exist", with(runEnd, "\x07"),
+          "it is damaged: section \"RUN \" holds a value it can not hold" },
+        { "a run end that does not exist", with(runEnd + 1, "\x63"),
+          "it is damaged: section \"RUN \" holds a value it can not hold" },
+        { "a version text longer than its section", with(20, "\xff\xff\xff\xff"),
+          "it is damaged: section \"RUN \" holds a value it can not hold" },
+        { "no end mark", bytes.substr(0, bytes.size() - 8),
+          "it is damaged: it ends before its last section (cut short?)" },
+        { "a section twice",
+          bytes.substr(0, bytes.size() - 8) + bytes.substr(12, runSection) + bytes.substr(bytes.size() - 8),
+          "it is damaged: section \"RUN \" appears twice" },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        error.clear();
+        EXPECT_FALSE(DecodeCapture(c.bytes, &error));
+        EXPECT_EQ(error, c.error);
+    }
+    // A count of reads no section could hold is refused before anything is
+    // reserved for it.
+    const std::size_t reads = bytes.find("READ");
+    ASSERT_NE(reads, std::string::npos);
+    EXPECT_FALSE(DecodeCapture(with(reads + 8, "\xff\xff\xff\xff"), &error));
+    EXPECT_EQ(error, "it is damaged: section \"READ\" holds a value it can not hold");
+    // Files: one larger than any capture is not read whole, a missing one
+    // says so in the system's words.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string large = dir.filePath(QStringLiteral("large.camrun")).toStdString();
+    ASSERT_TRUE(WriteFileAtomically(large, bytes + std::string(kMaxCaptureBytes, 'x')));
+    EXPECT_FALSE(LoadCapture(large, &error));
+    EXPECT_EQ(error, "it is larger than any capture (4 MiB)");
+    EXPECT_FALSE(LoadCapture(dir.filePath(QStringLiteral("none.camrun")).toStdString(), &error));
+    EXPECT_EQ(error, "No such file or directory");
+    // A section of a later minor addition is passed over.
+    std::string unknown = bytes;
+    unknown.insert(bytes.size() - 8,
+                   std::string("NEW!\x03\x00\x00\x00"
+                               "abc",
+                               11));
+    EXPECT_TRUE(DecodeCapture(unknown, &error)) << error;
+}

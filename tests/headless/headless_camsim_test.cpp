@@ -1,6 +1,8 @@
 // camconsole --run as a user runs it: the real program with no display,
 // against the simulated camera on a pseudo-terminal.
 #include "cli/command_line.h"
+#include "frames/capture_file.h"
+#include "frames/capture_format.h"
 #include "sim/camsim_reply.h"
 #include "support/camsim_process.h"
 #include "support/console_process.h"
@@ -495,6 +497,15 @@ TEST(HeadlessRunTest, ExpectedFramesJudgeTheRunAndTheReportsSayWhy)
                                 "pixels), the first at column 0, row 0";
     EXPECT_NE(console.out().find("\ncamconsole: normal" + differs + "\n"), std::string::npos) << console.out();
     EXPECT_NE(console.out().find("\ncamconsole: dll" + differs + "\n"), std::string::npos) << console.out();
+    // A capture of such a run, judged later without a camera: the same log,
+    // verdict line and exit status.
+    const std::string capture = camera.directory() + "/flip.camrun";
+    ConsoleProcess capturing(RunArgs(camera, { "--run", "normal", "--save-run", capture }));
+    EXPECT_EQ(capturing.wait(), 0) << capturing.err();
+    ConsoleProcess offline({ "--open", capture, "--expect-frame", good });
+    EXPECT_EQ(offline.wait(), 1) << offline.err();
+    EXPECT_EQ(offline.out().substr(offline.out().find("\ncamconsole: ")), "\ncamconsole: normal" + differs + "\n");
+    EXPECT_EQ(Labels(offline.out()).front(), kNormalLog.front()) << offline.out();
 
     const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(report)));
     const QJsonDocument schema = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(REPORT_SCHEMA)));
@@ -529,6 +540,34 @@ TEST(HeadlessRunTest, ExpectedFramesJudgeTheRunAndTheReportsSayWhy)
     EXPECT_EQ(suites, 1);
     EXPECT_EQ(cases, 2);
     EXPECT_EQ(failures, 2);
+}
+
+// Regression tests written from captures (tests/data, saved with
+// --save-run from camsim's faults): camsim replays each, and the console
+// logs, judges and receives the run as it did then.
+TEST(HeadlessRunTest, ReplayedCapturesGiveTheCapturedLogReplyAndVerdict)
+{
+    const std::pair<const char *, const char *> captures[] = {
+        { "cut-frame.camrun",
+          "camconsole: normal: failed: frame incomplete: 17,207 of 34,408 bytes, no byte for 50 ms" },
+        { "refused-dump.camrun", "camconsole: normal: failed: the camera did not acknowledge \"DF\"" },
+    };
+    for (const auto &[file, verdict] : captures) {
+        SCOPED_TRACE(file);
+        const std::string path = std::string(CAPTURE_DATA) + "/" + file;
+        std::string error;
+        const std::optional<Capture> captured = DecodeCapture(ReadFile(path), &error);
+        ASSERT_TRUE(captured) << error;
+        CamsimProcess camera({ "--replay", path });
+        const std::string reply = camera.directory() + "/reply.bin";
+        ConsoleProcess console(RunArgs(camera, { "--run", "normal", "--save-reply", reply }));
+        EXPECT_EQ(console.wait(), 1) << console.err();
+        std::string log = captured->record.logText; // the window's line ends
+        std::erase(log, '\r');
+        EXPECT_EQ(Labels(console.out()), Labels(log + verdict)) << console.out();
+        EXPECT_TRUE(ReadFile(reply) == captured->record.reply);
+        EXPECT_EQ(console.err(), "");
+    }
 }
 
 // A save onto a full file system keeps the earlier file whole and exits 4.
@@ -641,12 +680,15 @@ TEST(HeadlessRunTest, AFailedRunIsKeptAndEveryRunIsARow)
     for (const auto &entry : std::filesystem::directory_iterator(kept))
         files.push_back(entry.path().string());
     std::sort(files.begin(), files.end());
-    ASSERT_EQ(files.size(), 3U);
+    ASSERT_EQ(files.size(), 4U);
     const std::string base = files[0].substr(0, files[0].size() - 4);
     EXPECT_TRUE(std::regex_match(base, std::regex(kept + R"(/U1234-normal-run1-\d{8}T\d{6})"))) << base;
-    EXPECT_EQ(files, (std::vector<std::string> { base + ".bin", base + ".log", base + ".png" }));
+    EXPECT_EQ(files, (std::vector<std::string> { base + ".bin", base + ".camrun", base + ".log", base + ".png" }));
     const std::string reply = ReadFile(base + ".bin");
     EXPECT_TRUE(reply.size() > 4 && reply.size() < camsim::kDumpReplySize && reply.starts_with("ACK\r"));
+    const std::optional<Capture> capture = LoadCapture(base + ".camrun");
+    ASSERT_TRUE(capture);
+    EXPECT_EQ(capture->record.reply, reply) << "the capture holds the run whole";
     const std::string log = ReadFile(base + ".log");
     EXPECT_TRUE(log.starts_with("Starting DF Test using direct connection (RGB)\n")) << log;
     EXPECT_NE(log.find("\ncamconsole: normal, run 1 of 3: failed: frame incomplete: "), std::string::npos) << log;
@@ -660,12 +702,12 @@ TEST(HeadlessRunTest, AFailedRunIsKeptAndEveryRunIsARow)
     ASSERT_EQ(runs.size(), 3);
     EXPECT_EQ(runs[0].toObject()[QStringLiteral("keptFiles")].toArray(),
               QJsonArray({ QString::fromStdString(base + ".bin"), QString::fromStdString(base + ".png"),
-                           QString::fromStdString(base + ".log") }));
+                           QString::fromStdString(base + ".log"), QString::fromStdString(base + ".camrun") }));
     EXPECT_TRUE(runs[1].toObject()[QStringLiteral("keptFiles")].toArray().isEmpty()) << "nothing kept of a pass";
     EXPECT_EQ(runs[2].toObject()[QStringLiteral("unit")].toString(), QStringLiteral("U1234"));
     EXPECT_EQ(report[QStringLiteral("tags")].toObject()[QStringLiteral("station")].toString(), QStringLiteral("A"));
     const std::string junit = ReadFile(dir + "/junit.xml");
-    EXPECT_EQ(Count(junit, "[[ATTACHMENT|" + base), 3) << junit;
+    EXPECT_EQ(Count(junit, "[[ATTACHMENT|" + base), 4) << junit;
     EXPECT_NE(junit.find("<property name=\"station\" value=\"A\"/>"), std::string::npos) << junit;
 
     const std::vector<Lines> rows = CsvRows(ReadFile(dir + "/runs.csv"));

@@ -2,8 +2,10 @@
 // driven the way camsim's loop and a relay drive them, with a made-up clock
 // and a made-up console.
 
+#include "frames/capture_format.h"
 #include "sim/camsim_pacer.h"
 #include "sim/camsim_priority.h"
+#include "sim/camsim_replay.h"
 
 #include <gtest/gtest.h>
 
@@ -348,4 +350,48 @@ TEST(CamsimPriority, AUserWithoutRealTimeRightsGetsAHigherPriorityOrNoneNeverALo
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0 && n > 0);
     const std::string got(buf);
     EXPECT_TRUE(got == "normal 0" || got == "nice -10 -10") << got;
+}
+
+// A replayed capture: each read's bytes go half way between the read before
+// it and that read, so a console reading as the captured one did gets them
+// in the same pieces; the commands the run saw unanswered or refused are so
+// again.
+TEST(CamsimReplay, EachReadsBytesGoHalfWayBeforeItsReadAndOnlyTheRunsFailuresAreReplayed)
+{
+    Capture capture;
+    capture.record.test = TestKind::LineMode;
+    capture.record.reply = std::string(600, 'a') + std::string(600, 'b');
+    capture.record.reads = { { 50, 600 }, { 100, 0 }, { 150, 600 }, { 200, 0 } };
+    capture.record.commands = { { "", 0, 5, true }, { "PM 1", 1, 0, false }, { "LM 1", 2, 5, false } };
+    std::string error;
+    const std::optional<ReplayScript> script
+        = ReplayScriptOf(EncodeCapture(capture, false), ReplayPace::Captured, &error);
+    ASSERT_TRUE(script) << error;
+    EXPECT_EQ(script->command, "TW");
+    Camera camera;
+    ReplyPlan plan = ReplayReply(*script, camera, "TW");
+    EXPECT_EQ(plan.all(), capture.record.reply);
+
+    Wire wire(true);
+    wire.command(std::move(plan));
+    wire.runFor(24ms);
+    EXPECT_EQ(wire.received.size(), 0u);
+    wire.runFor(10ms); // 34 ms
+    EXPECT_EQ(wire.received.size(), 600u);
+    wire.runFor(89ms); // 123 ms: the next read's bytes went at 125 ms
+    EXPECT_EQ(wire.received.size(), 600u);
+    wire.runFor(10ms);
+    EXPECT_EQ(wire.received, capture.record.reply);
+
+    EXPECT_EQ(ReplayReply(*script, camera, "PM 1").total, 0u) << "unanswered";
+    EXPECT_EQ(ReplayReply(*script, camera, "LM 1").all(), "NCK\r:") << "refused";
+    EXPECT_EQ(ReplayReply(*script, camera, "").all(), "ACK\r:") << "a healthy camera's answer";
+    ASSERT_TRUE(ReplayScriptOf(EncodeCapture(capture, false), ReplayPace::Wire, &error));
+    EXPECT_TRUE(ReplayScriptOf(EncodeCapture(capture, false), ReplayPace::Wire, &error)->releases.empty());
+    capture.record.receptionEnd = ReceptionEnd::LinkError; // a pulled cable: the pty closes after the reply
+    EXPECT_EQ(
+        ReplayReply(*ReplayScriptOf(EncodeCapture(capture, false), ReplayPace::Wire, &error), camera, "TW").hangupAt,
+        capture.record.reply.size());
+    EXPECT_FALSE(ReplayScriptOf("not a capture", ReplayPace::Wire, &error));
+    EXPECT_EQ(error, "it is not a camconsole capture");
 }

@@ -340,21 +340,25 @@ TEST(CamsimOptions, ParsesValidAndRejectsBadArguments)
     EXPECT_EQ(o.faultTimes, 2);
     EXPECT_TRUE(o.fast);
 
-    for (const std::vector<std::string> &bad : std::vector<std::vector<std::string>> { { "--pattern", "stripes" },
-                                                                                       { "--pattern" },
-                                                                                       { "--fault", "DF=slow" },
-                                                                                       { "--fault", "XX=nck" },
-                                                                                       { "--fault", "df=nck" },
-                                                                                       { "--fault-times", "-1" },
-                                                                                       { "--fault-times", "two" },
-                                                                                       { "--fast=1" },
-                                                                                       { "extra" },
-                                                                                       { "--link", "" } })
+    for (const std::vector<std::string> &bad :
+         std::vector<std::vector<std::string>> { { "--pattern", "stripes" },
+                                                 { "--pattern" },
+                                                 { "--fault", "DF=slow" },
+                                                 { "--fault", "XX=nck" },
+                                                 { "--fault", "df=nck" },
+                                                 { "--fault-times", "-1" },
+                                                 { "--fault-times", "two" },
+                                                 { "--fast=1" },
+                                                 { "extra" },
+                                                 { "--link", "" },
+                                                 { "--replay-pace", "wire" },
+                                                 { "--replay", "x", "--replay-pace", "slow" },
+                                                 { "--replay", "x", "--fault", "nck" } })
         EXPECT_THROW(ParseOptions(bad), UsageError) << bad[0];
 
     const std::string help = HelpText();
     for (const char *word : { "--link", "--log", "--fault-times", "--fast", "--version", "CAMCONSOLE_PORT1", "markers",
-                              "late-ack", "awkward", "flip" })
+                              "late-ack", "awkward", "flip", "--replay FILE", "--replay-pace" })
         EXPECT_NE(help.find(word), std::string::npos) << word;
     EXPECT_TRUE(ParseOptions({ "--version" }).version);
     EXPECT_EQ(VersionText(), "camsim " CAMSIM_TEST_VERSION "\n");
