@@ -106,6 +106,23 @@ TEST(StreamStatusLogTest, TimestampsStartEveryLine)
               "Starting DLL Test (RGB)\nStarting Timer & Dumping Frame....OK\ntwo\nlines\n\nleft open\n")
         << text;
     EXPECT_EQ(std::distance(std::sregex_iterator(text.begin(), text.end(), stamp), std::sregex_iterator()), 6);
+
+    // The stamp is local time with its offset from UTC: "-" west, "+" east.
+    const char *zone = std::getenv("TZ");
+    const std::string savedZone = zone ? zone : "";
+    const auto at = std::chrono::system_clock::time_point(std::chrono::milliseconds(86'400'250));
+    for (const auto &[tz, expected] : { std::pair { "<-05>5", "1970-01-01T19:00:00.250-05:00" },
+                                        std::pair { "<+0530>-5:30", "1970-01-02T05:30:00.250+05:30" },
+                                        std::pair { "UTC0", "1970-01-02T00:00:00.250+00:00" } }) {
+        ::setenv("TZ", tz, 1);
+        ::tzset();
+        EXPECT_EQ(LocalIsoTime(at), expected) << tz;
+    }
+    if (zone)
+        ::setenv("TZ", savedZone.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
 }
 
 // The CSV table: RFC 4180 quoting, a column per tag and per timing name

@@ -1,6 +1,7 @@
 // camsim over a real pseudo-terminal, driven through CamsimProcess and plain
 // POSIX open/termios, as a console would use it.
 
+#include "sim/camsim_console_watch.h"
 #include "sim/camsim_reply.h"
 #include "support/camsim_process.h"
 #include "support/wait_until.h"
@@ -324,6 +325,33 @@ TEST(CamsimPty, SettingsLeftByAConsoleDoNotReachTheNext)
     ASSERT_TRUE(restored) << "lflag " << tio.c_lflag << ", exclusive " << exclusive;
     EXPECT_EQ(::cfgetospeed(&tio), speed_t(B115200));
     EXPECT_EQ(plain->transact("", 5), camsim::kAckReply);
+}
+
+// A console that opened the device before camsim came to the last one's
+// close is there: camsim must leave its exclusive mode and settings alone.
+// (inotify reports a file's opens and closes as a device's.)
+TEST(CamsimConsoleWatch, ACloseReadTogetherWithAnOpenLeavesAConsoleThere)
+{
+    char path[] = "/tmp/camsim-watch-XXXXXX";
+    const int own = ::mkstemp(path);
+    ASSERT_GE(own, 0);
+    camsim::ConsoleWatch watch;
+    watch.start(path);
+    std::vector<bool> calls; // consoleBack of each call
+    const auto read = [&] { watch.readEvents([&](bool consoleBack) { calls.push_back(consoleBack); }); };
+    const int first = ::open(path, O_RDONLY);
+    read();
+    ::close(first);
+    const int second = ::open(path, O_RDONLY);
+    read();
+    EXPECT_EQ(calls, std::vector<bool> { true }) << "the last left and another came";
+    EXPECT_TRUE(watch.consolePresent());
+    ::close(second);
+    read();
+    EXPECT_EQ(calls, (std::vector<bool> { true, false }));
+    EXPECT_FALSE(watch.consolePresent());
+    ::close(own);
+    ::unlink(path);
 }
 
 TEST(CamsimPty, HangupMidReplyThenReconnectThroughTheLink)
