@@ -732,6 +732,8 @@ TEST(CaptureFileTest, BrokenCapturesAreRefusedWithTheirReason)
         { "a section twice",
           bytes.substr(0, bytes.size() - 8) + bytes.substr(12, runSection) + bytes.substr(bytes.size() - 8),
           "it is damaged: section \"RUN \" appears twice" },
+        { "no run's section first", bytes.substr(0, 12) + bytes.substr(12 + runSection),
+          "it is damaged: it does not start with the run's section" },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
