@@ -208,8 +208,13 @@ private:
         // A console that left while camsim was stopped had the relays send
         // on into the pty after it; a console that came meanwhile may have
         // read those bytes of the old reply.
+        // A console may also have left because camsim, stopped, came late to
+        // the next piece of a reply it holds back (a replayed read, the end
+        // of a pause): nothing was queued for the relays meanwhile.
         const auto now = Clock::now();
-        if (m_plannedWake && now - *m_plannedWake >= kReportedGap && m_relays.lastDelivery() > m_asleepSince)
+        const bool heldBack = m_pacer.active() && !m_pacer.flowing() && m_relays.queued() == 0;
+        if (m_plannedWake && now - *m_plannedWake >= kReportedGap
+            && (m_relays.lastDelivery() > m_asleepSince || heldBack))
             reportStall(now - *m_plannedWake, m_pacer.delivered(m_relays.queued()));
         m_relays.discardQueued();
         m_pty.discardUnread();

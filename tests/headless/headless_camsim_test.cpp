@@ -564,7 +564,7 @@ TEST(HeadlessRunTest, ReplayedCapturesGiveTheCapturedLogReplyAndVerdict)
         EXPECT_EQ(console.wait(), 1) << console.err();
         std::string log = captured->record.logText; // the window's line ends
         std::erase(log, '\r');
-        EXPECT_EQ(Labels(console.out()), Labels(log + verdict)) << console.out();
+        EXPECT_EQ(Labels(console.out()), Labels(log + verdict)) << console.out() << camera.stderrText();
         EXPECT_TRUE(ReadFile(reply) == captured->record.reply);
         EXPECT_EQ(console.err(), "");
     }

@@ -201,7 +201,8 @@ TEST(CamsimPty, AStopOfCamsimWithinItsLeadLeavesNoGapAndALongerOneIsReported)
         }
         ASSERT_EQ(::kill(cam.pid(), SIGCONT), 0);
         data += port.readBytes(camsim::kDumpReplySize - data.size()).data;
-        EXPECT_TRUE(Same(data, camsim::DumpReply(camsim::Pattern::Checker))) << stop.count() << " ms";
+        EXPECT_TRUE(Same(data, camsim::DumpReply(camsim::Pattern::Checker))) << stop.count() << " ms; camsim said:\n"
+                                                                             << cam.stderrText();
     }
     ASSERT_TRUE(WaitUntil([&] { return cam.stderrText().find("stalled") != std::string::npos; }));
     const std::string text = cam.stderrText();
