@@ -189,7 +189,7 @@ void ComparePage::showMissing()
     m_first.reset();
     m_second.reset();
     for (FrameView *view : m_views)
-        view->setFrame({});
+        view->setSource(nullptr);
     m_missing->setText(m_sides.missing);
     m_stack->setCurrentIndex(0);
 }

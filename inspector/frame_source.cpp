@@ -112,29 +112,6 @@ void DifferenceSource::render(QImage &target, QPoint topLeft, double step) const
     });
 }
 
-ImageSource::ImageSource(const QImage &image)
-    : m_image(image.isNull() ? QImage() : image.convertToFormat(QImage::Format_ARGB32_Premultiplied))
-{
-}
-
-void ImageSource::render(QImage &target, QPoint topLeft, double step) const
-{
-    target.fill(Qt::transparent);
-    for (int j = 0; j < target.height(); ++j) {
-        const auto y = static_cast<int>(topLeft.y() + std::floor(j * step));
-        if (y >= m_image.height())
-            break;
-        const auto *from = reinterpret_cast<const QRgb *>(m_image.constScanLine(y));
-        auto *to = reinterpret_cast<QRgb *>(target.scanLine(j));
-        for (int i = 0; i < target.width(); ++i) {
-            const auto x = static_cast<int>(topLeft.x() + std::floor(i * step));
-            if (x >= m_image.width())
-                break;
-            to[i] = from[x];
-        }
-    }
-}
-
 QImage RenderWhole(const FrameSource &source)
 {
     if (source.size().isEmpty())

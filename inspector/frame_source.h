@@ -54,16 +54,5 @@ private:
     QSize m_size;
 };
 
-// An image as it is.
-class ImageSource final : public FrameSource {
-public:
-    explicit ImageSource(const QImage &image);
-    QSize size() const override { return m_image.size(); }
-    void render(QImage &target, QPoint topLeft, double step) const override;
-
-private:
-    QImage m_image;
-};
-
 // The whole source as one ARGB32 image (null when empty): for saving and checking.
 QImage RenderWhole(const FrameSource &source);

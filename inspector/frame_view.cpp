@@ -44,11 +44,6 @@ FrameView::FrameView(QWidget *parent) : QAbstractScrollArea(parent)
     setFrameShape(QFrame::StyledPanel);
 }
 
-void FrameView::setFrame(const QImage &image)
-{
-    setSource(image.isNull() ? nullptr : std::make_shared<ImageSource>(image));
-}
-
 void FrameView::setSource(std::shared_ptr<const FrameSource> source)
 {
     m_source = std::move(source);

@@ -30,9 +30,6 @@ public:
 
     explicit FrameView(QWidget *parent = nullptr);
 
-    // An ARGB32 image whose pixel (x, y) is surface pixel (x, y); transparent
-    // where nothing was drawn. A null image shows an empty view.
-    void setFrame(const QImage &image);
     // The frame drawn from a source (null: an empty view).
     void setSource(std::shared_ptr<const FrameSource> source);
     // The whole frame as an image (made on each call).
