@@ -10,6 +10,22 @@
 #include <cstdio>
 #include <stdexcept>
 
+namespace {
+
+// An entry of the window's library, or null when the library can not be
+// loaded or lacks it (said on standard error).
+template <typename Entry> Entry WindowLibraryEntry(const char *name)
+{
+    try {
+        return reinterpret_cast<Entry>(ConsoleLibraryEntry(kWindowLibrary, name));
+    } catch (const std::runtime_error &error) {
+        std::fprintf(stderr, "camconsole: cannot open the window: %s\n", error.what());
+        return nullptr;
+    }
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     // Before any application object: Qt reads the locale when it starts.
@@ -27,14 +43,8 @@ int main(int argc, char *argv[])
     const CommandLine &commandLine = parsed.commandLine;
 
     if (commandLine.action == CommandLine::Action::OpenCaptures) {
-        OpenCapturesEntry openCaptures = nullptr;
-        try {
-            openCaptures = reinterpret_cast<OpenCapturesEntry>(ConsoleLibraryEntry(kWindowLibrary, kOpenCapturesEntry));
-        } catch (const std::runtime_error &error) {
-            std::fprintf(stderr, "camconsole: cannot open the window: %s\n", error.what());
-            return 1;
-        }
-        return openCaptures(argc, argv, commandLine.captures);
+        const auto openCaptures = WindowLibraryEntry<OpenCapturesEntry>(kOpenCapturesEntry);
+        return openCaptures ? openCaptures(argc, argv, commandLine.captures) : 1;
     }
     if (commandLine.action != CommandLine::Action::Window) {
         QCoreApplication app(argc, argv);
@@ -44,12 +54,6 @@ int main(int argc, char *argv[])
     const PortChoice port = ChoosePort(commandLine.port);
     if (commandLine.port)
         UsePortDevice(port.device);
-    RunWindowEntry runWindow = nullptr;
-    try {
-        runWindow = reinterpret_cast<RunWindowEntry>(ConsoleLibraryEntry(kWindowLibrary, kRunWindowEntry));
-    } catch (const std::runtime_error &error) {
-        std::fprintf(stderr, "camconsole: cannot open the window: %s\n", error.what());
-        return 1;
-    }
-    return runWindow(argc, argv, port, ChooseDriver(commandLine.driver));
+    const auto runWindow = WindowLibraryEntry<RunWindowEntry>(kRunWindowEntry);
+    return runWindow ? runWindow(argc, argv, port, ChooseDriver(commandLine.driver)) : 1;
 }
