@@ -409,51 +409,42 @@ bool RecordPage::saveRun(const QString &path, QString *error) const
     return false;
 }
 
+void RecordPage::saveAs(const QString &what, const QString &filter, const QString &extension,
+                        const QString &defaultSuffix, bool (RecordPage::*save)(const QString &, QString *) const)
+{
+    const QString lower = what.toLower();
+    const QString path = AskSavePath(window(), QStringLiteral("Save %1 As").arg(what), filter,
+                                     fileStem() + QStringLiteral("-%1.%2").arg(lower, extension), defaultSuffix);
+    if (path.isEmpty())
+        return;
+    QString error;
+    if ((this->*save)(path, &error))
+        RememberSavedFile(path);
+    else
+        QMessageBox::warning(window(), QStringLiteral("Save %1").arg(what),
+                             QStringLiteral("The %1 could not be saved to %2:\n%3").arg(lower, path, error));
+}
+
 void RecordPage::saveRunAs()
 {
     if ((m_saveAllowed && !m_saveAllowed()) || !m_record)
         return;
-    const QString path
-        = AskSavePath(window(), QStringLiteral("Save Run As"), QStringLiteral("camconsole captures (*.camrun)"),
-                      fileStem() + QStringLiteral("-run.camrun"), QStringLiteral("camrun"));
-    if (path.isEmpty())
-        return;
-    QString error;
-    if (saveRun(path, &error))
-        RememberSavedFile(path);
-    else
-        QMessageBox::warning(window(), QStringLiteral("Save Run"),
-                             QStringLiteral("The run could not be saved to %1:\n%2").arg(path, error));
+    saveAs(QStringLiteral("Run"), QStringLiteral("camconsole captures (*.camrun)"), QStringLiteral("camrun"),
+           QStringLiteral("camrun"), &RecordPage::saveRun);
 }
 
 void RecordPage::saveFrameAs()
 {
     if ((m_saveAllowed && !m_saveAllowed()) || !m_pixels || m_pixels->empty())
         return;
-    const QString path = AskSavePath(window(), QStringLiteral("Save Frame As"), QStringLiteral("PNG images (*.png)"),
-                                     fileStem() + QStringLiteral("-frame.png"), QStringLiteral("png"));
-    if (path.isEmpty())
-        return;
-    QString error;
-    if (saveFrame(path, &error))
-        RememberSavedFile(path);
-    else
-        QMessageBox::warning(window(), QStringLiteral("Save Frame"),
-                             QStringLiteral("The frame could not be saved to %1:\n%2").arg(path, error));
+    saveAs(QStringLiteral("Frame"), QStringLiteral("PNG images (*.png)"), QStringLiteral("png"), QStringLiteral("png"),
+           &RecordPage::saveFrame);
 }
 
 void RecordPage::saveReplyAs()
 {
     if ((m_saveAllowed && !m_saveAllowed()) || !m_record)
         return;
-    const QString path = AskSavePath(window(), QStringLiteral("Save Reply As"), QStringLiteral("All files (*)"),
-                                     fileStem() + QStringLiteral("-reply.bin"), QString());
-    if (path.isEmpty())
-        return;
-    QString error;
-    if (saveReply(path, &error))
-        RememberSavedFile(path);
-    else
-        QMessageBox::warning(window(), QStringLiteral("Save Reply"),
-                             QStringLiteral("The reply could not be saved to %1:\n%2").arg(path, error));
+    saveAs(QStringLiteral("Reply"), QStringLiteral("All files (*)"), QStringLiteral("bin"), QString(),
+           &RecordPage::saveReply);
 }

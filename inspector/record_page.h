@@ -72,6 +72,10 @@ public slots:
 private:
     void showHover(int x, int y);
     QString fileStem() const;
+    // Save <what> As...: asks where (proposing <stem>-<what>.<extension>),
+    // writes with save, and says why when it could not.
+    void saveAs(const QString &what, const QString &filter, const QString &extension, const QString &defaultSuffix,
+                bool (RecordPage::*save)(const QString &, QString *) const);
 
     TestKind m_test;
     std::shared_ptr<const FrameRecord> m_record;
