@@ -1,6 +1,7 @@
 #include "frames/capture_format.h"
 
 #include <array>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -102,6 +103,18 @@ public:
             m_ok = false;
         return static_cast<Enum>(v < values ? v : 0);
     }
+    // The same, or kNone for none.
+    template <typename Enum> std::optional<Enum> optionalChoice(std::uint8_t values)
+    {
+        const std::uint8_t v = u8();
+        if (v == kNone)
+            return std::nullopt;
+        if (v >= values) {
+            m_ok = false;
+            return std::nullopt;
+        }
+        return static_cast<Enum>(v);
+    }
     std::size_t left() const { return m_bytes.size() - m_at; }
     bool ok() const { return m_ok; }
     void fail() { m_ok = false; }
@@ -184,13 +197,7 @@ bool ReadRun(Reader &r, Capture &c)
     a.bytesWaiting = r.i64();
     a.sleptBeforeFirstReadMs = r.i64();
     a.decoded = r.flag();
-    const std::uint8_t walk = r.u8();
-    if (walk != kNone) {
-        if (walk >= kWalkEnds)
-            r.fail();
-        else
-            a.walkEnd = static_cast<WalkEnd>(walk);
-    }
+    a.walkEnd = r.optionalChoice<WalkEnd>(kWalkEnds);
     a.drewAny = r.flag();
     return r.ok();
 }
@@ -245,13 +252,7 @@ bool ReadDriver(Reader &r, FrameRecord &a)
         r.i32();
     a.driverBytesFilled = static_cast<std::size_t>(r.u64());
     a.driverErrorText = r.text();
-    const std::uint8_t after = r.u8();
-    if (after != kNone) {
-        if (after >= kDriverEntries)
-            r.fail();
-        else
-            a.driverErrorAfter = static_cast<DriverEntry>(after);
-    }
+    a.driverErrorAfter = r.optionalChoice<DriverEntry>(kDriverEntries);
     a.driverLoadError = r.text();
     a.driverEntryMissing = r.flag();
     return r.ok();
