@@ -3,8 +3,8 @@
 // figures are the decoders' own cost.
 #include "decode/frame_dump_decoder.h"
 #include "decode/line_mode_bitmap.h"
+#include "decode/reply_walk.h"
 #include "frames/recorders.h"
-#include "frames/reply_summary.h"
 #include "platform/null_platform.h"
 #include "sim/camsim_reply.h"
 
@@ -55,9 +55,9 @@ void BM_FrameStream(benchmark::State &state)
 BENCHMARK(BM_FrameStream);
 
 // The stream decode as the console records it: through the recording
-// surface, and the reply summarised. Its excess over BM_FrameStream is the
-// cost of the record and summary.
-void BM_FrameStreamRecordedAndSummarised(benchmark::State &state)
+// surface, its walk recorded as it goes. Its excess over BM_FrameStream is
+// the cost of the record and the walk.
+void BM_FrameStreamRecordedAndWalked(benchmark::State &state)
 {
     const std::string reply = FullFrameReply();
     CountingSurface pic;
@@ -66,15 +66,15 @@ void BM_FrameStreamRecordedAndSummarised(benchmark::State &state)
         FrameRecord record;
         record.pixels.makeRoomForAFrame(); // as a recorded run does before its test
         RecordingPictureSurface recording(pic, record);
-        DecodeFrameStream(reply, recording, events);
-        // Non-const: Google Benchmark 1.9 deprecates DoNotOptimize on a const reference.
-        ReplySummary summary = SummarizeReply(ReplyDecoder::FrameStream, reply);
-        benchmark::DoNotOptimize(summary.pixels);
+        WalkRecorder walk(ReplyDecoder::FrameStream, reply);
+        DecodeFrameStream(reply, recording, events, &walk);
+        record.walk = walk.take();
+        benchmark::DoNotOptimize(record.walk->summary().pixels);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(reply.size()));
 }
-BENCHMARK(BM_FrameStreamRecordedAndSummarised);
+BENCHMARK(BM_FrameStreamRecordedAndWalked);
 
 // The first read of a recorded frame's pixels, which sorts them once.
 void BM_RecordedFrameFirstRead(benchmark::State &state)

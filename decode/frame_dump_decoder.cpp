@@ -98,6 +98,8 @@ WalkEnd DecodeFrameBuffer(std::span<const std::uint8_t, kFrameBufferSize> buffer
         }
         if (b == kFrameStart) {
             pic.clear();
+            if (observer)
+                observer->pictureCleared();
             inFrame = true;
         } else if (b == kColumnStart) {
             y = 0;

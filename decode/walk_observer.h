@@ -19,6 +19,7 @@ struct WalkPixel {
     std::int64_t x = 0;
     std::int64_t y = 0;
     ColorValue color = 0;
+    bool operator==(const WalkPixel &) const = default;
 };
 
 // Told, step by step, what a decoder did with its input, so that a decode can
@@ -44,6 +45,9 @@ public:
     // column marker outside a frame.
     virtual void byteSwallowed(std::size_t) {}
     virtual void pixelDrawn(const WalkPixel &) {}
+    // The decoder cleared the picture (the buffer variant at a frame start):
+    // the pixels drawn before it are gone.
+    virtual void pictureCleared() {}
     // The walk ended so; offset is the first byte no step examined (for
     // CutPixel the cut pixel's red byte, for EndMarker the marker that ended
     // it), 0 for NoReply.

@@ -1,7 +1,7 @@
 #include "frames/capture_file.h"
 
+#include "decode/reply_walk.h"
 #include "frames/atomic_file.h"
-#include "frames/reply_walk.h"
 
 #include <cerrno>
 #include <chrono>
@@ -17,11 +17,28 @@ std::string SystemReason()
 
 } // namespace
 
+DrawnPixels DrawnPixelsOf(const ReplyWalk &walk)
+{
+    DrawnPixels pixels;
+    for (const WalkPixel &p : walk.pixels()) {
+        const auto [x2, y2] = walk.secondSurfacePixel(p);
+        pixels.paint(p.x, p.y, p.color);
+        pixels.paint(x2, y2, p.color);
+    }
+    return pixels;
+}
+
+void WalkReplyAgain(RunAccount &account)
+{
+    if (account.decoded || WalksUndrawnReply(account))
+        account.walk.emplace(DecoderOf(account.test), account.reply);
+}
+
 DrawnPixels DrawCapturedPixels(const RunAccount &account)
 {
-    if (!account.decoded)
+    if (!account.decoded || !account.walk)
         return {};
-    return ReplyWalk(DecoderOf(account.test), account.reply).drawnPixels();
+    return DrawnPixelsOf(*account.walk);
 }
 
 bool SaveCapture(const std::string &path, const FrameRecord &record, const std::string &consoleVersion,
@@ -58,7 +75,10 @@ std::optional<Capture> LoadCapture(const std::string &path, std::string *error)
     if (in.bad())
         return refuse(SystemReason());
     std::optional<Capture> capture = DecodeCapture(bytes, error);
-    if (capture && !capture->pixelsStored)
+    if (!capture)
+        return capture;
+    WalkReplyAgain(capture->record);
+    if (!capture->pixelsStored)
         capture->record.pixels = DrawCapturedPixels(capture->record);
     return capture;
 }

@@ -16,13 +16,21 @@
 bool SaveCapture(const std::string &path, const FrameRecord &record, const std::string &consoleVersion,
                  std::string *error = nullptr);
 
-// Reads the capture at path; where its pixels are not stored, draws them
-// again from the reply as the test's decoder did. On failure nullopt and
-// *error says why ("it is damaged: ...", or the system's reason).
+// Reads the capture at path with its walk, made again from the reply by the
+// test's decoder, and its pixels, drawn again from the walk where they are
+// not stored. On failure nullopt and *error says why ("it is damaged: ...",
+// or the system's reason).
 std::optional<Capture> LoadCapture(const std::string &path, std::string *error = nullptr);
 
-// The pixels the run's decoder draws from its recorded reply: none for a
-// reply the test did not hand to its decoder.
+// The walk the run's test recorded, made again from its reply: the decoder
+// walks the same bytes the same way every time, so a capture does not store
+// it. None for a reply the test neither decoded nor walked.
+void WalkReplyAgain(RunAccount &account);
+// The pixels a walk leaves on the picture, each camera pixel on its two
+// surface pixels.
+DrawnPixels DrawnPixelsOf(const ReplyWalk &walk);
+// The pixels the run's test drew, from its walk: none for a reply the test
+// did not hand to its decoder.
 DrawnPixels DrawCapturedPixels(const RunAccount &account);
 
 // What the user is told of a capture that can not be opened:

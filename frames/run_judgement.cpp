@@ -123,19 +123,6 @@ std::string LineModeOutcome(const FrameRecord &r, const ReplySummary &s)
 
 } // namespace
 
-bool ShowsWalk(const FrameRecord &record)
-{
-    return record.decoded || WalkedButNotDrawn(record);
-}
-
-bool WalkedButNotDrawn(const FrameRecord &record)
-{
-    // A direct dump is drawn only when its reply starts with "ACK": one that
-    // was refused would not have been drawn without the link error either.
-    return !record.decoded && record.requested && record.receptionEnd == ReceptionEnd::LinkError
-        && !record.reply.empty() && (record.test != TestKind::Direct || StartsWithAck(record.reply));
-}
-
 std::string ReceptionEndText(const FrameRecord &r)
 {
     switch (r.receptionEnd) {
@@ -152,8 +139,9 @@ std::string ReceptionEndText(const FrameRecord &r)
     return {};
 }
 
-std::string OutcomeLine(const FrameRecord &r, const ReplySummary *s)
+std::string OutcomeLine(const FrameRecord &r)
 {
+    const ReplySummary *s = r.walk ? &r.walk->summary() : nullptr;
     const bool driver = r.test == TestKind::Driver;
     if (!r.requested) {
         if (driver)
@@ -165,7 +153,7 @@ std::string OutcomeLine(const FrameRecord &r, const ReplySummary *s)
     }
     if (r.receptionEnd == ReceptionEnd::LinkError)
         return "Link error after " + Counted(r.reply.size(), "byte") + " (" + LinkErrorText(r) + ")"
-            + (WalkedButNotDrawn(r) ? ": not drawn by the console; shown as its decoder would draw it" : "");
+            + (!r.decoded && r.walk ? ": not drawn by the console; shown as its decoder would draw it" : "");
     if (driver) {
         std::string line = FrameDumpOutcome(r, s);
         if (r.driverResult && *r.driverResult != 1)
@@ -180,8 +168,9 @@ std::string OutcomeLine(const FrameRecord &r, const ReplySummary *s)
     return FrameDumpOutcome(r, s);
 }
 
-std::vector<std::string> ReceptionLines(const FrameRecord &r, const ReplySummary *s)
+std::vector<std::string> ReceptionLines(const FrameRecord &r)
 {
+    const ReplySummary *s = r.walk ? &r.walk->summary() : nullptr;
     std::vector<std::string> lines;
     if (r.test == TestKind::Driver) {
         if (!r.driverCallMs) {

@@ -2,7 +2,6 @@
 
 #include "frames/drawn_pixels.h"
 #include "frames/frame_record.h"
-#include "frames/reply_summary.h"
 
 #include <string>
 #include <string_view>
@@ -28,19 +27,10 @@ Verdict JudgeRun(const FrameRecord &record);
 // "camconsole: normal, run 2 of 3: failed: the camera did not answer the ping".
 std::string VerdictLine(std::string_view test, int round, int rounds, const Verdict &verdict);
 
-// True when the inspector walks the record's reply: the test decoded it, or
-// the link failed while it arrived (the console draws nothing then; the
-// inspector shows what the bytes that came hold).
-bool ShowsWalk(const FrameRecord &record);
-// True when the reply is shown walked although the console did not draw it:
-// the link failed after some bytes came (for the direct test, a reply that
-// starts with "ACK", as the console draws no other).
-bool WalkedButNotDrawn(const FrameRecord &record);
-
 // One line for each way a run can end, e.g. "Complete frame: 80 columns of
 // 143 rows, end marker at 34,405" or "Link error after 17,204 bytes: ...".
-// summary: the walk of the reply, null when it was not walked.
-std::string OutcomeLine(const FrameRecord &record, const ReplySummary *summary);
+// Read from the walk the record holds, if any.
+std::string OutcomeLine(const FrameRecord &record);
 
 // Why the reception stopped: "no byte for 50 ms", "a link error (...)", ...;
 // empty when the record does not say.
@@ -49,4 +39,4 @@ std::string ReceptionEndText(const FrameRecord &record);
 // How the reply arrived, a line each: the bytes and reads, the wait before
 // the first bytes, the rate while they arrived, the longest gap and why the
 // reception ended (for the driver test: the library's call as a whole).
-std::vector<std::string> ReceptionLines(const FrameRecord &record, const ReplySummary *summary);
+std::vector<std::string> ReceptionLines(const FrameRecord &record);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "frames/reply_walk.h"
+#include "decode/reply_walk.h"
 
 #include <QAbstractScrollArea>
 

@@ -4,6 +4,7 @@
 #include "frames/capture_file.h"
 #include "frames/number_text.h"
 #include "frames/run_judgement.h"
+#include "frames/summary_text.h"
 #include "image/frame_image.h"
 #include "inspector/frame_source.h"
 #include "inspector/frame_view.h"
@@ -219,7 +220,7 @@ void RecordPage::showRecord(std::shared_ptr<const FrameRecord> record)
     // The views point into the old record and walk until they are given new ones.
     m_hexView->setReply({}, nullptr);
     m_record = std::move(record);
-    m_walk.reset();
+    m_walk = nullptr;
     m_pixels.reset();
     if (!m_record) {
         m_frameView->setSource(nullptr);
@@ -228,13 +229,13 @@ void RecordPage::showRecord(std::shared_ptr<const FrameRecord> record)
         return;
     }
     const FrameRecord &r = *m_record;
-    // A reply the test decoded is walked again, and so is one cut by a link
-    // error (the console draws nothing then); another is shown plain.
-    const bool notDrawn = WalkedButNotDrawn(r);
-    if (ShowsWalk(r))
-        m_walk = std::make_unique<ReplyWalk>(DecoderOf(r.test), r.reply);
+    // The walk the test recorded as it decoded the reply, or over a reply a
+    // link error cut (the console draws nothing then); another reply is shown
+    // plain.
+    m_walk = r.walk ? &*r.walk : nullptr;
+    const bool notDrawn = m_walk && !r.decoded;
     if (notDrawn)
-        m_pixels = std::make_shared<const DrawnPixels>(m_walk->drawnPixels());
+        m_pixels = std::make_shared<const DrawnPixels>(DrawnPixelsOf(*m_walk));
     else
         m_pixels = std::shared_ptr<const DrawnPixels>(m_record, &r.pixels);
 
@@ -251,7 +252,7 @@ void RecordPage::showRecord(std::shared_ptr<const FrameRecord> record)
 
     // The plain answer first; the walk, quirks and all, under its own heading.
     QStringList summary;
-    summary << Text(OutcomeLine(r, m_walk ? &m_walk->summary() : nullptr)) + QLatin1Char('.');
+    summary << Text(OutcomeLine(r)) + QLatin1Char('.');
     if (r.requested && !m_walk)
         summary << QString()
                 << QStringLiteral("%1 received; the test did not decode them (see its log).")
@@ -264,13 +265,13 @@ void RecordPage::showRecord(std::shared_ptr<const FrameRecord> record)
     }
     m_summary->setPlainText(summary.join(QLatin1Char('\n')));
     m_selection->setText(QStringLiteral(" "));
-    m_hexView->setReply(r.reply, m_walk.get());
+    m_hexView->setReply(r.reply, m_walk);
 
     m_timeline->setVisible(r.test != TestKind::Driver);
     if (r.test != TestKind::Driver)
         m_timeline->setReads(r.reads);
     QStringList reception;
-    for (const std::string &line : ReceptionLines(r, m_walk ? &m_walk->summary() : nullptr))
+    for (const std::string &line : ReceptionLines(r))
         reception << Text(line);
     m_figures->setText(reception.join(QLatin1Char('\n')));
     m_stack->setCurrentIndex(1);

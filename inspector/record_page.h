@@ -1,7 +1,7 @@
 #pragma once
 
+#include "decode/reply_walk.h"
 #include "frames/frame_record.h"
-#include "frames/reply_walk.h"
 #include "image/frame_image.h"
 
 #include <QWidget>
@@ -36,7 +36,7 @@ public:
     void updateSaveButtons();
 
     const FrameRecord *record() const { return m_record.get(); }
-    const ReplyWalk *walk() const { return m_walk.get(); }
+    const ReplyWalk *walk() const { return m_walk; }
     // The frame shown, as an image made on each call (the views draw from the
     // pixels directly).
     FrameImage frameImage() const;
@@ -79,7 +79,7 @@ private:
 
     TestKind m_test;
     std::shared_ptr<const FrameRecord> m_record;
-    std::unique_ptr<ReplyWalk> m_walk;
+    const ReplyWalk *m_walk = nullptr; // the record's
     std::shared_ptr<const DrawnPixels> m_pixels;
     std::function<bool()> m_saveAllowed;
 

@@ -1,9 +1,9 @@
 #include "camera_tests.h"
 
-#include "common/frame_markers.h"
 #include "common/port_device.h"
 #include "decode/frame_dump_decoder.h"
 #include "decode/line_mode_bitmap.h"
+#include "decode/reply_walk.h"
 #include "driver/camera_driver.h"
 #include "link/receive_until_pause.h"
 #include "link/send_command.h"
@@ -75,23 +75,6 @@ private:
     bool m_closed = false;
 };
 
-// Notes whether a decoder drew a pixel of the last frame it started (the
-// buffer decoder clears the surface at a frame start): an end marker met
-// before any frame start ends the scan with nothing drawn.
-class FrameDrawnObserver final : public WalkObserver {
-public:
-    void markerMet(std::size_t, unsigned char marker, bool) override
-    {
-        if (marker == kFrameStart)
-            m_drawn = false;
-    }
-    void pixelDrawn(const WalkPixel &) override { m_drawn = true; }
-    bool drawn() const { return m_drawn; }
-
-private:
-    bool m_drawn = false;
-};
-
 } // namespace
 
 CameraTests::CameraTests(ConsolePlatform &platform, RunAccount *account)
@@ -134,6 +117,15 @@ void CameraTests::logTiming(const std::string &name, const char *separator, std:
 {
     m_platform.status.appendLine(name + separator + std::to_string(logged));
     m_account->timings.push_back({ name, ms, logged, unit });
+}
+
+// A reply that a link error cut is not drawn; what its decoder makes of it
+// is recorded all the same, to show what came.
+void CameraTests::walkUndrawnReply()
+{
+    RunAccount &a = *m_account;
+    if (WalksUndrawnReply(a))
+        a.walk.emplace(DecoderOf(a.test), a.reply);
 }
 
 void CameraTests::resetLog(const std::string &message)
@@ -234,14 +226,15 @@ void CameraTests::df_nomral_Click()
         std::int64_t start = 0;
         std::int64_t end = 0;
         if (dump->acknowledged) {
+            WalkRecorder walk(ReplyDecoder::FrameStream, dump->reception.reply);
             start = p.ticks.ticksMs();
             p.status.appendLine("Dumping Frame...");
             p.pic.usePixelUnits();
             p.pic.clear();
             a.decoded = true;
-            FrameDrawnObserver drawn;
-            a.walkEnd = DecodeFrameStream(dump->reception.reply, p.pic, p.events, &drawn);
-            a.drewAny = drawn.drawn();
+            a.walkEnd = DecodeFrameStream(dump->reception.reply, p.pic, p.events, &walk);
+            a.drewAny = walk.drewInLastFrame();
+            a.walk = walk.take();
             frameComplete = FrameComplete(*a.walkEnd);
             end = p.ticks.ticksMs();
         } else {
@@ -260,6 +253,7 @@ void CameraTests::df_nomral_Click()
         a.end = dump ? UnansweredOrRefused(a, *dump) : RunEnd::NotAnswered;
     else
         a.end = a.receptionEnd == ReceptionEnd::SizeLimit ? RunEnd::NeverPaused : RunEnd::Incomplete;
+    walkUndrawnReply();
 }
 
 void CameraTests::df_bin_Click()
@@ -296,6 +290,7 @@ void CameraTests::df_bin_Click()
         a.end = a.reply.empty() ? RunEnd::NotAnswered : RunEnd::NotAcknowledged;
     } else
         a.end = a.receptionEnd == ReceptionEnd::SizeLimit ? RunEnd::NeverPaused : RunEnd::Incomplete;
+    walkUndrawnReply();
 }
 
 // Asks for one line-mode bitmap with "TW", collects it until the camera
@@ -335,13 +330,14 @@ WalkEnd CameraTests::LineModeFrame()
     p.status.repaintWindow();
 
     a.decoded = true;
-    FrameDrawnObserver drawn;
+    WalkRecorder walk(ReplyDecoder::LineMode, received.reply);
     std::int64_t displaySeconds = 0;
     const std::int64_t ms2 = p.ticks.ticksMs();
-    const WalkEnd walked = DrawLineModeBitmap(received.reply, p.pic, p.status, p.seconds, &drawn, &displaySeconds);
+    const WalkEnd walked = DrawLineModeBitmap(received.reply, p.pic, p.status, p.seconds, &walk, &displaySeconds);
     const std::int64_t ms3 = p.ticks.ticksMs();
     a.walkEnd = walked;
-    a.drewAny = drawn.drawn();
+    a.drewAny = walk.drewInLastFrame();
+    a.walk = walk.take();
     // The walk looks for the "ACK" anywhere in the reply.
     a.commands.push_back({ "TW", sentAt, received.reply.size(), walked != WalkEnd::NoReply });
     if (walked != WalkEnd::NoReply)
@@ -413,11 +409,12 @@ void CameraTests::df_dll_Click()
 
         p.pic.usePixelUnits();
         a.decoded = true;
+        WalkRecorder walk(ReplyDecoder::FrameBuffer, a.reply);
         const std::int64_t t2 = p.ticks.ticksMs();
-        FrameDrawnObserver drawn;
-        a.walkEnd = DecodeFrameBuffer(*frame, p.pic, p.status, &drawn);
-        a.drewAny = drawn.drawn();
+        a.walkEnd = DecodeFrameBuffer(*frame, p.pic, p.status, &walk);
         const std::int64_t t3 = p.ticks.ticksMs();
+        a.drewAny = walk.drewInLastFrame();
+        a.walk = walk.take();
         logTiming("Total Ticks to Get Frame", ": ", t1 - t0, t1 - t0);
         logTiming("Total Ticks to Process Frame", ": ", t3 - t2, t3 - t2);
         if (!a.driverErrorText.empty()) {

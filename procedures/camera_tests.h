@@ -54,6 +54,7 @@ private:
     void logTiming(const std::string &name, const char *separator, std::int64_t logged, std::int64_t ms,
                    std::string_view unit = "ms");
     void resetLog(const std::string &message);
+    void walkUndrawnReply();
     void runOnCameraPort(const std::function<void()> &steps);
     void reportPortError(const LinkError &error);
 

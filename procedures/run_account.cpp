@@ -1,5 +1,7 @@
 #include "run_account.h"
 
+#include "link/send_command.h"
+
 void RunAccount::noteLinkError(LinkError::Cause cause, const std::string &text)
 {
     if (!linkFault)
@@ -14,4 +16,10 @@ void RunAccount::noteReception(const PausedReception &reception)
     pauseMs = reception.pauseMs;
     bytesWaiting = reception.bytesWaiting;
     sleptBeforeFirstReadMs = reception.waitedBeforeFirstReadMs;
+}
+
+bool WalksUndrawnReply(const RunAccount &a)
+{
+    return !a.decoded && a.requested && a.receptionEnd == ReceptionEnd::LinkError && !a.reply.empty()
+        && (a.test != TestKind::Direct || StartsWithAck(a.reply));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "decode/reply_walk.h"
 #include "decode/walk_end.h"
 #include "link/receive_until_pause.h"
 #include "link/serial_link.h"
@@ -88,10 +89,15 @@ struct RunAccount {
     std::int64_t sleptBeforeFirstReadMs = 0;
 
     // The decoder: whether the test handed the reply to it, how its walk
-    // ended and whether it drew a pixel of the last frame started.
+    // ended and whether it drew a pixel of the last frame started. The walk
+    // itself, recorded as the decoder drew: what it made of every byte and
+    // where each pixel came from. A reply that a link error cut is not drawn,
+    // but its walk is recorded all the same (WalksUndrawnReply), to show
+    // what came.
     bool decoded = false;
     std::optional<WalkEnd> walkEnd;
     bool drewAny = false;
+    std::optional<ReplyWalk> walk;
 
     // The driver test: how long CAM_DumpFrame took and what it returned, the
     // bytes it filled (up to the last that is not zero), the first non-empty
@@ -114,3 +120,8 @@ struct RunAccount {
 
     bool operator==(const RunAccount &) const = default;
 };
+
+// Whether a run's reply was cut by a link error before its test could draw
+// it, and is walked without drawing: a direct dump only when it starts with
+// "ACK", as one that was refused would not have been drawn either.
+bool WalksUndrawnReply(const RunAccount &account);

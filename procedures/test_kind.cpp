@@ -25,3 +25,16 @@ std::string_view TestName(TestKind test)
 {
     return kNames[static_cast<int>(test)].name;
 }
+
+ReplyDecoder DecoderOf(TestKind test)
+{
+    switch (test) {
+    case TestKind::Direct:
+        return ReplyDecoder::FrameStream;
+    case TestKind::LineMode:
+        return ReplyDecoder::LineMode;
+    case TestKind::Driver:
+        return ReplyDecoder::FrameBuffer;
+    }
+    return ReplyDecoder::FrameStream;
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "decode/reply_summary.h"
+
 #include <array>
 #include <string_view>
 
@@ -13,3 +15,5 @@ std::string_view TestCaption(TestKind test);
 // The test's name on the command line (--run) and in the reports: normal,
 // binary or dll.
 std::string_view TestName(TestKind test);
+// The decoder the test draws its reply with.
+ReplyDecoder DecoderOf(TestKind test);

@@ -1,5 +1,5 @@
 #include "decode/line_mode_bitmap.h"
-#include "frames/reply_summary.h"
+#include "decode/reply_summary.h"
 #include "support/fakes.h"
 #include "support/walk_check.h"
 

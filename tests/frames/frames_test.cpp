@@ -1,11 +1,12 @@
 #include "decode/frame_dump_decoder.h"
+#include "decode/reply_walk.h"
 #include "frames/atomic_file.h"
 #include "frames/capture_file.h"
 #include "frames/frame_compare.h"
 #include "frames/last_runs.h"
 #include "frames/reception_figures.h"
-#include "frames/reply_walk.h"
 #include "frames/run_judgement.h"
+#include "frames/summary_text.h"
 #include "image/frame_image.h"
 #include "procedures/camera_tests.h"
 #include "sim/camsim_reply.h"
@@ -331,12 +332,9 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineVerdictAndReceptionEnd)
         const auto record = t.recorder.last(c.test);
         ASSERT_TRUE(record);
         EXPECT_EQ(record->receptionEnd, c.end);
-        EXPECT_EQ(ShowsWalk(*record), c.shown != kPlain);
-        EXPECT_EQ(WalkedButNotDrawn(*record), c.shown == Shown::NotDrawnWalk);
-        std::optional<ReplySummary> summary;
-        if (ShowsWalk(*record))
-            summary = SummarizeReply(DecoderOf(c.test), record->reply);
-        EXPECT_EQ(OutcomeLine(*record, summary ? &*summary : nullptr), c.firstLine);
+        EXPECT_EQ(record->walk.has_value(), c.shown != kPlain);
+        EXPECT_EQ(!record->decoded && record->walk, c.shown == Shown::NotDrawnWalk);
+        EXPECT_EQ(OutcomeLine(*record), c.firstLine);
         EXPECT_EQ(record->end, c.ended);
         const Verdict verdict = JudgeRun(*record);
         const bool unreachable = c.verdict.starts_with('!');
@@ -348,17 +346,19 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineVerdictAndReceptionEnd)
         if (c.end == ReceptionEnd::SizeLimit) {
             EXPECT_EQ(ReceptionEndText(*record), "the reception's size limit, with 4 bytes more waiting") << "the tail";
         }
-        if (!ShowsWalk(*record)) {
+        if (!record->walk) {
             EXPECT_TRUE(record->pixels.empty()) << "nothing of an earlier picture is this run's";
         }
         // Saved as a capture and read back, the run is the same run: its
-        // account, log, source and picture (drawn again from the reply).
+        // account with the walk made again from the reply, log, source and
+        // picture (drawn again from the walk).
         Capture saved;
         saved.record = *record;
         saved.consoleVersion = "9.8.7";
         std::string error;
-        const std::optional<Capture> back = DecodeCapture(EncodeCapture(saved, false), &error);
+        std::optional<Capture> back = DecodeCapture(EncodeCapture(saved, false), &error);
         ASSERT_TRUE(back) << error;
+        WalkReplyAgain(back->record);
         EXPECT_TRUE(static_cast<const RunAccount &>(back->record) == *record);
         EXPECT_EQ(back->record.startedAt, record->startedAt);
         EXPECT_EQ(back->record.source, record->source);
@@ -366,9 +366,9 @@ TEST_F(RecordedTestsTest, EachWayARunEndsHasItsFirstLineVerdictAndReceptionEnd)
         EXPECT_EQ(back->consoleVersion, "9.8.7");
         EXPECT_EQ(DrawCapturedPixels(back->record).pixels(), record->pixels.pixels());
         if (c.shown == Shown::NotDrawnWalk) {
-            // The console drew nothing; the page and Save Frame As... show the replayed walk.
+            // The console drew nothing; the page and Save Frame As... show the walk.
             EXPECT_TRUE(record->pixels.empty());
-            EXPECT_EQ(ReplyWalk(DecoderOf(c.test), record->reply).drawnPixels().size(), 2 * summary->pixels);
+            EXPECT_EQ(DrawnPixelsOf(*record->walk).size(), 2 * record->walk->summary().pixels);
         }
     }
 }
@@ -381,7 +381,7 @@ TEST_F(RecordedTestsTest, ReceptionLinesKeepTheWaitApartFromTheRate)
     f.com.answerNext("ACK\r:");
     f.com.answerNext(camsim::LineModeReply());
     run(TestKind::LineMode, [](CameraTests &t) { t.df_bin_Click(); });
-    EXPECT_EQ(ReceptionLines(*recorder.last(TestKind::LineMode), nullptr),
+    EXPECT_EQ(ReceptionLines(*recorder.last(TestKind::LineMode)),
               (Lines { "Bytes: 1,439 in 1 read.",
                        "First bytes: at 250 ms, in the console's first read, after its 250 ms wait.",
                        "While arriving: all in one read, so no rate.", "Longest gap: 250 ms, until 250 ms.",
@@ -392,7 +392,7 @@ TEST_F(RecordedTestsTest, ReceptionLinesKeepTheWaitApartFromTheRate)
     // At the wire's pace: 576 bytes a 50 ms cycle.
     deliverAfter("DF\r", { dump.substr(0, 576), dump.substr(576, 576), dump.substr(1152, 576) });
     run(TestKind::Direct, [](CameraTests &t) { t.df_nomral_Click(); });
-    const Lines direct = ReceptionLines(*recorder.last(TestKind::Direct), nullptr);
+    const Lines direct = ReceptionLines(*recorder.last(TestKind::Direct));
     ASSERT_EQ(direct.size(), 5u);
     EXPECT_EQ(direct[1], "First bytes: at 50 ms.");
     EXPECT_EQ(direct[2], "While arriving (50 ms to 150 ms): 11,520 B/s (100.0 % of the wire's 11,520).");
@@ -400,10 +400,8 @@ TEST_F(RecordedTestsTest, ReceptionLinesKeepTheWaitApartFromTheRate)
     f.driver.dumpBytes = dump;
     f.driver.duringDump = [this] { f.time.nowMs += 2988; };
     run(TestKind::Driver, [](CameraTests &t) { t.df_dll_Click(); });
-    const auto driver = recorder.last(TestKind::Driver);
-    const ReplySummary summary = SummarizeReply(ReplyDecoder::FrameBuffer, driver->reply);
     EXPECT_EQ(
-        ReceptionLines(*driver, &summary),
+        ReceptionLines(*recorder.last(TestKind::Driver)),
         (Lines { "CAM_DumpFrame took 2,988 ms and returned 1.", "The library receives on its own: no reads to show.",
                  "Ended: at the end marker (34,405); the library reads up to it.",
                  "Up to it: 11,515 B/s (100.0 % of the wire's 11,520), the wait for the first byte included." }));

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "decode/reply_walk.h"
 #include "fakes.h"
-#include "frames/reply_walk.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "frames/drawn_pixels.h"
-#include "frames/reply_summary.h"
+#include "decode/reply_summary.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,8 +19,9 @@ enum class ByteRole : std::uint8_t {
 
 // A decoder's walk over a reply, kept in full: its summary, the role of
 // every byte, and which camera pixel each drawn surface pixel came from, so
-// a pixel can be traced to its bytes and back. Built by re-running the
-// decoder on the recorded bytes.
+// a pixel can be traced to its bytes and back. A test records it as its
+// decoder draws (WalkRecorder); the constructor walks recorded bytes again,
+// for a capture read from a file and a reply that the test did not draw.
 class ReplyWalk {
 public:
     ReplyWalk(ReplyDecoder decoder, std::string_view bytes);
@@ -42,9 +42,9 @@ public:
     // The second surface pixel a camera pixel was painted on (the first is
     // at its x, y).
     std::pair<std::int64_t, std::int64_t> secondSurfacePixel(const WalkPixel &pixel) const;
-    // The pixels the walk leaves on the picture, as the test would have
-    // drawn them (shown for a reply a link error cut, which it did not draw).
-    DrawnPixels drawnPixels() const;
+    // The camera pixels the walk leaves on the picture (a clear drops those
+    // before it), in walk order.
+    std::span<const WalkPixel> pixels() const { return m_pixels; }
 
     // Where a camera pixel stands in the camera's image: its column (counted
     // by the column starts met since its frame start; -1 before the first)
@@ -55,8 +55,11 @@ public:
     };
     CameraPosition cameraPositionOf(const WalkPixel &pixel) const;
 
+    bool operator==(const ReplyWalk &other) const;
+
 private:
-    friend class ReplyWalkBuilder;
+    ReplyWalk() = default;
+    friend class WalkRecorder;
 
     ReplyDecoder m_decoder;
     ReplySummary m_summary;
@@ -72,4 +75,31 @@ private:
     // Offsets of the frame starts and of the column starts met inside a frame.
     std::vector<std::size_t> m_frameStarts;
     std::vector<std::size_t> m_columnStarts;
+};
+
+// Records a ReplyWalk while a decoder walks: handed to the decoder as its
+// observer, beside the picture it draws on.
+class WalkRecorder final : public WalkObserver {
+public:
+    WalkRecorder(ReplyDecoder decoder, std::string_view bytes);
+
+    void walkStarted(std::size_t offset) override;
+    void markerMet(std::size_t offset, unsigned char marker, bool inFrame) override;
+    void byteSkipped(std::size_t offset) override;
+    void byteSwallowed(std::size_t offset) override;
+    void pixelDrawn(const WalkPixel &pixel) override;
+    void pictureCleared() override;
+    void walkEnded(std::size_t offset, WalkEnd end) override;
+
+    // Whether a pixel was drawn since the last frame start: an end marker
+    // met before any pixel of its frame ends a walk that drew nothing.
+    bool drewInLastFrame() const { return m_drewInLastFrame; }
+    ReplyWalk take();
+
+private:
+    void setRole(std::size_t offset, std::size_t count, ByteRole role);
+
+    ReplyWalk m_walk;
+    SummaryBuilder m_summary;
+    bool m_drewInLastFrame = false;
 };

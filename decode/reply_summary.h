@@ -1,9 +1,9 @@
 #pragma once
 
 #include "decode/walk_observer.h"
-#include "frames/frame_record.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,8 +11,7 @@
 
 // Which decoder a reply was drawn with: the frame-dump stream variant (direct
 // test), its buffer variant (driver test) or the line-mode walk.
-enum class ReplyDecoder { FrameStream, FrameBuffer, LineMode };
-ReplyDecoder DecoderOf(TestKind test);
+enum class ReplyDecoder : std::uint8_t { FrameStream, FrameBuffer, LineMode };
 
 // Re-runs the decoder on bytes with the observer and surface given, and a
 // log, event pump and clock that do nothing. A frame buffer that is not
@@ -44,6 +43,8 @@ struct FrameSpan {
 // decoder with a WalkObserver, so its quirks are described as they act.
 // Offsets count from 0 over the whole reply (or buffer).
 struct ReplySummary {
+    bool operator==(const ReplySummary &) const = default;
+
     ReplyDecoder decoder = ReplyDecoder::FrameStream;
     std::size_t size = 0;
     std::optional<std::size_t> ack; // first "ACK" in the bytes
@@ -91,6 +92,3 @@ private:
 };
 
 ReplySummary SummarizeReply(ReplyDecoder decoder, std::string_view bytes);
-
-// The summary as lines of text for people.
-std::vector<std::string> DescribeSummary(const ReplySummary &summary);

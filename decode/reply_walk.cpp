@@ -1,6 +1,8 @@
-#include "frames/reply_walk.h"
+#include "decode/reply_walk.h"
 
+#include "common/frame_geometry.h"
 #include "common/frame_markers.h"
+#include "platform/null_platform.h"
 
 #include <algorithm>
 #include <limits>
@@ -20,73 +22,94 @@ bool Keyable(std::int64_t x, std::int64_t y)
 
 } // namespace
 
-// Follows the walk: summary, byte roles, and the pixels as they stay on the
-// surface (the surface side sees the clears that the walk events do not).
-class ReplyWalkBuilder final : public WalkObserver, public PictureSurface {
-public:
-    ReplyWalkBuilder(ReplyWalk &walk, std::string_view bytes) : m_walk(walk), m_summary(walk.m_decoder, bytes)
-    {
-        m_walk.m_roles.assign(bytes.size(), ByteRole::NotExamined);
-    }
-
-    void walkStarted(std::size_t offset) override { m_summary.walkStarted(offset); }
-    void markerMet(std::size_t offset, unsigned char marker, bool inFrame) override
-    {
-        m_summary.markerMet(offset, marker, inFrame);
-        setRole(offset, 1, ByteRole::Marker);
-        if (m_walk.m_decoder == ReplyDecoder::LineMode)
-            return;
-        if (marker == kFrameStart)
-            m_walk.m_frameStarts.push_back(offset);
-        else if (marker == kColumnStart && inFrame)
-            m_walk.m_columnStarts.push_back(offset);
-    }
-    void byteSkipped(std::size_t offset) override
-    {
-        m_summary.byteSkipped(offset);
-        setRole(offset, 1, ByteRole::Skipped);
-    }
-    void byteSwallowed(std::size_t offset) override
-    {
-        m_summary.byteSwallowed(offset);
-        setRole(offset, 1, ByteRole::Skipped);
-    }
-    void pixelDrawn(const WalkPixel &pixel) override
-    {
-        m_summary.pixelDrawn(pixel);
-        setRole(pixel.offset, ReplyWalk::ByteCountOf(pixel), ByteRole::Pixel);
-        m_walk.m_pixels.push_back(pixel);
-    }
-    void walkEnded(std::size_t offset, WalkEnd end) override
-    {
-        m_summary.walkEnded(offset, end);
-        if (end == WalkEnd::CutPixel)
-            setRole(offset, 1, ByteRole::CutPixel);
-    }
-
-    void usePixelUnits() override {}
-    void clear() override { m_walk.m_pixels.clear(); }
-    void setPixel(std::int64_t, std::int64_t, ColorValue) override {}
-
-    void finish() { m_walk.m_summary = m_summary.take(); }
-
-private:
-    void setRole(std::size_t offset, std::size_t count, ByteRole role)
-    {
-        auto &roles = m_walk.m_roles;
-        for (std::size_t i = offset; i < offset + count && i < roles.size(); ++i)
-            roles[i] = role;
-    }
-
-    ReplyWalk &m_walk;
-    SummaryBuilder m_summary;
-};
-
-ReplyWalk::ReplyWalk(ReplyDecoder decoder, std::string_view bytes) : m_decoder(decoder)
+WalkRecorder::WalkRecorder(ReplyDecoder decoder, std::string_view bytes) : m_summary(decoder, bytes)
 {
-    ReplyWalkBuilder builder(*this, bytes);
-    ReplayDecoder(decoder, bytes, builder, builder);
-    builder.finish();
+    m_walk.m_decoder = decoder;
+    m_walk.m_roles.assign(bytes.size(), ByteRole::NotExamined);
+    // Room for the pixels of a whole frame (bitmap) now, so that a decode
+    // being timed seldom pays for its record; a longer walk grows it.
+    const std::size_t frame = decoder == ReplyDecoder::LineMode ? kBitmapRowPixels * kBitmapRows
+                                                                : std::size_t { kFrameColumns } * kFrameRows;
+    m_walk.m_pixels.reserve(frame);
+}
+
+void WalkRecorder::walkStarted(std::size_t offset)
+{
+    m_summary.walkStarted(offset);
+}
+
+void WalkRecorder::markerMet(std::size_t offset, unsigned char marker, bool inFrame)
+{
+    m_summary.markerMet(offset, marker, inFrame);
+    setRole(offset, 1, ByteRole::Marker);
+    if (marker == kFrameStart)
+        m_drewInLastFrame = false;
+    if (m_walk.m_decoder == ReplyDecoder::LineMode)
+        return;
+    if (marker == kFrameStart)
+        m_walk.m_frameStarts.push_back(offset);
+    else if (marker == kColumnStart && inFrame)
+        m_walk.m_columnStarts.push_back(offset);
+}
+
+void WalkRecorder::byteSkipped(std::size_t offset)
+{
+    m_summary.byteSkipped(offset);
+    setRole(offset, 1, ByteRole::Skipped);
+}
+
+void WalkRecorder::byteSwallowed(std::size_t offset)
+{
+    m_summary.byteSwallowed(offset);
+    setRole(offset, 1, ByteRole::Skipped);
+}
+
+void WalkRecorder::pixelDrawn(const WalkPixel &pixel)
+{
+    m_summary.pixelDrawn(pixel);
+    setRole(pixel.offset, ReplyWalk::ByteCountOf(pixel), ByteRole::Pixel);
+    m_walk.m_pixels.push_back(pixel);
+    m_drewInLastFrame = true;
+}
+
+void WalkRecorder::pictureCleared()
+{
+    m_walk.m_pixels.clear();
+}
+
+void WalkRecorder::walkEnded(std::size_t offset, WalkEnd end)
+{
+    m_summary.walkEnded(offset, end);
+    if (end == WalkEnd::CutPixel)
+        setRole(offset, 1, ByteRole::CutPixel);
+}
+
+void WalkRecorder::setRole(std::size_t offset, std::size_t count, ByteRole role)
+{
+    auto &roles = m_walk.m_roles;
+    for (std::size_t i = offset; i < offset + count && i < roles.size(); ++i)
+        roles[i] = role;
+}
+
+ReplyWalk WalkRecorder::take()
+{
+    m_walk.m_summary = m_summary.take();
+    return std::move(m_walk);
+}
+
+ReplyWalk::ReplyWalk(ReplyDecoder decoder, std::string_view bytes)
+{
+    WalkRecorder recorder(decoder, bytes);
+    NullSurface surface;
+    ReplayDecoder(decoder, bytes, surface, recorder);
+    *this = recorder.take();
+}
+
+bool ReplyWalk::operator==(const ReplyWalk &other) const
+{
+    // The index built on demand is not part of the walk.
+    return m_decoder == other.m_decoder && m_summary == other.m_summary && m_roles == other.m_roles
+        && m_pixels == other.m_pixels && m_frameStarts == other.m_frameStarts && m_columnStarts == other.m_columnStarts;
 }
 
 ByteRole ReplyWalk::roleOf(std::size_t offset) const
@@ -99,17 +122,6 @@ std::pair<std::int64_t, std::int64_t> ReplyWalk::secondSurfacePixel(const WalkPi
     if (m_decoder == ReplyDecoder::LineMode)
         return { pixel.x, pixel.y + 1 };
     return { pixel.x + 1, pixel.y };
-}
-
-DrawnPixels ReplyWalk::drawnPixels() const
-{
-    DrawnPixels pixels;
-    for (const WalkPixel &p : m_pixels) {
-        const auto [x2, y2] = secondSurfacePixel(p);
-        pixels.paint(p.x, p.y, p.color);
-        pixels.paint(x2, y2, p.color);
-    }
-    return pixels;
 }
 
 void ReplyWalk::buildSurfaceIndex() const
