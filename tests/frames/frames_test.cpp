@@ -7,7 +7,6 @@
 #include "frames/reception_figures.h"
 #include "frames/run_judgement.h"
 #include "frames/summary_text.h"
-#include "image/frame_image.h"
 #include "procedures/camera_tests.h"
 #include "sim/camsim_reply.h"
 #include "support/fake_platform.h"
@@ -408,9 +407,8 @@ TEST_F(RecordedTestsTest, ReceptionLinesKeepTheWaitApartFromTheRate)
 }
 
 // A pixel before the first column start, then columns of one pixel each:
-// the page lists two column starts one by one and three as a run, and the
-// mouse reads camera columns from 0, the pixel before them as such.
-TEST(ReplyWalkTest, ColumnStartsAndCameraColumnsAsThePageGivesThem)
+// the page lists two column starts one by one and three as a run.
+TEST(SummaryTextTest, ColumnStartsOneByOneOrAsRuns)
 {
     const auto frame = [](int columns) {
         std::string reply = "ACK\r" + Bytes({ 1, 9, 9, 9 });
@@ -429,42 +427,9 @@ TEST(ReplyWalkTest, ColumnStartsAndCameraColumnsAsThePageGivesThem)
     EXPECT_EQ(columnLine(frame(3)), "Column starts at 8 to 16 (3, every 4).");
     EXPECT_EQ(columnLine(frame(3) + Bytes({ 0 }) + frame(2).substr(4)),
               "Column starts at 8 to 16 (3, every 4), 26, 30.");
-
-    // A second frame counts its columns from 0 again.
-    const ReplyWalk walk(ReplyDecoder::FrameStream, frame(3) + Bytes({ 0 }) + frame(2).substr(4));
-    const auto columnAt = [&](int x, int y) {
-        const WalkPixel *pixel = walk.pixelAt(x, y);
-        return pixel ? walk.cameraPositionOf(*pixel).column : -99;
-    };
-    EXPECT_EQ(columnAt(0, 0), -1) << "before the first column start";
-    EXPECT_EQ(columnAt(2, 0), 0);
-    EXPECT_EQ(columnAt(5, 0), 1);
-    EXPECT_EQ(columnAt(7, 0), 2);
-
-    // In line mode: the bit column and the bitmap row, each row two surface
-    // pixels high (11 bytes of pixels, as the last byte is never examined).
-    const ReplyWalk bitmap(ReplyDecoder::LineMode, "ACK\r" + Bytes({ 170 }) + std::string(12, '\xff'));
-    for (const int y : { 2, 3 }) {
-        const WalkPixel *pixel = bitmap.pixelAt(3, y);
-        ASSERT_NE(pixel, nullptr);
-        EXPECT_EQ(bitmap.cameraPositionOf(*pixel).column, 3);
-        EXPECT_EQ(bitmap.cameraPositionOf(*pixel).row, 1);
-    }
-
-    // What the hex view styles each byte as: passed over (S), a marker (M),
-    // a pixel (P), the red byte of a cut pixel (C), never examined (N).
-    const auto roles = [](const std::string &reply) {
-        const ReplyWalk w(ReplyDecoder::FrameStream, reply);
-        std::string text;
-        for (std::size_t i = 0; i < reply.size(); ++i)
-            text += "NSMPC"[static_cast<int>(w.roleOf(i))];
-        return text;
-    };
-    EXPECT_EQ(roles(frame(1)), "SSSSMPPPMPPPN") << "the last byte is never examined";
-    EXPECT_EQ(roles(frame(1).substr(0, 12) + Bytes({ 2, 40, 50 })), "SSSSMPPPMPPPMCN");
 }
 
-TEST(DrawnPixelsTest, AStreamThatPushesXFarOutCostsOneEntryPerPixelAndItsImageIsCut)
+TEST(DrawnPixelsTest, AStreamThatPushesXFarOutCostsOneEntryPerPixel)
 {
     // 60,000 columns of one pixel each: x runs to 120,001; a dense image of
     // the bounding box would hold 120,002 x 2 pixels, the store holds what
@@ -488,12 +453,6 @@ TEST(DrawnPixelsTest, AStreamThatPushesXFarOutCostsOneEntryPerPixelAndItsImageIs
     EXPECT_EQ(f.pic.at(3, 0), MakeColor(0x70, 0x80, 0x90));
     EXPECT_EQ(record.pixels.at(120001, 0), MakeColor(0x10, 0x20, 0x30));
     EXPECT_FALSE(record.pixels.at(120002, 0));
-
-    const FrameImage image = RenderFrame(record.pixels);
-    EXPECT_EQ(image.image.size(), QSize(4096, 1));
-    EXPECT_TRUE(image.cut());
-    EXPECT_EQ(CutNotice(image), "Shows 4,096 x 1 of 120,002 x 1 surface pixels.");
-    EXPECT_EQ(image.image.pixel(4095, 0), qRgb(0x10, 0x20, 0x30));
 }
 
 // Each paint is kept until read; a read keeps the last paint of each

@@ -1,5 +1,3 @@
-#include "common/port_device.h"
-#include "console/test_session.h"
 #include "platform/system_timing.h"
 #include "platform/utf8_locale.h"
 
@@ -73,43 +71,6 @@ TEST(SecondsClock, RoundsHalfToEvenAndCountsAcrossMidnight)
     EXPECT_GE(a.seconds, 0);
     EXPECT_LE(a.seconds, 86400);
     EXPECT_GE(SecondsBetween(a, b), 0);
-}
-
-TEST(PortDevice, EnvironmentNamesTheDeviceElseTheNthSerialPort)
-{
-    unsetenv("CAMCONSOLE_PORT3");
-    EXPECT_EQ(PortDevicePath(3), "/dev/ttyS2");
-    setenv("CAMCONSOLE_PORT3", "/tmp/cam", 1);
-    EXPECT_EQ(PortDevicePath(3), "/tmp/cam");
-    setenv("CAMCONSOLE_PORT3", "", 1);
-    EXPECT_EQ(PortDevicePath(3), "/dev/ttyS2");
-    unsetenv("CAMCONSOLE_PORT3");
-
-    EXPECT_EQ(PortNumberFromName("COM1"), 1);
-    EXPECT_EQ(PortNumberFromName("com12"), 12);
-    EXPECT_EQ(PortNumberFromName("COM"), 0);
-    EXPECT_EQ(PortNumberFromName("COM1x"), 0);
-    EXPECT_EQ(PortNumberFromName("LPT1"), 0);
-    EXPECT_EQ(PortNumberFromName("CO"), 0);
-    EXPECT_EQ(PortNumberFromName(nullptr), 0);
-    EXPECT_EQ(PortNumberFromName("COM99999999999"), 0);
-}
-
-TEST(TestSessionState, OneTestAtATimeAndCloseWaitsForIt)
-{
-    TestSession session;
-    EXPECT_TRUE(session.requestClose()) << "idle: closes at once";
-
-    TestSession running;
-    ASSERT_TRUE(running.tryStart());
-    EXPECT_FALSE(running.tryStart()) << "a second test is not started inside the first";
-    EXPECT_FALSE(running.cancelRequested());
-    EXPECT_FALSE(running.requestClose());
-    EXPECT_TRUE(running.cancelRequested());
-    running.finish();
-    EXPECT_FALSE(running.cancelRequested());
-    EXPECT_TRUE(running.closeRequested());
-    EXPECT_FALSE(running.tryStart()) << "no new test once the window is closing";
 }
 
 } // namespace
