@@ -105,13 +105,6 @@ ReplyWalk::ReplyWalk(ReplyDecoder decoder, std::string_view bytes)
     *this = recorder.take();
 }
 
-bool ReplyWalk::operator==(const ReplyWalk &other) const
-{
-    // The index built on demand is not part of the walk.
-    return m_decoder == other.m_decoder && m_summary == other.m_summary && m_roles == other.m_roles
-        && m_pixels == other.m_pixels && m_frameStarts == other.m_frameStarts && m_columnStarts == other.m_columnStarts;
-}
-
 ByteRole ReplyWalk::roleOf(std::size_t offset) const
 {
     return offset < m_roles.size() ? m_roles[offset] : ByteRole::NotExamined;

@@ -55,7 +55,14 @@ public:
     };
     CameraPosition cameraPositionOf(const WalkPixel &pixel) const;
 
-    bool operator==(const ReplyWalk &other) const;
+    // The same walk: the index built on demand is not part of it. Inline, so
+    // that what compares accounts (a capture reader) needs no decoder.
+    bool operator==(const ReplyWalk &other) const
+    {
+        return m_decoder == other.m_decoder && m_summary == other.m_summary && m_roles == other.m_roles
+            && m_pixels == other.m_pixels && m_frameStarts == other.m_frameStarts
+            && m_columnStarts == other.m_columnStarts;
+    }
 
 private:
     ReplyWalk() = default;
