@@ -69,7 +69,9 @@ void BM_FrameStreamRecordedAndWalked(benchmark::State &state)
         WalkRecorder walk(ReplyDecoder::FrameStream, reply);
         DecodeFrameStream(reply, recording, events, &walk);
         record.walk = walk.take();
-        benchmark::DoNotOptimize(record.walk->summary().pixels);
+        // Non-const: Google Benchmark 1.9 deprecates DoNotOptimize on a const reference.
+        std::size_t pixels = record.walk->summary().pixels;
+        benchmark::DoNotOptimize(pixels);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(reply.size()));

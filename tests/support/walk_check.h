@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string_view>
 
 // Checks a ReplyWalk of bytes against what the decoder drew on pic when run
