@@ -12,12 +12,7 @@ namespace {
 // mouse reads camera columns from 0, the pixel before them as such.
 TEST(ReplyWalkTest, CameraColumnsRowsAndByteRoles)
 {
-    const auto frame = [](int columns) {
-        std::string reply = "ACK\r" + Bytes({ 1, 9, 9, 9 });
-        for (int column = 0; column < columns; ++column)
-            reply += Bytes({ 2, 10 + column, 20, 30 });
-        return reply + Bytes({ 3 });
-    };
+    const auto frame = OnePixelColumnsReply;
     // A second frame counts its columns from 0 again.
     const ReplyWalk walk(ReplyDecoder::FrameStream, frame(3) + Bytes({ 0 }) + frame(2).substr(4));
     const auto columnAt = [&](int x, int y) {

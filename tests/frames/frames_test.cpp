@@ -410,12 +410,7 @@ TEST_F(RecordedTestsTest, ReceptionLinesKeepTheWaitApartFromTheRate)
 // the page lists two column starts one by one and three as a run.
 TEST(SummaryTextTest, ColumnStartsOneByOneOrAsRuns)
 {
-    const auto frame = [](int columns) {
-        std::string reply = "ACK\r" + Bytes({ 1, 9, 9, 9 });
-        for (int column = 0; column < columns; ++column)
-            reply += Bytes({ 2, 10 + column, 20, 30 });
-        return reply + Bytes({ 3 });
-    };
+    const auto frame = OnePixelColumnsReply;
     const auto columnLine = [](const std::string &reply) {
         for (const std::string &line : DescribeSummary(SummarizeReply(ReplyDecoder::FrameStream, reply)))
             if (line.starts_with("Column starts at "))

@@ -27,6 +27,16 @@ inline std::string Bytes(std::initializer_list<int> values)
     return s;
 }
 
+// A direct dump's reply: a frame start and one pixel before the first column
+// start, then the given columns of one pixel each, and the end marker.
+inline std::string OnePixelColumnsReply(int columns)
+{
+    std::string reply = "ACK\r" + Bytes({ 1, 9, 9, 9 });
+    for (int column = 0; column < columns; ++column)
+        reply += Bytes({ 2, 10 + column, 20, 30 });
+    return reply + Bytes({ 3 });
+}
+
 // A log text split at CR LF; a last line without CR LF is included.
 std::vector<std::string> SplitLogLines(const std::string &text);
 
