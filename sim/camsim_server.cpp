@@ -180,17 +180,30 @@ private:
         return true;
     }
 
-    bool reopenPty(std::string &error)
+    // Closes the pty: the console sees the hangup. The relays share the
+    // descriptors, so they let go of them too; nothing is left queued for
+    // them.
+    void closePty()
     {
-        // The pty first: closing an inotify descriptor waits for the kernel's
-        // mark teardown (15 to 25 ms when idle, more under load), and a
-        // console that read the last byte must see the hangup before its
-        // 50 ms pause check, not after. The relays share the descriptors, so
-        // they let go of them too; nothing is left queued for them.
         m_relays.setPty(-1, -1);
         m_relays.discardQueued();
         m_pty.close();
         m_relays.ptyClosed();
+    }
+
+    bool reopenPty(std::string &error)
+    {
+        closePty();
+        return startAfresh(error);
+    }
+
+    // After the pty was closed: a fresh one, nothing of the old one kept.
+    bool startAfresh(std::string &error)
+    {
+        // After the pty: closing an inotify descriptor waits for the kernel's
+        // mark teardown (15 to 25 ms when idle, more under load), and a
+        // console that read the last byte must see the hangup before its
+        // 50 ms pause check, not after.
         m_watch.stop();
         m_pacer.stop();
         m_assembler = CommandAssembler {};
@@ -371,12 +384,16 @@ private:
             late = std::max(late, after - before - std::chrono::milliseconds(5));
             before = after;
         }
+        // The close itself is timed too: a stop between the last look and
+        // the close delays the hangup as much as one in the waits.
+        closePty();
+        late = std::max(late, Clock::now() - before);
         // The console meets the hangup within its pause check only if camsim
         // closes within some 35 ms of the last byte out; a lateness of its own
         // from kLateHangup on may have made it miss that.
         if (late >= kLateHangup)
             reportStall(late, delivered);
-        return reopenPty(error);
+        return startAfresh(error);
     }
 
     Options m_options;
