@@ -239,21 +239,25 @@ private:
     void readCommands()
     {
         char buf[4096];
-        const auto now = Clock::now();
         // When the commands came: a relay notes it when camsim was not there
-        // to read them. A note made while camsim was reading is spent, so the
-        // read counts as done only once all is read.
-        const TimePoint arrival = m_relays.takeInputArrival(m_lastRead).value_or(now);
+        // to read them. A note made while camsim was reading is spent: the
+        // read counts as done from the last look that found nothing, so
+        // input that came after that look (camsim may be stopped right
+        // after it) keeps its note for the next read.
+        const TimePoint arrival = m_relays.takeInputArrival(m_lastRead).value_or(Clock::now());
         std::vector<std::string> commands;
         for (;;) {
+            const TimePoint look = Clock::now();
             const ssize_t n = ::read(m_pty.master(), buf, sizeof buf);
-            if (n <= 0)
-                break; // EAGAIN: all read; EIO: nobody else there (harmless)
+            if (n <= 0) {
+                m_lastRead = look; // EAGAIN: all read; EIO: nobody else there (harmless)
+                break;
+            }
             for (std::string &command : m_assembler.feed(std::string_view(buf, static_cast<std::size_t>(n))))
                 commands.push_back(std::move(command));
         }
-        m_lastRead = Clock::now();
         m_relays.inputRead(m_lastRead);
+        const auto now = Clock::now();
         for (const std::string &command : commands)
             startReply(command, arrival, now);
     }
