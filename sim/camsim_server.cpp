@@ -39,6 +39,9 @@ void OnStopSignal(int)
 constexpr auto kHangupDrainLimit = 500ms;
 // camsim's own lateness on the way to a hangup that is reported.
 constexpr auto kLateHangup = 25ms;
+// camsim wakes at least this often, so that it can tell when it was not run
+// for a while (it then wakes late) even while it waits for nothing.
+constexpr auto kSelfCheck = 10ms;
 
 // "10,745"
 std::string Grouped(std::uint64_t n)
@@ -117,13 +120,15 @@ public:
         while (!g_stop) {
             pollfd fds[2] = { { m_pty.master(), POLLIN, 0 }, { m_watch.fd(), POLLIN, 0 } };
             pollfd &pfd = fds[0];
-            std::optional<timespec> timeout;
             const auto now = Clock::now();
             m_asleepSince = now;
             m_plannedWake = m_pacer.wakeAt(now);
-            if (m_plannedWake)
-                timeout = ToTimespec(std::max(Clock::duration::zero(), *m_plannedWake - now));
-            const int n = ::ppoll(fds, m_watch.fd() >= 0 ? 2 : 1, timeout ? &*timeout : nullptr, &waitMask);
+            const auto wait = std::clamp(m_plannedWake.value_or(now + kSelfCheck) - now, Clock::duration::zero(),
+                                         Clock::duration(kSelfCheck));
+            m_wakeBy = now + wait;
+            const timespec timeout = ToTimespec(wait);
+            const int n = ::ppoll(fds, m_watch.fd() >= 0 ? 2 : 1, &timeout, &waitMask);
+            m_woke = std::min(Clock::now(), m_wakeBy);
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
@@ -271,8 +276,11 @@ private:
         m_replies.push_back({ m_relays.delivered(), ReplyName(command) });
         if (m_replies.size() > 4)
             m_replies.pop_front();
-        if (now - arrival >= kReportedGap) {
-            reportStall(now - arrival, 0);
+        // A command that came while camsim was not run is late by as much;
+        // camsim's own lateness since it should have woken bounds that from
+        // below when no relay noted the command's arrival.
+        if (const auto late = std::max(now - arrival, now - m_woke); late >= kReportedGap) {
+            reportStall(late, 0);
             arrival = now; // reported; the relays count from here
         }
         m_pacer.start(m_options.replay ? ReplayReply(*m_options.replay, m_camera, command) : m_camera.handle(command),
@@ -415,6 +423,8 @@ private:
     TimePoint m_lastRead {};
     TimePoint m_asleepSince {}; // when camsim last went to wait
     std::optional<TimePoint> m_plannedWake; // when it meant to wake, if at a set time
+    TimePoint m_wakeBy {}; // when it was to wake at the latest
+    TimePoint m_woke {}; // when it woke, or was to wake if that was later
     int m_logFd = -1;
     int m_stallLogFd = -1;
     std::string m_pendingLog; // commands received, not yet in the log
