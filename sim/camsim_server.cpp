@@ -320,6 +320,16 @@ private:
     {
         for (const ReplyGap &gap : m_relays.takeGaps())
             reportStall(std::chrono::duration_cast<Clock::duration>(gap.length), gap.atByte, true);
+        noteStarvedReply();
+    }
+
+    // A reply whose bytes are due with nothing queued waits on camsim: from
+    // 40 ms on, that is reported. Looked at when camsim wakes, and again
+    // just before it queues: a stop between reading a command and queueing
+    // its reply ends with bytes queued, and the console may have left (and
+    // the queue been dropped) before a relay sent any of them.
+    void noteStarvedReply()
+    {
         if (!m_pacer.flowing() || m_relays.queued() > 0)
             return;
         const auto now = Clock::now();
@@ -366,8 +376,10 @@ private:
             m_relays.restartWire(now);
         if (step.flowSince)
             m_relays.setFlowSince(*step.flowSince);
-        if (step.feed > 0)
+        if (step.feed > 0) {
+            noteStarvedReply();
             m_pacer.queuedBytes(m_relays.enqueue(m_pacer.next(step.feed)));
+        }
         if (m_pacer.hangupDue(m_relays.queued()))
             return hangup(error);
         return true;
