@@ -15,6 +15,9 @@ end=$(($(date +%s) + seconds))
 stops=0
 while [ "$(date +%s)" -lt "$end" ]; do
     for pid in $(pgrep -x camsim || true); do
+        # A relay is named camsim for a moment after camsim starts it.
+        ppid=$(awk '{ print $4 }' "/proc/$pid/stat" 2>/dev/null || true)
+        [ "$(cat "/proc/$ppid/comm" 2>/dev/null || true)" = camsim ] && continue
         # One stopped by someone else (a test) is theirs to resume.
         state=$(awk '{ print $3 }' "/proc/$pid/stat" 2>/dev/null || true)
         [ "$state" = "T" ] && continue

@@ -101,11 +101,10 @@ void ReplyPacer::stop()
 
 void ReplyPacer::flushed()
 {
-    // The settle is camsim's own doing, and the flush takes a few ms: the
-    // reply is due from the end of the settle (or its command's arrival, if
-    // later), so a stop of camsim meanwhile counts as a gap.
-    if (m_flushAt)
-        m_flowSince = std::max(*m_flushAt, m_flowSince);
+    // The reply stays due from its command's arrival: the console counts
+    // from its command, not from camsim's settle. A settle and flush on time
+    // take some 10 ms; a stop of camsim before or during them counts as a
+    // gap from the arrival on.
     m_flushAt.reset();
     m_settleUntil.reset();
 }

@@ -39,6 +39,9 @@ void OnStopSignal(int)
 constexpr auto kHangupDrainLimit = 500ms;
 // camsim's own lateness on the way to a hangup that is reported.
 constexpr auto kLateHangup = 25ms;
+// camsim wakes at least this often, so that it can tell when it was not run
+// for a while (it then wakes late) even while it waits for nothing.
+constexpr auto kSelfCheck = 10ms;
 
 // "10,745"
 std::string Grouped(std::uint64_t n)
@@ -117,13 +120,15 @@ public:
         while (!g_stop) {
             pollfd fds[2] = { { m_pty.master(), POLLIN, 0 }, { m_watch.fd(), POLLIN, 0 } };
             pollfd &pfd = fds[0];
-            std::optional<timespec> timeout;
             const auto now = Clock::now();
             m_asleepSince = now;
             m_plannedWake = m_pacer.wakeAt(now);
-            if (m_plannedWake)
-                timeout = ToTimespec(std::max(Clock::duration::zero(), *m_plannedWake - now));
-            const int n = ::ppoll(fds, m_watch.fd() >= 0 ? 2 : 1, timeout ? &*timeout : nullptr, &waitMask);
+            const auto wait = std::clamp(m_plannedWake.value_or(now + kSelfCheck) - now, Clock::duration::zero(),
+                                         Clock::duration(kSelfCheck));
+            m_wakeBy = now + wait;
+            const timespec timeout = ToTimespec(wait);
+            const int n = ::ppoll(fds, m_watch.fd() >= 0 ? 2 : 1, &timeout, &waitMask);
+            m_woke = std::min(Clock::now(), m_wakeBy);
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
@@ -180,17 +185,30 @@ private:
         return true;
     }
 
-    bool reopenPty(std::string &error)
+    // Closes the pty: the console sees the hangup. The relays share the
+    // descriptors, so they let go of them too; nothing is left queued for
+    // them.
+    void closePty()
     {
-        // The pty first: closing an inotify descriptor waits for the kernel's
-        // mark teardown (15 to 25 ms when idle, more under load), and a
-        // console that read the last byte must see the hangup before its
-        // 50 ms pause check, not after. The relays share the descriptors, so
-        // they let go of them too; nothing is left queued for them.
         m_relays.setPty(-1, -1);
         m_relays.discardQueued();
         m_pty.close();
         m_relays.ptyClosed();
+    }
+
+    bool reopenPty(std::string &error)
+    {
+        closePty();
+        return startAfresh(error);
+    }
+
+    // After the pty was closed: a fresh one, nothing of the old one kept.
+    bool startAfresh(std::string &error)
+    {
+        // After the pty: closing an inotify descriptor waits for the kernel's
+        // mark teardown (15 to 25 ms when idle, more under load), and a
+        // console that read the last byte must see the hangup before its
+        // 50 ms pause check, not after.
         m_watch.stop();
         m_pacer.stop();
         m_assembler = CommandAssembler {};
@@ -226,21 +244,25 @@ private:
     void readCommands()
     {
         char buf[4096];
-        const auto now = Clock::now();
         // When the commands came: a relay notes it when camsim was not there
-        // to read them. A note made while camsim was reading is spent, so the
-        // read counts as done only once all is read.
-        const TimePoint arrival = m_relays.takeInputArrival(m_lastRead).value_or(now);
+        // to read them. A note made while camsim was reading is spent: the
+        // read counts as done from the last look that found nothing, so
+        // input that came after that look (camsim may be stopped right
+        // after it) keeps its note for the next read.
+        const TimePoint arrival = m_relays.takeInputArrival(m_lastRead).value_or(Clock::now());
         std::vector<std::string> commands;
         for (;;) {
+            const TimePoint look = Clock::now();
             const ssize_t n = ::read(m_pty.master(), buf, sizeof buf);
-            if (n <= 0)
-                break; // EAGAIN: all read; EIO: nobody else there (harmless)
+            if (n <= 0) {
+                m_lastRead = look; // EAGAIN: all read; EIO: nobody else there (harmless)
+                break;
+            }
             for (std::string &command : m_assembler.feed(std::string_view(buf, static_cast<std::size_t>(n))))
                 commands.push_back(std::move(command));
         }
-        m_lastRead = Clock::now();
         m_relays.inputRead(m_lastRead);
+        const auto now = Clock::now();
         for (const std::string &command : commands)
             startReply(command, arrival, now);
     }
@@ -254,8 +276,11 @@ private:
         m_replies.push_back({ m_relays.delivered(), ReplyName(command) });
         if (m_replies.size() > 4)
             m_replies.pop_front();
-        if (now - arrival >= kReportedGap) {
-            reportStall(now - arrival, 0);
+        // A command that came while camsim was not run is late by as much;
+        // camsim's own lateness since it should have woken bounds that from
+        // below when no relay noted the command's arrival.
+        if (const auto late = std::max(now - arrival, now - m_woke); late >= kReportedGap) {
+            reportStall(late, 0);
             arrival = now; // reported; the relays count from here
         }
         m_pacer.start(m_options.replay ? ReplayReply(*m_options.replay, m_camera, command) : m_camera.handle(command),
@@ -295,6 +320,16 @@ private:
     {
         for (const ReplyGap &gap : m_relays.takeGaps())
             reportStall(std::chrono::duration_cast<Clock::duration>(gap.length), gap.atByte, true);
+        noteStarvedReply();
+    }
+
+    // A reply whose bytes are due with nothing queued waits on camsim: from
+    // 40 ms on, that is reported. Looked at when camsim wakes, and again
+    // just before it queues: a stop between reading a command and queueing
+    // its reply ends with bytes queued, and the console may have left (and
+    // the queue been dropped) before a relay sent any of them.
+    void noteStarvedReply()
+    {
         if (!m_pacer.flowing() || m_relays.queued() > 0)
             return;
         const auto now = Clock::now();
@@ -341,8 +376,10 @@ private:
             m_relays.restartWire(now);
         if (step.flowSince)
             m_relays.setFlowSince(*step.flowSince);
-        if (step.feed > 0)
+        if (step.feed > 0) {
+            noteStarvedReply();
             m_pacer.queuedBytes(m_relays.enqueue(m_pacer.next(step.feed)));
+        }
         if (m_pacer.hangupDue(m_relays.queued()))
             return hangup(error);
         return true;
@@ -371,12 +408,16 @@ private:
             late = std::max(late, after - before - std::chrono::milliseconds(5));
             before = after;
         }
+        // The close itself is timed too: a stop between the last look and
+        // the close delays the hangup as much as one in the waits.
+        closePty();
+        late = std::max(late, Clock::now() - before);
         // The console meets the hangup within its pause check only if camsim
         // closes within some 35 ms of the last byte out; a lateness of its own
         // from kLateHangup on may have made it miss that.
         if (late >= kLateHangup)
             reportStall(late, delivered);
-        return reopenPty(error);
+        return startAfresh(error);
     }
 
     Options m_options;
@@ -394,6 +435,8 @@ private:
     TimePoint m_lastRead {};
     TimePoint m_asleepSince {}; // when camsim last went to wait
     std::optional<TimePoint> m_plannedWake; // when it meant to wake, if at a set time
+    TimePoint m_wakeBy {}; // when it was to wake at the latest
+    TimePoint m_woke {}; // when it woke, or was to wake if that was later
     int m_logFd = -1;
     int m_stallLogFd = -1;
     std::string m_pendingLog; // commands received, not yet in the log

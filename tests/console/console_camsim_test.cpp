@@ -180,6 +180,8 @@ TEST(ConsoleCamsimTest, FrameInspectorComparesTheDirectAndDriverDumpsAndSavesWha
 
     RecordPage *direct = frames->page(TestKind::Direct);
     ASSERT_TRUE(direct->record());
+    ASSERT_NE(direct->walk(), nullptr);
+    ASSERT_NE(frames->page(TestKind::Driver)->walk(), nullptr) << "the driver's run was not walked";
     EXPECT_EQ(direct->walk()->summary().frames.at(0).columns, 80u);
     EXPECT_EQ(frames->page(TestKind::Driver)->walk()->summary().frames.at(0).maxRows, 143u);
 

@@ -319,7 +319,10 @@ TEST_P(FaultMatrixTest, ClickEndsCleanlyAndTheNextOneWorks)
     w.errors.shown.clear();
     button->click();
     const Lines &healthy = HealthyLog(cell.button);
-    EXPECT_EQ(Masked(LogLines(form), healthy), healthy) << "the click after the fault";
+    EXPECT_EQ(Masked(LogLines(form), healthy), healthy)
+        << "the click after the fault; camsim had received " << ::testing::PrintToString(w.camera.receivedCommands())
+        << " and said:\n"
+        << w.camera.stderrText();
     EXPECT_TRUE(w.errors.shown.empty());
     EXPECT_FALSE(form.Com().portOpen());
 }
