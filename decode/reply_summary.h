@@ -39,9 +39,10 @@ struct FrameSpan {
     bool operator==(const FrameSpan &) const = default;
 };
 
-// What a decoder did with a reply or buffer, found by re-running that very
-// decoder with a WalkObserver, so its quirks are described as they act.
-// Offsets count from 0 over the whole reply (or buffer).
+// What a decoder did with a reply or buffer, collected from that very
+// decoder's steps through a WalkObserver (as it draws, or walking recorded
+// bytes again), so its quirks are described as they act. Offsets count from
+// 0 over the whole reply (or buffer).
 struct ReplySummary {
     bool operator==(const ReplySummary &) const = default;
 

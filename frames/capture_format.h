@@ -27,7 +27,7 @@ struct Capture {
     std::string consoleVersion; // the camconsole that saved it
     std::chrono::system_clock::time_point savedAt;
     // True when the file held the pixels drawn; otherwise they are drawn
-    // again from the reply (CaptureFile's DrawCapturedPixels).
+    // again from the reply's walk (capture_file.h's DrawCapturedPixels).
     bool pixelsStored = false;
 };
 
