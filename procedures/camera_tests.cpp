@@ -232,9 +232,7 @@ void CameraTests::df_nomral_Click()
             p.pic.usePixelUnits();
             p.pic.clear();
             a.decoded = true;
-            a.walkEnd = DecodeFrameStream(dump->reception.reply, p.pic, p.events, &walk);
-            a.drewAny = walk.drewInLastFrame();
-            a.walk = walk.take();
+            a.noteWalk(DecodeFrameStream(dump->reception.reply, p.pic, p.events, &walk), walk);
             frameComplete = FrameComplete(*a.walkEnd);
             end = p.ticks.ticksMs();
         } else {
@@ -335,9 +333,7 @@ WalkEnd CameraTests::LineModeFrame()
     const std::int64_t ms2 = p.ticks.ticksMs();
     const WalkEnd walked = DrawLineModeBitmap(received.reply, p.pic, p.status, p.seconds, &walk, &displaySeconds);
     const std::int64_t ms3 = p.ticks.ticksMs();
-    a.walkEnd = walked;
-    a.drewAny = walk.drewInLastFrame();
-    a.walk = walk.take();
+    a.noteWalk(walked, walk);
     // The walk looks for the "ACK" anywhere in the reply.
     a.commands.push_back({ "TW", sentAt, received.reply.size(), walked != WalkEnd::NoReply });
     if (walked != WalkEnd::NoReply)
@@ -411,10 +407,9 @@ void CameraTests::df_dll_Click()
         a.decoded = true;
         WalkRecorder walk(ReplyDecoder::FrameBuffer, a.reply);
         const std::int64_t t2 = p.ticks.ticksMs();
-        a.walkEnd = DecodeFrameBuffer(*frame, p.pic, p.status, &walk);
+        const WalkEnd walked = DecodeFrameBuffer(*frame, p.pic, p.status, &walk);
         const std::int64_t t3 = p.ticks.ticksMs();
-        a.drewAny = walk.drewInLastFrame();
-        a.walk = walk.take();
+        a.noteWalk(walked, walk);
         logTiming("Total Ticks to Get Frame", ": ", t1 - t0, t1 - t0);
         logTiming("Total Ticks to Process Frame", ": ", t3 - t2, t3 - t2);
         if (!a.driverErrorText.empty()) {

@@ -18,6 +18,13 @@ void RunAccount::noteReception(const PausedReception &reception)
     sleptBeforeFirstReadMs = reception.waitedBeforeFirstReadMs;
 }
 
+void RunAccount::noteWalk(WalkEnd end, WalkRecorder &recorder)
+{
+    walkEnd = end;
+    drewAny = recorder.drewInLastFrame();
+    walk = recorder.take();
+}
+
 bool WalksUndrawnReply(const RunAccount &a)
 {
     return !a.decoded && a.requested && a.receptionEnd == ReceptionEnd::LinkError && !a.reply.empty()

@@ -117,6 +117,9 @@ struct RunAccount {
     void noteLinkError(LinkError::Cause cause, const std::string &text);
     // Takes the reads and the end of the request's reception.
     void noteReception(const PausedReception &reception);
+    // Takes how the decoder's walk ended and the walk it recorded, with
+    // whether it drew a pixel of the last frame started.
+    void noteWalk(WalkEnd end, WalkRecorder &recorder);
 
     bool operator==(const RunAccount &) const = default;
 };
